@@ -1,0 +1,216 @@
+// The data window: the rows of one data-window object, their item status,
+// the presentation properties windows change at run time, and the writing
+// back of changed rows.
+//
+// Rows are numbered from 1. Each row keeps the values it was retrieved with
+// beside its current values, so that update() can name them in its WHERE
+// clause: a record another workstation changed meanwhile is not overwritten,
+// the statement affects no row and the update fails. Column names and
+// property names ignore letter case.
+//
+// User input reaches the row through the pending edit: settext() holds the
+// text being typed into the current column, accepttext() checks it against
+// the column (type, width, the codes its drop-down offers now), raises
+// itemchanged and stores it only when accepted.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/dw_child.h"
+#include "foundation/dw_object.h"
+#include "foundation/packed_row.h"
+#include "foundation/status.h"
+#include "foundation/value.h"
+
+namespace officerecords {
+
+class transaction;
+
+enum class row_status { not_modified, data_modified, new_row, new_modified };
+
+// The column object handed to events.
+struct dwo {
+    std::string name;
+    std::string coltype;
+    std::string editmask;  // editmask.mask
+    int id = 0;            // column number
+};
+
+// Receives the data window's events; the record window implements it.
+class dw_events {
+public:
+    virtual ~dw_events() = default;
+    // 0 accept, 1 reject, 2 reject and let the focus move.
+    virtual int itemchanged(long row, const dwo& column, const std::string& data);
+    virtual void itemfocuschanged(long row, const dwo& column);
+    virtual void doubleclicked(int x, int y, long row, const dwo& column);
+    // Typed text the column cannot take; `message` says why, in the user's language.
+    virtual void itemerror(long row, const dwo& column, const std::string& message);
+};
+
+// One statement of an update, for the tests and the log of a failure.
+struct planned_statement {
+    std::string sql;
+    std::vector<value> params;
+    bool expect_one_row = false;  // UPDATE and DELETE of a retrieved row
+};
+
+// Properties a window may change at run time, per column.
+struct column_state {
+    int tab = 0;
+    bool protect = false;
+    std::string tag;
+    long background = k_default_background;
+    bool visible = false;
+};
+
+class data_window {
+public:
+    explicit data_window(std::string control_name = "dw_1");
+    ~data_window();
+    data_window(const data_window&) = delete;
+    data_window& operator=(const data_window&) = delete;
+
+    const std::string& name() const { return name_; }
+
+    // Takes the object (copied) and the transaction; loads the drop-down
+    // children of its code-table columns. Rows are reset.
+    status set_dataobject(const dw_object& object, transaction& t);
+    const dw_object& object() const { return object_; }
+    bool has_object() const { return !object_.name.empty(); }
+    transaction* trans() const { return trans_; }
+    void set_events(dw_events* events) { events_ = events; }
+
+    // Retrieves every row of the SELECT; returns the row count or -1.
+    long retrieve();
+    // Retrieves the rows of the SELECT that meet `condition`, written over
+    // the SELECT's output column names (e.g. "commno = ? AND orderno = ?").
+    long retrieve(std::string_view condition, std::span<const value> params,
+                  std::string_view order_by = {});
+    const std::string& last_error() const { return last_error_; }
+    // Retrieves the rows that meet `condition` and puts each in place of the
+    // row with the same key, or appends it. Returns the number of the last
+    // row merged, 0 when none was found, -1 on an error.
+    long merge(std::string_view condition, std::span<const value> params);
+
+    long rowcount() const { return static_cast<long>(rows_.size()); }
+    long deletedcount() const { return static_cast<long>(deleted_.size()); }
+    long modifiedcount() const;
+    long getrow() const { return current_row_; }
+    int setrow(long row);
+    // Inserts a new row before `before` (0 appends) with the columns'
+    // initial values; the row is new and unmodified. Returns its number.
+    long insertrow(long before);
+    int deleterow(long row);
+    void reset();
+
+    int column_count() const { return static_cast<int>(object_.columns.size()); }
+    // 1-based column number, 0 when there is no such column.
+    int column_number(std::string_view name) const;
+    const column_def& column_definition(int col) const { return object_.columns[col - 1]; }
+
+    value getitem(long row, int col, bool original = false) const;
+    value getitem(long row, std::string_view col, bool original = false) const;
+    std::optional<std::string> getitemstring(long row, std::string_view col,
+                                             bool original = false) const;
+    std::optional<date> getitemdate(long row, std::string_view col, bool original = false) const;
+    std::optional<double> getitemnumber(long row, std::string_view col,
+                                        bool original = false) const;
+    std::optional<decimal> getitemdecimal(long row, std::string_view col,
+                                          bool original = false) const;
+    // Sets an item, converted to the column's type; the row counts as
+    // modified. Returns 1, or -1 for a bad row, column or value.
+    int setitem(long row, std::string_view col, const value& v);
+    int setitem(long row, int col, const value& v);
+
+    row_status getitemstatus(long row, int col = 0) const;
+    // col 0 addresses the row: data_modified then not_modified turns a new
+    // row into one that update() will not insert. Returns 1 or -1.
+    int setitemstatus(long row, int col, row_status s);
+
+    std::string describe(std::string_view property) const;
+    // Applies "name.property=value" assignments separated by blanks;
+    // returns "" or the text of the first error.
+    std::string modify(std::string_view assignments);
+    column_state& state(int col) { return states_[col - 1]; }
+    const column_state& state(int col) const { return states_[col - 1]; }
+    bool read_only() const { return read_only_; }
+    std::string label_text(std::string_view column) const;
+    std::string picture_file(std::string_view picture) const;
+    void set_picture_file(std::string_view picture, std::string file);
+
+    // The drop-down child of a column and 1, or nullptr and -1.
+    std::pair<dw_child*, int> getchild(std::string_view col);
+    const dw_child* child(int col) const;
+    // What the column shows for the item: a code's tname, a value list's
+    // display text, otherwise the item as text.
+    std::string lookup_display(long row, int col) const;
+    // The item formatted for a list or form cell.
+    std::string display_text(long row, int col) const;
+
+    // Input as a user makes it.
+    bool can_enter(int col) const;
+    int getcolumn() const { return current_column_; }
+    void setcolumn(int col) { current_column_ = col; }
+    void settext(std::string text);
+    bool has_pending_edit() const { return pending_.has_value(); }
+    std::string gettext() const;
+    // Moves the pending edit into the row: 1 when it was stored (or there
+    // was none), -1 when it was refused.
+    int accepttext();
+    int last_itemchanged_result() const { return last_itemchanged_; }
+    // Parses typed text for a column without storing it.
+    result<value> parse_input(int col, std::string_view text) const;
+    dwo column_object(int col) const;
+
+    // The statements update() would run, in order.
+    std::vector<planned_statement> plan_update() const;
+    // Writes deleted, modified and new rows through the transaction without
+    // committing. On failure nothing is reset and the message says why.
+    status update();
+    // After a commit: retrieved values become the current ones.
+    void resetupdate();
+    // Puts every row back to its retrieved values.
+    void revert();
+
+    void sort(int col, bool ascending);
+
+private:
+    struct row {
+        packed_row original;  // empty for new rows
+        packed_row current;   // empty while unchanged
+        row_status status = row_status::not_modified;
+        const packed_row& values() const { return current.empty() ? original : current; }
+    };
+    bool valid_row(long r) const { return r >= 1 && r <= rowcount(); }
+    long fill(transaction& t, std::string_view sql, std::span<const value> params,
+              std::vector<row>& out);
+    std::string wrapped_select(std::string_view condition, std::string_view order_by) const;
+    void reset_states();
+    value convert(int col, const value& v, bool* ok) const;
+
+    std::string name_;
+    dw_object object_;
+    transaction* trans_ = nullptr;
+    dw_events* events_ = nullptr;
+    std::vector<row> rows_;
+    std::vector<row> deleted_;
+    std::vector<column_state> states_;
+    std::vector<std::unique_ptr<dw_child>> children_;  // per column, null without drop-down
+    std::map<std::string, std::string> labels_;        // lower-case column -> label text
+    std::map<std::string, std::string> pictures_;      // lower-case picture -> file
+    bool read_only_ = false;
+    long current_row_ = 0;
+    int current_column_ = 0;
+    std::optional<std::string> pending_;
+    int last_itemchanged_ = 0;
+    std::string last_error_;
+};
+
+}  // namespace officerecords

@@ -1,0 +1,69 @@
+// What a record window asks of the application that hosts it.
+//
+// The windows speak to the user only through this interface: the desktop
+// program implements it with real dialogs, the scripted host with a queue
+// of answers and a transcript. Modal calls return only when the user has
+// answered.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "foundation/value.h"
+
+namespace officerecords {
+
+class w_modify;
+class control;
+
+enum class icon { information, exclamation, question, stop };
+enum class pointer { arrow, hourglass };
+
+class host_services {
+public:
+    virtual ~host_services() = default;
+
+    virtual void message_box(std::string_view title, std::string_view text,
+                             icon kind = icon::information) = 0;
+    // Yes/No question; true for Yes.
+    virtual bool question(std::string_view title, std::string_view text, bool default_no) = 0;
+    // File-open dialog: the chosen path, or nullopt when cancelled.
+    virtual std::optional<std::string> file_open(std::string_view title,
+                                                 std::string_view default_extension,
+                                                 std::string_view filter) = 0;
+    // Opens a host window (a selection window such as w_selectperson) modally
+    // with a text parameter; returns the text it closes with.
+    virtual std::string open_with_parm(std::string_view window, std::string_view parm,
+                                       w_modify& caller) = 0;
+    // Opens another record window of the module modally above `caller`.
+    virtual void open_window(std::string_view window, std::string_view mode, w_modify& caller) = 0;
+    // The window asks to be closed; the host closes it once the current
+    // event has returned.
+    virtual void close_window(w_modify& window) = 0;
+    // Focus requests (the host's tab page, a window).
+    virtual void set_focus(std::string_view target) { (void)target; }
+
+    virtual void set_pointer(pointer p) = 0;
+    virtual std::string current_directory() = 0;
+    virtual bool change_directory(const std::string& path) = 0;
+    virtual date today() const = 0;
+
+    // -1 when the file cannot be read.
+    virtual int gf_readphotofile(const std::string& path, blob& bytes) = 0;
+    // -1 when the file cannot be written.
+    virtual int gf_writephotofile(const std::string& path, const blob& bytes) = 0;
+
+    // A window changed one of its controls (shown, hidden, enabled, picture).
+    virtual void control_changed(w_modify& window, control& c) {
+        (void)window;
+        (void)c;
+    }
+    // The calendar opened for a column, or was hidden (empty column).
+    virtual void calendar_changed(w_modify& window, std::string_view column) {
+        (void)window;
+        (void)column;
+    }
+};
+
+}  // namespace officerecords

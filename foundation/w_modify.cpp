@@ -1,0 +1,261 @@
+#include "foundation/w_modify.h"
+
+#include <algorithm>
+
+#include "foundation/transaction.h"
+
+namespace officerecords {
+
+w_modify::w_modify(session& s, std::string name, const dw_object& form)
+    : mc_1("mc_1", control_kind::calendar),
+      cb_help("cb_help", control_kind::button, "bmp\\cb_help.bmp", "查看相应帮助(Ctrl+H)"),
+      cb_last("cb_last", control_kind::button, "bmp\\cb_Last.bmp", "最后一条记录"),
+      cb_next("cb_next", control_kind::button, "bmp\\cb_Next.bmp", "下一条记录"),
+      cb_prior("cb_prior", control_kind::button, "bmp\\cb_prior.bmp", "上一条记录"),
+      cb_first("cb_first", control_kind::button, "bmp\\cb_First.bmp", "第一条记录"),
+      cb_exit("cb_exit", control_kind::button, "bmp\\cb_exit.bmp", "关闭窗口(Esc)"),
+      cb_save("cb_save", control_kind::button, "bmp\\cb_save.bmp", "保存数据(Ctrl+S)"),
+      cb_roll("cb_roll", control_kind::button, "bmp\\cb_roll.bmp", "还原数据(Ctrl+U)"),
+      dw_1("dw_1"),
+      cb_tempsave("cb_tempsave", control_kind::button, "bmp\\cb_TempSave.bmp",
+                  "不做数据校验临时保存(Ctrl+T)"),
+      session_(s),
+      name_(std::move(name)) {
+    mc_1.set_visible(false);
+    for (control* c : {&mc_1, &cb_help, &cb_last, &cb_next, &cb_prior, &cb_first, &cb_exit,
+                       &cb_save, &cb_roll, &cb_tempsave})
+        add_control(*c);
+    // Pressing a button raises its (possibly overridden) clicked event.
+    cb_help.clicked = [this] { cb_help_clicked(); };
+    cb_last.clicked = [this] { cb_last_clicked(); };
+    cb_next.clicked = [this] { cb_next_clicked(); };
+    cb_prior.clicked = [this] { cb_prior_clicked(); };
+    cb_first.clicked = [this] { cb_first_clicked(); };
+    cb_exit.clicked = [this] { cb_exit_clicked(); };
+    cb_save.clicked = [this] { cb_save_clicked(); };
+    cb_roll.clicked = [this] { cb_roll_clicked(); };
+    cb_tempsave.clicked = [this] { cb_tempsave_clicked(); };
+
+    status st = dw_1.set_dataobject(form, s.sqlca);
+    if (!st) host().message_box("警告信息", "读取代码表失败！" + st.message(), icon::stop);
+    dw_1.set_events(this);
+    for (int k : form.key_columns())
+        if (!iequals(form.columns[k].name, "commno")) key_column_ = form.columns[k].name;
+}
+
+w_modify::~w_modify() = default;
+
+void w_modify::add_control(control& c) {
+    controls_.push_back(&c);
+    c.set_observer([this](control& changed) { on_control_changed(changed); });
+}
+
+control* w_modify::find_control(std::string_view name) {
+    auto it = std::find_if(controls_.begin(), controls_.end(),
+                           [&](control* c) { return iequals(c->name(), name); });
+    return it == controls_.end() ? nullptr : *it;
+}
+
+void w_modify::on_control_changed(control& c) {
+    if (&c == &mc_1) {
+        std::string column;
+        if (mc_1.visible() && ii_col >= 1 && ii_col <= dw_1.column_count())
+            column = dw_1.column_definition(ii_col).name;
+        host().calendar_changed(*this, column);
+        return;
+    }
+    host().control_changed(*this, c);
+}
+
+void w_modify::open_with(std::string mode) {
+    is_stringparm = std::move(mode);
+    open();
+    ue_postopen();
+    ue_loadphoto();
+}
+
+void w_modify::open() {
+    if (is_stringparm == k_mode_add) {
+        new_record();
+        return;
+    }
+    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    if (list && list->dw_1.getrow() > 0) load_record(list->dw_1.getrow());
+}
+
+void w_modify::ue_postopen() {}
+void w_modify::ue_loadphoto() {}
+void w_modify::ue_setautocolumn(long) {}
+
+int w_modify::itemchanged(long, const dwo&, const std::string&) { return 0; }
+void w_modify::itemfocuschanged(long, const dwo&) {}
+void w_modify::doubleclicked(int, int, long, const dwo&) {}
+
+void w_modify::itemerror(long, const dwo&, const std::string& message) {
+    host().message_box("提示信息", message, icon::exclamation);
+}
+
+void w_modify::new_record() {
+    dw_1.reset();
+    long r = dw_1.insertrow(0);
+    dw_1.setrow(r);
+    // The community is the record's owner from the start, not an edit of
+    // the user's: the row stays unmodified until something is entered.
+    dw_1.setitem(r, "commno", value(session_.gs_commno));
+    dw_1.setitemstatus(r, 0, row_status::new_row);
+    dw_1.setitemstatus(r, dw_1.column_number("commno"), row_status::not_modified);
+    ue_setautocolumn(r);
+}
+
+void w_modify::load_record(long list_row) {
+    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    if (!list || list_row < 1 || list_row > list->dw_1.rowcount()) return;
+    value key = list->dw_1.getitem(list_row, key_column_);
+    std::vector<value> params{value(session_.gs_commno), key};
+    long n = dw_1.retrieve("commno = ? AND " + key_column_ + " = ?", params);
+    if (n < 0)
+        host().message_box("警告信息", "读取数据失败！" + dw_1.last_error(), icon::stop);
+    else if (n == 0)
+        host().message_box("提示信息", "该记录已不存在，可能已被其他工作站删除！",
+                           icon::exclamation);
+}
+
+void w_modify::move_to(long list_row) {
+    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    if (!list || list_row < 1 || list_row > list->dw_1.rowcount()) return;
+    if (list_row == list->dw_1.getrow() && dw_1.rowcount() > 0 &&
+        dw_1.getitemstatus(1, 0) != row_status::new_row &&
+        dw_1.getitemstatus(1, 0) != row_status::new_modified)
+        return;
+    list->dw_1.setrow(list_row);
+    load_record(list_row);
+    ue_loadphoto();
+}
+
+void w_modify::cb_first_clicked() { move_to(1); }
+
+void w_modify::cb_prior_clicked() {
+    if (auto* list = session_.guo_tabpg_now) move_to(list->dw_1.getrow() - 1);
+}
+
+void w_modify::cb_next_clicked() {
+    if (auto* list = session_.guo_tabpg_now) move_to(list->dw_1.getrow() + 1);
+}
+
+void w_modify::cb_last_clicked() {
+    if (auto* list = session_.guo_tabpg_now) move_to(list->dw_1.rowcount());
+}
+
+void w_modify::cb_save_clicked() { save(true); }
+void w_modify::cb_tempsave_clicked() { save(false); }
+
+bool w_modify::save(bool checks) {
+    if (dw_1.accepttext() < 0) return false;
+    if (checks && wf_dw_verify() == 1) return false;
+
+    transaction& t = sqlca();
+    auto failed = [this, &t](const std::string& why) {
+        if (t.in_transaction()) t.rollback();
+        host().message_box("警告信息", "数据保存失败！" + why, icon::stop);
+        return false;
+    };
+
+    // The write lock is taken before anything is read for the save, so the
+    // next record number cannot be taken by another workstation meanwhile.
+    if (t.begin_write() != sql_code::ok) return failed(t.sqlerrtext());
+    if (checks && wf_age_check() == 1) {
+        if (t.in_transaction()) t.rollback();
+        return false;
+    }
+
+    const std::string& table = dw_1.object().update_table;
+    int issave = dw_1.column_number("issave");
+    std::vector<long> numbered;
+    for (long r = 1; r <= dw_1.rowcount(); ++r) {
+        row_status s = dw_1.getitemstatus(r, 0);
+        if (s != row_status::new_modified && s != row_status::data_modified) continue;
+        if (issave > 0 && dw_1.column_definition(issave).updatable)
+            dw_1.setitem(r, issave, value(checks ? "1" : "0"));
+        if (s != row_status::new_modified || key_column_.empty()) continue;
+        auto current = dw_1.getitemnumber(r, key_column_);
+        if (current && *current != 0) continue;
+        // One more than the highest in the whole table: a number identifies
+        // a record on its own, whatever the community.
+        auto highest = t.select_value("SELECT MAX(" + key_column_ + ") FROM " + table);
+        if (t.sqlcode() < 0) return failed(t.sqlerrtext());
+        std::int64_t next = 1;
+        if (highest && !highest->is_null()) next = static_cast<std::int64_t>(*highest->as_double()) + 1;
+        dw_1.setitem(r, key_column_, value(next));
+        numbered.push_back(r);
+    }
+    auto unnumber = [this, &numbered] {
+        for (long r : numbered) dw_1.setitem(r, key_column_, value());
+    };
+
+    if (status st = dw_1.update(); !st) {
+        unnumber();
+        return failed(st.message());
+    }
+    if (t.commit() != sql_code::ok) {
+        std::string why = t.sqlerrtext();
+        unnumber();
+        return failed(why);
+    }
+    dw_1.resetupdate();
+    refresh_list_row();
+    return true;
+}
+
+void w_modify::refresh_list_row() {
+    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    if (!list || !list->dw_1.has_object() || dw_1.rowcount() < 1 || key_column_.empty()) return;
+    value key = dw_1.getitem(dw_1.getrow() > 0 ? dw_1.getrow() : 1, key_column_);
+    if (key.is_null()) return;
+    std::vector<value> params{value(session_.gs_commno), key};
+    long r = list->dw_1.merge("commno = ? AND " + key_column_ + " = ?", params);
+    if (r > 0) list->dw_1.setrow(r);
+}
+
+void w_modify::cb_roll_clicked() {
+    long r = dw_1.getrow() > 0 ? dw_1.getrow() : 1;
+    if (dw_1.rowcount() == 0 || dw_1.getitemstatus(r, 0) == row_status::new_row ||
+        dw_1.getitemstatus(r, 0) == row_status::new_modified) {
+        new_record();
+        ue_loadphoto();
+        return;
+    }
+    // Back to what is stored now, which may be newer than what was read.
+    value key = dw_1.getitem(r, key_column_, true);
+    std::vector<value> params{value(session_.gs_commno), key};
+    if (dw_1.retrieve("commno = ? AND " + key_column_ + " = ?", params) < 0) {
+        dw_1.revert();
+        host().message_box("警告信息", "读取数据失败！" + dw_1.last_error(), icon::stop);
+    }
+    ue_loadphoto();
+}
+
+void w_modify::cb_exit_clicked() {
+    if (wf_closequery() != 0) return;
+    host().close_window(*this);
+}
+
+void w_modify::cb_help_clicked() {
+    host().message_box("帮助",
+                       "填写各项内容后按“保存数据(Ctrl+S)”保存；日期按yyyy-mm-dd格式输入。",
+                       icon::information);
+}
+
+void w_modify::wf_opencalendar() {
+    mc_1.set_visible(true);
+}
+
+void w_modify::calendar_chosen(date d) {
+    if (ii_col < 1 || ii_col > dw_1.column_count() || dw_1.getrow() < 1) return;
+    mc_1.set_visible(false);
+    if (!dw_1.can_enter(ii_col)) return;
+    dw_1.setcolumn(ii_col);
+    dw_1.settext(d.iso());
+    dw_1.accepttext();
+}
+
+}  // namespace officerecords

@@ -1,0 +1,113 @@
+// The record-window frame every register window descends from.
+//
+// The frame owns the toolbar, the data window dw_1 with the one record
+// being added or modified, navigation along the host's list of the
+// community's records, and saving. A register adds behaviour by overriding
+// the virtual events below. An override that extends the frame calls the
+// frame's version first (w_modify::ue_loadphoto()); one that replaces it
+// (cb_save_clicked) calls the frame's Save, w_modify::cb_save_clicked(),
+// last and only when its own checks passed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/control.h"
+#include "foundation/data_window.h"
+#include "foundation/dw_object.h"
+#include "foundation/session.h"
+
+namespace officerecords {
+
+inline constexpr const char* k_mode_add = "添加";
+inline constexpr const char* k_mode_modify = "修改";
+
+class w_modify : public dw_events {
+public:
+    w_modify(session& s, std::string name, const dw_object& form);
+    ~w_modify() override;
+    w_modify(const w_modify&) = delete;
+    w_modify& operator=(const w_modify&) = delete;
+
+    const std::string& name() const { return name_; }
+    session& sess() { return session_; }
+    host_services& host() { return session_.host; }
+    transaction& sqlca() { return session_.sqlca; }
+    transaction& photosqlca() { return session_.photosqlca; }
+    date today() const { return session_.host.today(); }
+
+    // The host opens the window: the edit mode goes into is_stringparm,
+    // then open, ue_postopen and ue_loadphoto are raised in that order.
+    void open_with(std::string mode);
+    // The column that holds the record number: orderno, or orgno.
+    const std::string& key_column() const { return key_column_; }
+
+    // Controls in the frame's order, then the window's own.
+    const std::vector<control*>& controls() const { return controls_; }
+    control* find_control(std::string_view name);
+
+    // The calendar: set ii_col, then wf_opencalendar(); a date chosen in it
+    // is entered into column ii_col as if typed.
+    void wf_opencalendar();
+    void calendar_chosen(date d);
+
+    // Events. Each extending override calls the frame's version first.
+    virtual void open();
+    virtual void ue_postopen();
+    virtual void ue_loadphoto();
+    virtual void ue_setautocolumn(long newrow);
+    int itemchanged(long row, const dwo& column, const std::string& data) override;
+    void itemfocuschanged(long row, const dwo& column) override;
+    void doubleclicked(int x, int y, long row, const dwo& column) override;
+    void itemerror(long row, const dwo& column, const std::string& message) override;
+
+    virtual void cb_first_clicked();
+    virtual void cb_prior_clicked();
+    virtual void cb_next_clicked();
+    virtual void cb_last_clicked();
+    virtual void cb_save_clicked();  // the frame's Save: checks, write, commit
+    virtual void cb_tempsave_clicked();
+    virtual void cb_roll_clicked();
+    virtual void cb_exit_clicked();
+    virtual void cb_help_clicked();
+
+    virtual int wf_dw_verify() { return 0; }
+    virtual int wf_age_check() { return 0; }
+    virtual int wf_checkdate() { return 0; }
+    // 0 lets the window close; 1 keeps it open.
+    virtual int wf_closequery() { return 0; }
+
+    std::string is_stringparm;
+    int ii_col = 0;
+
+    control mc_1;
+    control cb_help;
+    control cb_last;
+    control cb_next;
+    control cb_prior;
+    control cb_first;
+    control cb_exit;
+    control cb_save;
+    control cb_roll;
+    data_window dw_1;
+    control cb_tempsave;
+
+protected:
+    // Adds a control of the window's own after the frame's.
+    void add_control(control& c);
+
+private:
+    bool save(bool checks);
+    void move_to(long list_row);
+    void load_record(long list_row);
+    void new_record();
+    void refresh_list_row();
+    void on_control_changed(control& c);
+
+    session& session_;
+    std::string name_;
+    std::string key_column_;
+    std::vector<control*> controls_;
+};
+
+}  // namespace officerecords

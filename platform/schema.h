@@ -1,0 +1,61 @@
+// The database schema: every table the office-records system reads or
+// writes, declared once as data and rendered to DDL for each backend.
+//
+// The registers, the person register, the photo stores, the community
+// chronicle, the communities and the code tables are listed with their
+// columns in stored order; column and table names are exactly those the
+// windows' statements use. Identifiers are never quoted in the DDL, so a
+// statement may name them in any letter case. There are no foreign keys:
+// register rows may point at persons the wider application has removed.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/status.h"
+#include "foundation/transaction.h"
+
+namespace officerecords {
+
+enum class column_kind { text, date, decimal, integer, blob };
+
+struct column_def {
+    std::string_view name;
+    column_kind kind;
+    int size = 0;  // text: width in characters; decimal: scale (fraction digits)
+    // A whole-number key the database assigns itself on insert, for tables
+    // whose inserting statement names no key column.
+    bool identity = false;
+};
+
+struct table_def {
+    std::string_view name;
+    std::vector<column_def> columns;
+    std::vector<std::string_view> key;
+    // Secondary indexes, each a list of columns, for the windows' lookups.
+    std::vector<std::vector<std::string_view>> indexes = {};
+
+    // The column of that name (case-insensitive), or nullptr.
+    const column_def* find_column(std::string_view column) const;
+};
+
+// Every table, in a fixed order: the fifteen windows' tables first, then
+// the tables of the wider application they read.
+const std::vector<table_def>& schema_tables();
+
+// The table of that name, ignoring letter case; nullptr when there is none.
+const table_def* find_table(std::string_view name);
+
+enum class sql_dialect { sqlite, postgresql };
+
+// CREATE TABLE statements for every table, in schema_tables() order,
+// followed by the CREATE INDEX statements. No statement ends in ";".
+std::vector<std::string> schema_ddl(sql_dialect d);
+
+// Creates every table and index in one write transaction on `t`, which
+// must be empty of these tables. On failure the transaction is rolled back
+// and the message names the statement that failed and the database's text.
+[[nodiscard]] status create_schema(transaction& t, sql_dialect d);
+
+}  // namespace officerecords

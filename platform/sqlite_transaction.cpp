@@ -1,0 +1,575 @@
+#include "platform/sqlite_transaction.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace officerecords {
+
+namespace {
+
+constexpr int k_default_busy_timeout_ms = 5000;
+constexpr std::size_t k_statement_cache_size = 64;
+
+bool is_word_char(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == '$' || u >= 0x80;
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+// Position just past the quoted part that opens at `pos` ('…', "…", `…`
+// or […]); a doubled quote inside simply reads as two adjacent quotes.
+std::size_t skip_quoted(std::string_view sql, std::size_t pos) {
+    const char close = sql[pos] == '[' ? ']' : sql[pos];
+    const std::size_t end = sql.find(close, pos + 1);
+    return end == std::string_view::npos ? sql.size() : end + 1;
+}
+
+// Position just past the comment that opens at `pos`, or `pos` if none does.
+std::size_t skip_comment(std::string_view sql, std::size_t pos) {
+    if (sql.compare(pos, 2, "--") == 0) {
+        const std::size_t end = sql.find('\n', pos);
+        return end == std::string_view::npos ? sql.size() : end + 1;
+    }
+    if (sql.compare(pos, 2, "/*") == 0) {
+        const std::size_t end = sql.find("*/", pos + 2);
+        return end == std::string_view::npos ? sql.size() : end + 2;
+    }
+    return pos;
+}
+
+// Skips white space, comments and, when asked, the ";" between statements.
+std::size_t skip_blank(std::string_view sql, std::size_t pos, bool semicolons) {
+    while (pos < sql.size()) {
+        if (is_space(sql[pos]) || (semicolons && sql[pos] == ';')) {
+            ++pos;
+            continue;
+        }
+        const std::size_t next = skip_comment(sql, pos);
+        if (next == pos) break;
+        pos = next;
+    }
+    return pos;
+}
+
+// SQLite parses ISNULL as the postfix operator ("x ISNULL"), so the
+// statements' isnull(a, b) would be syntax errors; ifnull is the same
+// function under a name the parser accepts.
+std::string rewrite_isnull(std::string_view sql) {
+    std::string out(sql);
+    std::size_t i = 0;
+    while (i < out.size()) {
+        const char c = out[i];
+        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            i = skip_quoted(out, i);
+        } else if (const std::size_t next = skip_comment(out, i); next != i) {
+            i = next;
+        } else if (is_word_char(c)) {
+            const std::size_t start = i;
+            while (i < out.size() && is_word_char(out[i])) ++i;
+            if (i - start == 6 && iequals(std::string_view(out).substr(start, 6), "isnull")) {
+                std::size_t j = i;
+                while (j < out.size() && is_space(out[j])) ++j;
+                if (j < out.size() && out[j] == '(') out.replace(start, 6, "ifnull");
+            }
+        } else {
+            ++i;
+        }
+    }
+    return out;
+}
+
+// Statements that manage the transaction themselves must not open the lazy
+// one first; PRAGMA and VACUUM are no-ops or errors inside a transaction.
+bool controls_transaction(std::string_view sql) {
+    std::size_t pos = skip_blank(sql, 0, false);
+    const std::size_t start = pos;
+    while (pos < sql.size() && is_word_char(sql[pos])) ++pos;
+    const std::string_view word = sql.substr(start, pos - start);
+    for (const char* keyword :
+         {"BEGIN", "COMMIT", "ROLLBACK", "END", "SAVEPOINT", "RELEASE", "PRAGMA", "VACUUM"}) {
+        if (iequals(word, keyword)) return true;
+    }
+    return false;
+}
+
+// ---- SQL functions ----------------------------------------------------------
+
+void result_text(sqlite3_context* ctx, const std::string& text) {
+    sqlite3_result_text64(ctx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+std::optional<date> date_argument(sqlite3_value* arg) {
+    if (sqlite3_value_type(arg) == SQLITE_NULL) return std::nullopt;
+    const unsigned char* text = sqlite3_value_text(arg);
+    if (!text) return std::nullopt;
+    return date::parse(std::string_view(reinterpret_cast<const char*>(text),
+                                        static_cast<std::size_t>(sqlite3_value_bytes(arg))));
+}
+
+void sql_today(sqlite3_context* ctx, int, sqlite3_value**) {
+    const auto* clock = static_cast<const clock_source*>(sqlite3_user_data(ctx));
+    result_text(ctx, clock->today().iso());
+}
+
+void sql_year(sqlite3_context* ctx, int, sqlite3_value** args) {
+    const std::optional<date> d = date_argument(args[0]);
+    if (d) {
+        sqlite3_result_int(ctx, d->year());
+    } else {
+        sqlite3_result_null(ctx);
+    }
+}
+
+// Whole years between birth and the given day: one less while that year's
+// birthday is still to come.
+void sql_personage(sqlite3_context* ctx, int, sqlite3_value** args) {
+    const std::optional<date> today = date_argument(args[0]);
+    const std::optional<date> birth = date_argument(args[1]);
+    if (!today || !birth) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int age = today->year() - birth->year();
+    if (today->month() < birth->month() ||
+        (today->month() == birth->month() && today->day() < birth->day())) {
+        --age;
+    }
+    sqlite3_result_int(ctx, age);
+}
+
+int register_functions(sqlite3* db, const clock_source& clock) {
+    constexpr int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    // today() changes at midnight and with the clock, so it is not
+    // deterministic: SQLite must not fold it into an index or a constant.
+    int rc = sqlite3_create_function_v2(db, "today", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS,
+                                        const_cast<clock_source*>(&clock), sql_today, nullptr,
+                                        nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_create_function_v2(db, "year", 1, pure, nullptr, sql_year, nullptr, nullptr,
+                                        nullptr);
+    }
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_create_function_v2(db, "f_getpersonage", 2, pure, nullptr, sql_personage,
+                                        nullptr, nullptr, nullptr);
+    }
+    return rc;
+}
+
+}  // namespace
+
+// ---- statements -------------------------------------------------------------
+
+struct sqlite_transaction::cached_statement {
+    std::string sql;
+    sqlite3_stmt* stmt = nullptr;
+    bool in_use = false;  // lent to a running call or a live cursor
+    std::uint64_t last_used = 0;
+};
+
+// A statement lent out; `slot` is null for one prepared for this use alone,
+// which release() finalizes.
+struct sqlite_transaction::lease {
+    sqlite3_stmt* stmt = nullptr;
+    cached_statement* slot = nullptr;
+};
+
+sqlite_transaction::lease sqlite_transaction::prepare(const std::string& sql) {
+    const auto found = std::find_if(cache_.begin(), cache_.end(),
+                                    [&](const auto& entry) { return entry->sql == sql; });
+    if (found != cache_.end() && !(*found)->in_use) {
+        (*found)->in_use = true;
+        (*found)->last_used = ++uses_;
+        return {(*found)->stmt, found->get()};
+    }
+    // A statement held by a live cursor cannot serve a second caller, who
+    // gets a private copy instead.
+    const bool keep = found == cache_.end();
+
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const int rc =
+        sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                           keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        from_sqlite(rc);
+        return {};
+    }
+    if (!stmt) {
+        set_status(sql_code::error, "the statement is empty");
+        return {};
+    }
+    const std::size_t rest = skip_blank(sql, static_cast<std::size_t>(tail - sql.data()), true);
+    if (rest != sql.size()) {
+        sqlite3_finalize(stmt);
+        set_status(sql_code::error,
+                   "only one statement can run at a time; the text continues after it: " +
+                       sql.substr(rest));
+        return {};
+    }
+    if (!keep) return {stmt, nullptr};
+
+    cached_statement* slot = nullptr;
+    if (cache_.size() < k_statement_cache_size) {
+        cache_.push_back(std::make_unique<cached_statement>());
+        slot = cache_.back().get();
+    } else {
+        for (const auto& entry : cache_) {
+            if (!entry->in_use && (!slot || entry->last_used < slot->last_used)) {
+                slot = entry.get();
+            }
+        }
+        if (!slot) return {stmt, nullptr};  // every cached statement is busy
+        sqlite3_finalize(slot->stmt);
+    }
+    slot->sql = sql;
+    slot->stmt = stmt;
+    slot->in_use = true;
+    slot->last_used = ++uses_;
+    return {stmt, slot};
+}
+
+void sqlite_transaction::release(lease& statement) {
+    if (!statement.stmt) return;
+    // The reset ends the statement's read, so no lock outlives the call.
+    sqlite3_reset(statement.stmt);
+    sqlite3_clear_bindings(statement.stmt);
+    if (statement.slot) {
+        statement.slot->in_use = false;
+    } else {
+        sqlite3_finalize(statement.stmt);
+    }
+    statement = {};
+}
+
+sql_code sqlite_transaction::bind(sqlite3_stmt* stmt, std::span<const value> params) {
+    const int expected = sqlite3_bind_parameter_count(stmt);
+    if (expected != static_cast<int>(params.size())) {
+        return set_status(sql_code::error, "the statement has " + std::to_string(expected) +
+                                               " placeholders but " +
+                                               std::to_string(params.size()) +
+                                               " values were given");
+    }
+    for (int i = 1; i <= expected; ++i) {
+        const value& v = params[static_cast<std::size_t>(i - 1)];
+        int rc = SQLITE_OK;
+        if (v.is_null()) {
+            rc = sqlite3_bind_null(stmt, i);
+        } else if (v.is_text()) {
+            rc = sqlite3_bind_text64(stmt, i, v.text().data(), v.text().size(), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+        } else if (v.is_integer()) {
+            rc = sqlite3_bind_int64(stmt, i, v.integer());
+        } else if (v.is_double()) {
+            rc = sqlite3_bind_double(stmt, i, v.real());
+        } else if (v.is_decimal()) {
+            rc = v.dec().scale() == 0 ? sqlite3_bind_int64(stmt, i, v.dec().units())
+                                      : sqlite3_bind_double(stmt, i, v.dec().to_double());
+        } else if (v.is_date()) {
+            const std::string iso = v.day().iso();
+            rc = sqlite3_bind_text64(stmt, i, iso.data(), iso.size(), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+        } else if (v.bytes().empty()) {
+            // bind_blob with no data would store NULL, not an empty blob.
+            rc = sqlite3_bind_zeroblob(stmt, i, 0);
+        } else {
+            rc = sqlite3_bind_blob64(stmt, i, v.bytes().data(), v.bytes().size(),
+                                     SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK) return from_sqlite(rc);
+    }
+    return set_status(sql_code::ok);
+}
+
+// The first write opens the transaction, and opens it IMMEDIATE: the write
+// lock is taken (or waited for) now, never half-way through a save.
+sql_code sqlite_transaction::begin_if_write(sqlite3_stmt* stmt, std::string_view sql) {
+    if (sqlite3_stmt_readonly(stmt) || !sqlite3_get_autocommit(db_) || controls_transaction(sql)) {
+        return set_status(sql_code::ok);
+    }
+    return run_control("BEGIN IMMEDIATE");
+}
+
+sql_code sqlite_transaction::run_control(const char* sql) {
+    return from_sqlite(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+sql_code sqlite_transaction::from_sqlite(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_ROW:
+        case SQLITE_DONE:
+            return set_status(sql_code::ok);
+        default:
+            break;
+    }
+    std::string message = sqlite3_errcode(db_) != SQLITE_OK ? sqlite3_errmsg(db_)
+                                                            : sqlite3_errstr(rc);
+    // Busy means the busy timeout ran out while another connection held
+    // the lock; say so in the words the staff will understand.
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+        message = "database is locked by another workstation: " + message;
+    }
+    return set_status(sql_code::error, std::move(message));
+}
+
+// ---- cursor -----------------------------------------------------------------
+
+class sqlite_cursor final : public cursor {
+public:
+    sqlite_cursor(sqlite_transaction& owner, sqlite_transaction::lease statement)
+        : owner_(&owner), statement_(statement) {
+        owner_->live_cursors_.push_back(this);
+    }
+    ~sqlite_cursor() override {
+        if (!owner_) return;
+        auto& live = owner_->live_cursors_;
+        live.erase(std::remove(live.begin(), live.end(), this), live.end());
+        owner_->release(statement_);
+    }
+    sqlite_cursor(const sqlite_cursor&) = delete;
+    sqlite_cursor& operator=(const sqlite_cursor&) = delete;
+
+    // The connection is closing: give the statement back while it can be.
+    void detach() {
+        owner_->release(statement_);
+        owner_ = nullptr;
+        has_row_ = false;
+    }
+
+    bool fetch() override {
+        if (!owner_) return false;
+        if (done_) {
+            owner_->set_status(sql_code::not_found);
+            return false;
+        }
+        const int rc = sqlite3_step(statement_.stmt);
+        if (rc == SQLITE_ROW) {
+            has_row_ = true;
+            owner_->set_status(sql_code::ok);
+            return true;
+        }
+        has_row_ = false;
+        done_ = true;
+        if (rc == SQLITE_DONE) {
+            owner_->set_status(sql_code::not_found);
+        } else {
+            owner_->from_sqlite(rc);
+        }
+        // Finished: end the read now rather than when the cursor goes away.
+        sqlite3_reset(statement_.stmt);
+        return false;
+    }
+
+    int column_count() const override {
+        return statement_.stmt ? sqlite3_column_count(statement_.stmt) : 0;
+    }
+    std::string column_name(int i) const override {
+        if (i < 0 || i >= column_count()) return {};
+        const char* name = sqlite3_column_name(statement_.stmt, i);
+        return name ? name : "";
+    }
+    db_type column_type(int i) const override {
+        if (!readable(i)) return db_type::null;
+        switch (sqlite3_column_type(statement_.stmt, i)) {
+            case SQLITE_INTEGER:
+                return db_type::integer;
+            case SQLITE_FLOAT:
+                return db_type::real;
+            case SQLITE_TEXT:
+                return db_type::text;
+            case SQLITE_BLOB:
+                return db_type::blob;
+            default:
+                return db_type::null;
+        }
+    }
+    std::int64_t column_integer(int i) const override {
+        return readable(i) ? sqlite3_column_int64(statement_.stmt, i) : 0;
+    }
+    double column_real(int i) const override {
+        return readable(i) ? sqlite3_column_double(statement_.stmt, i) : 0.0;
+    }
+    std::string_view column_text(int i) const override {
+        if (!readable(i)) return {};
+        const unsigned char* text = sqlite3_column_text(statement_.stmt, i);
+        if (!text) return {};
+        return {reinterpret_cast<const char*>(text),
+                static_cast<std::size_t>(sqlite3_column_bytes(statement_.stmt, i))};
+    }
+    value column_value(int i) const override {
+        switch (column_type(i)) {
+            case db_type::integer:
+                return column_integer(i);
+            case db_type::real:
+                return column_real(i);
+            case db_type::text:
+                return column_text(i);
+            case db_type::blob: {
+                const auto* data =
+                    static_cast<const unsigned char*>(sqlite3_column_blob(statement_.stmt, i));
+                const auto size =
+                    static_cast<std::size_t>(sqlite3_column_bytes(statement_.stmt, i));
+                return data ? blob(data, data + size) : blob{};
+            }
+            case db_type::null:
+                break;
+        }
+        return {};
+    }
+
+private:
+    bool readable(int i) const {
+        return has_row_ && statement_.stmt && i >= 0 && i < column_count();
+    }
+
+    sqlite_transaction* owner_;
+    sqlite_transaction::lease statement_;
+    bool has_row_ = false;
+    bool done_ = false;
+};
+
+// ---- transaction ------------------------------------------------------------
+
+result<std::unique_ptr<sqlite_transaction>> sqlite_transaction::open(const std::string& path,
+                                                                     open_mode mode,
+                                                                     const clock_source& clock) {
+    // SQLite takes the name as UTF-8; read it the same way here, or a
+    // Chinese folder name would be looked up in the wrong code page.
+    std::error_code ec;
+    const bool exists =
+        std::filesystem::exists(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+    if (mode == open_mode::existing && !exists) {
+        return status::error("database file not found: " + path);
+    }
+    if (mode == open_mode::create && exists) {
+        return status::error(path + " already exists; refusing to overwrite it");
+    }
+    // Without CREATE a mistyped path fails instead of leaving an empty
+    // database behind that the next start would take for the real one.
+    const int flags = SQLITE_OPEN_READWRITE | (mode == open_mode::create ? SQLITE_OPEN_CREATE : 0);
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    std::unique_ptr<sqlite_transaction> t(new sqlite_transaction(db, path));
+    if (rc != SQLITE_OK) {
+        return status::error(path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+    }
+    // Opening reads nothing; the first query is what finds a file that is
+    // not a database.
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
+        SQLITE_OK) {
+        return status::error(path + " is not a valid database: " + sqlite3_errmsg(db));
+    }
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        return status::error(path + " is read-only; records could not be saved");
+    }
+    sqlite3_busy_timeout(db, k_default_busy_timeout_ms);
+    if (sqlite3_exec(db,
+                     "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL",
+                     nullptr, nullptr, nullptr) != SQLITE_OK ||
+        register_functions(db, clock) != SQLITE_OK) {
+        return status::error(path + ": " + sqlite3_errmsg(db));
+    }
+    return t;
+}
+
+sqlite_transaction::sqlite_transaction(sqlite3* db, std::string path)
+    : db_(db), path_(std::move(path)) {}
+
+sqlite_transaction::~sqlite_transaction() {
+    for (sqlite_cursor* c : live_cursors_) c->detach();
+    live_cursors_.clear();
+    for (const auto& entry : cache_) sqlite3_finalize(entry->stmt);
+    cache_.clear();
+    sqlite3_close_v2(db_);
+}
+
+sql_code sqlite_transaction::execute(std::string_view sql, std::span<const value> params) {
+    const std::string text = rewrite_isnull(sql);
+    lease statement = prepare(text);
+    if (!statement.stmt) return sql_code::error;
+    set_nrows(0);
+    sql_code code = bind(statement.stmt, params);
+    if (code == sql_code::ok) code = begin_if_write(statement.stmt, text);
+    if (code == sql_code::ok) {
+        const sqlite3_int64 before = sqlite3_total_changes64(db_);
+        int rc = SQLITE_ROW;
+        while (rc == SQLITE_ROW) rc = sqlite3_step(statement.stmt);
+        code = from_sqlite(rc);
+        // sqlite3_changes still holds the last INSERT/UPDATE/DELETE's count
+        // after a CREATE or a SELECT; only a statement that changed rows
+        // moves the total.
+        if (code == sql_code::ok && sqlite3_total_changes64(db_) != before) {
+            set_nrows(sqlite3_changes64(db_));
+        }
+    }
+    release(statement);
+    return code;
+}
+
+std::unique_ptr<cursor> sqlite_transaction::open_cursor(std::string_view sql,
+                                                        std::span<const value> params) {
+    const std::string text = rewrite_isnull(sql);
+    lease statement = prepare(text);
+    if (!statement.stmt) return nullptr;
+    sql_code code = bind(statement.stmt, params);
+    if (code == sql_code::ok) code = begin_if_write(statement.stmt, text);
+    if (code != sql_code::ok) {
+        release(statement);
+        return nullptr;
+    }
+    return std::make_unique<sqlite_cursor>(*this, statement);
+}
+
+std::optional<blob> sqlite_transaction::select_blob(std::string_view sql,
+                                                    std::span<const value> params) {
+    const std::string text = rewrite_isnull(sql);
+    lease statement = prepare(text);
+    if (!statement.stmt) return std::nullopt;
+    std::optional<blob> bytes;
+    sql_code code = bind(statement.stmt, params);
+    if (code == sql_code::ok) code = begin_if_write(statement.stmt, text);
+    if (code == sql_code::ok) {
+        const int rc = sqlite3_step(statement.stmt);
+        if (rc == SQLITE_ROW) {
+            const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(statement.stmt, 0));
+            const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement.stmt, 0));
+            bytes = data ? blob(data, data + size) : blob{};
+            set_status(sql_code::ok);
+        } else if (rc == SQLITE_DONE) {
+            set_status(sql_code::not_found);
+        } else {
+            from_sqlite(rc);
+        }
+    }
+    release(statement);
+    return bytes;
+}
+
+sql_code sqlite_transaction::begin_write() {
+    if (!sqlite3_get_autocommit(db_)) return set_status(sql_code::ok);
+    return run_control("BEGIN IMMEDIATE");
+}
+
+sql_code sqlite_transaction::commit() {
+    if (sqlite3_get_autocommit(db_)) return set_status(sql_code::ok);
+    return run_control("COMMIT");
+}
+
+sql_code sqlite_transaction::rollback() {
+    if (sqlite3_get_autocommit(db_)) return set_status(sql_code::ok);
+    return run_control("ROLLBACK");
+}
+
+bool sqlite_transaction::in_transaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+sql_code sqlite_transaction::execute_script(const std::string& sql) {
+    return run_control(rewrite_isnull(sql).c_str());
+}
+
+void sqlite_transaction::set_busy_timeout_ms(int ms) { sqlite3_busy_timeout(db_, ms); }
+
+}  // namespace officerecords

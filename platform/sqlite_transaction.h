@@ -1,0 +1,82 @@
+// The embedded backend: a transaction object over one SQLite connection.
+//
+// The connection runs in WAL mode with foreign keys on and a busy timeout,
+// so two workstations on one file wait for each other instead of failing.
+// It registers the functions the data-window statements use: today(),
+// year(d), f_getpersonage(today, birthdate) and isnull(a, b); today()
+// answers the workstation's date from the given clock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/status.h"
+#include "foundation/transaction.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace officerecords {
+
+enum class open_mode {
+    existing,  // the file must exist and be one of our databases
+    create,    // the file must not exist; it is created empty
+};
+
+class sqlite_cursor;
+
+class sqlite_transaction final : public transaction {
+public:
+    // Opens the database; an error names the file and the reason. The
+    // clock must outlive the transaction: today() asks it on every call.
+    static result<std::unique_ptr<sqlite_transaction>> open(const std::string& path,
+                                                            open_mode mode,
+                                                            const clock_source& clock);
+    ~sqlite_transaction() override;
+    sqlite_transaction(const sqlite_transaction&) = delete;
+    sqlite_transaction& operator=(const sqlite_transaction&) = delete;
+
+    sql_code execute(std::string_view sql, std::span<const value> params = {}) override;
+    std::unique_ptr<cursor> open_cursor(std::string_view sql,
+                                        std::span<const value> params = {}) override;
+    std::optional<blob> select_blob(std::string_view sql,
+                                    std::span<const value> params = {}) override;
+    sql_code begin_write() override;
+    sql_code commit() override;
+    sql_code rollback() override;
+    bool in_transaction() const override;
+    std::string describe_target() const override { return path_; }
+
+    // Runs several statements without parameters (schema scripts).
+    sql_code execute_script(const std::string& sql);
+
+    // How long a statement waits for another workstation's lock before it
+    // fails; 5000 ms unless changed.
+    void set_busy_timeout_ms(int ms);
+
+private:
+    struct cached_statement;
+    struct lease;
+
+    sqlite_transaction(sqlite3* db, std::string path);
+    friend class sqlite_cursor;
+    sql_code from_sqlite(int rc);
+
+    // A prepared statement for this call or cursor alone; an empty lease
+    // with sqlcode -1 when the text does not prepare.
+    lease prepare(const std::string& sql);
+    void release(lease& statement);
+    sql_code bind(sqlite3_stmt* stmt, std::span<const value> params);
+    sql_code begin_if_write(sqlite3_stmt* stmt, std::string_view sql);
+    sql_code run_control(const char* sql);
+
+    sqlite3* db_;
+    std::string path_;
+    std::vector<std::unique_ptr<cached_statement>> cache_;
+    std::uint64_t uses_ = 0;
+    std::vector<sqlite_cursor*> live_cursors_;
+};
+
+}  // namespace officerecords

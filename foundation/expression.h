@@ -7,8 +7,8 @@
 //
 // The language:
 //   literals     'text' or "text" (a doubled quote, or a backslash before a
-//                quote, stands for the quote itself), numbers 123 and 12.5,
-//                true, false, null
+//                quote, stands for the quote itself; \\ is one backslash),
+//                numbers 123 and 12.5, true (1), false (0), null
 //   identifiers  a letter or '_' followed by letters, digits and '_'
 //   operators    - (unary)   = == <> != < > <= >=   not   and   or
 //                by precedence, highest first; comparisons do not chain
@@ -19,7 +19,9 @@
 // numbers numerically; text with a number compares numerically when the whole
 // text is a number ("05" = 5) and otherwise compares the number's text form
 // with the text. A comparison involving null is null; not, and, or use
-// three-valued logic, and a filter that ends in null does not match.
+// three-valued logic, and a filter that ends in null does not match. Where
+// not, and, or need a truth value, a number is true when non-zero; text that
+// is wholly a number counts as that number, and other text is an error.
 #pragma once
 
 #include <cstdint>

@@ -359,8 +359,6 @@ public:
         } else {
             owner_->from_sqlite(rc);
         }
-        // Finished: end the read now rather than when the cursor goes away.
-        sqlite3_reset(statement_.stmt);
         return false;
     }
 

@@ -333,6 +333,17 @@ TEST_F(sqlite_transaction_test, a_write_opens_a_transaction_and_a_read_does_not)
     EXPECT_FALSE(db->in_transaction());
 }
 
+// A PRAGMA inside a transaction is ignored and VACUUM refused, so neither
+// may open one.
+TEST_F(sqlite_transaction_test, pragma_and_vacuum_run_outside_any_transaction) {
+    auto db = create_with_schema();
+    ASSERT_TRUE(db);
+    ASSERT_EQ(db->execute("PRAGMA foreign_keys = OFF"), sql_code::ok) << db->sqlerrtext();
+    EXPECT_FALSE(db->in_transaction());
+    EXPECT_EQ(dump(*db, "PRAGMA foreign_keys"), "0\n");
+    EXPECT_EQ(db->execute("VACUUM"), sql_code::ok) << db->sqlerrtext();
+}
+
 TEST_F(sqlite_transaction_test, explicit_transaction_statements_pass_through) {
     auto db = create_with_schema();
     auto other = open();
@@ -467,6 +478,19 @@ INSTANTIATE_TEST_SUITE_P(
         function_case{"SELECT NULL ISNULL, 1 ISNULL", "1|0\n"},
         function_case{"SELECT myisnull(1) FROM person", "error: no such function: myisnull"},
         function_case{"SELECT isnull(name, '?') FROM person ORDER BY id", "Li\nWang\n"}));
+
+// today() must never be folded into an index: its answer changes.
+TEST_F(sqlite_transaction_test, only_today_is_not_deterministic) {
+    auto db = create_with_schema();
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->execute_script("CREATE INDEX by_year ON person(year(name));"
+                                 "CREATE INDEX by_age ON person(f_getpersonage(name, name))"),
+              sql_code::ok)
+        << db->sqlerrtext();
+    EXPECT_EQ(db->execute_script("CREATE INDEX by_today ON person(f_getpersonage(today(), name))"),
+              sql_code::error);
+    EXPECT_EQ(db->sqlerrtext(), "non-deterministic functions prohibited in index expressions");
+}
 
 TEST_F(sqlite_transaction_test, today_follows_the_clock) {
     auto db = create_with_schema();

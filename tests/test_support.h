@@ -1,0 +1,95 @@
+// Shared pieces of the core tests: a scratch database and a host that
+// records what the windows show instead of showing it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/host_services.h"
+#include "foundation/transaction.h"
+#include "platform/database.h"
+
+namespace officerecords::testing {
+
+class fixed_clock final : public clock_source {
+public:
+    explicit fixed_clock(date d) : today_(d) {}
+    date today() const override { return today_; }
+    date today_;
+};
+
+// A folder of its own under the system's temporary folder, removed at the end.
+class scratch_dir {
+public:
+    scratch_dir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orec-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~scratch_dir() { std::filesystem::remove_all(path_); }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A host that answers from queues and records every message box.
+class recording_host final : public host_services {
+public:
+    std::vector<std::string> messages;  // "TITLE | TEXT"
+    std::vector<std::string> calendar;  // column, or "hidden"
+    std::vector<bool> answers;
+    date day = *date::parse("2026-12-08");
+
+    void message_box(std::string_view title, std::string_view text, icon) override {
+        messages.push_back(std::string(title) + " | " + std::string(text));
+    }
+    bool question(std::string_view, std::string_view, bool) override {
+        if (answers.empty()) return false;
+        bool a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+    std::optional<std::string> file_open(std::string_view, std::string_view,
+                                         std::string_view) override {
+        return std::nullopt;
+    }
+    std::string open_with_parm(std::string_view, std::string_view, w_modify&) override {
+        return {};
+    }
+    void open_window(std::string_view, std::string_view, w_modify&) override {}
+    void close_window(w_modify&) override { closed = true; }
+    void set_pointer(pointer) override {}
+    std::string current_directory() override { return "."; }
+    bool change_directory(const std::string&) override { return true; }
+    date today() const override { return day; }
+    int gf_readphotofile(const std::string&, blob&) override { return -1; }
+    int gf_writephotofile(const std::string&, const blob&) override { return -1; }
+    void calendar_changed(w_modify&, std::string_view column) override {
+        calendar.push_back(column.empty() ? "hidden" : std::string(column));
+    }
+    bool closed = false;
+};
+
+// A fresh database with the schema and, on request, the demo data.
+struct scratch_database {
+    scratch_dir dir;
+    fixed_clock clock{*date::parse("2026-12-08")};
+    database db;
+    std::string path;
+
+    explicit scratch_database(bool demo = false) : path(dir.file("office.db")) {
+        status st = create_database(path, demo, clock);
+        EXPECT_TRUE(st.is_ok()) << st.message();
+        auto opened = open_database(path, clock);
+        EXPECT_TRUE(opened.is_ok()) << opened.message();
+        if (opened) db = opened.take();
+    }
+    transaction& sqlca() { return *db.sqlca; }
+};
+
+}  // namespace officerecords::testing

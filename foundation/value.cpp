@@ -251,7 +251,8 @@ double decimal::to_double() const {
 }
 
 std::int64_t decimal::truncated() const {
-    if (scale_ <= 0) return saturated_times_power_of_ten(units_, -static_cast<std::int64_t>(scale_));
+    if (scale_ <= 0)
+        return saturated_times_power_of_ten(units_, -static_cast<std::int64_t>(scale_));
     if (scale_ > 18) return 0;
     std::int64_t divisor = 1;
     for (int i = 0; i < scale_; ++i) divisor *= 10;
@@ -261,8 +262,8 @@ std::int64_t decimal::truncated() const {
 std::string decimal::str() const {
     if (scale_ < 0) return rescaled(0).str();
     // Through the unsigned type so the most negative units still print.
-    const std::uint64_t magnitude = units_ < 0 ? 0 - static_cast<std::uint64_t>(units_)
-                                               : static_cast<std::uint64_t>(units_);
+    const std::uint64_t magnitude =
+        units_ < 0 ? 0 - static_cast<std::uint64_t>(units_) : static_cast<std::uint64_t>(units_);
     std::string digits = std::to_string(magnitude);
     const auto scale = static_cast<std::size_t>(scale_);
     if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
@@ -306,8 +307,7 @@ std::string value::to_text() const {
         const double d = real();
         if (d == 0) return "0";  // also for -0.0, which no user means
         char buf[64];
-        const auto res =
-            std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+        const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
         return std::string(buf, res.ptr);
     }
     if (is_decimal()) return dec().str();

@@ -14,8 +14,8 @@ constexpr std::size_t k_statement_cache_size = 64;
 
 bool is_word_char(char c) {
     const auto u = static_cast<unsigned char>(c);
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '$' || u >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || u >= 0x80;
 }
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -191,9 +191,8 @@ sqlite_transaction::lease sqlite_transaction::prepare(const std::string& sql) {
 
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    const int rc =
-        sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
-                           keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, &tail);
+    const int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                                      keep ? SQLITE_PREPARE_PERSISTENT : 0, &stmt, &tail);
     if (rc != SQLITE_OK) {
         from_sqlite(rc);
         return {};
@@ -248,10 +247,9 @@ void sqlite_transaction::release(lease& statement) {
 sql_code sqlite_transaction::bind(sqlite3_stmt* stmt, std::span<const value> params) {
     const int expected = sqlite3_bind_parameter_count(stmt);
     if (expected != static_cast<int>(params.size())) {
-        return set_status(sql_code::error, "the statement has " + std::to_string(expected) +
-                                               " placeholders but " +
-                                               std::to_string(params.size()) +
-                                               " values were given");
+        return set_status(sql_code::error,
+                          "the statement has " + std::to_string(expected) + " placeholders but " +
+                              std::to_string(params.size()) + " values were given");
     }
     for (int i = 1; i <= expected; ++i) {
         const value& v = params[static_cast<std::size_t>(i - 1)];
@@ -270,14 +268,13 @@ sql_code sqlite_transaction::bind(sqlite3_stmt* stmt, std::span<const value> par
                                       : sqlite3_bind_double(stmt, i, v.dec().to_double());
         } else if (v.is_date()) {
             const std::string iso = v.day().iso();
-            rc = sqlite3_bind_text64(stmt, i, iso.data(), iso.size(), SQLITE_TRANSIENT,
-                                     SQLITE_UTF8);
+            rc =
+                sqlite3_bind_text64(stmt, i, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
         } else if (v.bytes().empty()) {
             // bind_blob with no data would store NULL, not an empty blob.
             rc = sqlite3_bind_zeroblob(stmt, i, 0);
         } else {
-            rc = sqlite3_bind_blob64(stmt, i, v.bytes().data(), v.bytes().size(),
-                                     SQLITE_TRANSIENT);
+            rc = sqlite3_bind_blob64(stmt, i, v.bytes().data(), v.bytes().size(), SQLITE_TRANSIENT);
         }
         if (rc != SQLITE_OK) return from_sqlite(rc);
     }
@@ -306,8 +303,8 @@ sql_code sqlite_transaction::from_sqlite(int rc) {
         default:
             break;
     }
-    std::string message = sqlite3_errcode(db_) != SQLITE_OK ? sqlite3_errmsg(db_)
-                                                            : sqlite3_errstr(rc);
+    std::string message =
+        sqlite3_errcode(db_) != SQLITE_OK ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     // Busy means the busy timeout ran out while another connection held
     // the lock; say so in the words the staff will understand.
     if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
@@ -533,7 +530,8 @@ std::optional<blob> sqlite_transaction::select_blob(std::string_view sql,
     if (code == sql_code::ok) {
         const int rc = sqlite3_step(statement.stmt);
         if (rc == SQLITE_ROW) {
-            const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(statement.stmt, 0));
+            const auto* data =
+                static_cast<const unsigned char*>(sqlite3_column_blob(statement.stmt, 0));
             const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement.stmt, 0));
             bytes = data ? blob(data, data + size) : blob{};
             set_status(sql_code::ok);

@@ -25,9 +25,9 @@ TEST(date_test, known_days_since_epoch) {
         int y, m, d;
         std::int32_t days;
     };
-    for (const known& k : {known{1970, 1, 1, 0}, known{1969, 12, 31, -1},
-                           known{2000, 3, 1, 11017}, known{1949, 10, 1, -7397},
-                           known{1, 1, 1, -719162}, known{9999, 12, 31, 2932896}}) {
+    for (const known& k :
+         {known{1970, 1, 1, 0}, known{1969, 12, 31, -1}, known{2000, 3, 1, 11017},
+          known{1949, 10, 1, -7397}, known{1, 1, 1, -719162}, known{9999, 12, 31, 2932896}}) {
         SCOPED_TRACE(std::to_string(k.y) + "-" + std::to_string(k.m) + "-" + std::to_string(k.d));
         const std::optional<date> d = date::from_ymd(k.y, k.m, k.d);
         ASSERT_TRUE(d);
@@ -65,9 +65,9 @@ TEST(date_test, from_ymd_rejects_days_that_do_not_exist) {
     struct ymd {
         int y, m, d;
     };
-    for (const ymd& x : {ymd{2026, 2, 29}, ymd{1900, 2, 29}, ymd{2026, 4, 31}, ymd{2026, 13, 1},
-                         ymd{2026, 0, 1}, ymd{2026, 1, 0}, ymd{2026, 1, 32}, ymd{0, 1, 1},
-                         ymd{10000, 1, 1}, ymd{-1, 1, 1}}) {
+    for (const ymd& x :
+         {ymd{2026, 2, 29}, ymd{1900, 2, 29}, ymd{2026, 4, 31}, ymd{2026, 13, 1}, ymd{2026, 0, 1},
+          ymd{2026, 1, 0}, ymd{2026, 1, 32}, ymd{0, 1, 1}, ymd{10000, 1, 1}, ymd{-1, 1, 1}}) {
         EXPECT_FALSE(date::from_ymd(x.y, x.m, x.d)) << x.y << "-" << x.m << "-" << x.d;
     }
     EXPECT_TRUE(date::from_ymd(2024, 2, 29));
@@ -78,6 +78,8 @@ struct date_parse_case {
     const char* text;
     const char* iso;  // nullptr: not a date
 };
+
+void PrintTo(const date_parse_case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class date_parse_test : public testing::TestWithParam<date_parse_case> {};
 
@@ -122,6 +124,8 @@ struct decimal_parse_case {
     int scale;
 };
 
+void PrintTo(const decimal_parse_case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class decimal_parse_test : public testing::TestWithParam<decimal_parse_case> {};
 
 TEST_P(decimal_parse_test, parses_or_refuses) {
@@ -138,27 +142,22 @@ TEST_P(decimal_parse_test, parses_or_refuses) {
 
 INSTANTIATE_TEST_SUITE_P(
     cases, decimal_parse_test,
-    testing::Values(decimal_parse_case{"3", true, 3, 0}, decimal_parse_case{"-12.5", true, -125, 1},
-                    decimal_parse_case{"+7", true, 7, 0},
-                    decimal_parse_case{"1,234.50", true, 123450, 2},
-                    decimal_parse_case{"12,345,678", true, 12345678, 0},
-                    decimal_parse_case{"0.00", true, 0, 2}, decimal_parse_case{".5", true, 5, 1},
-                    decimal_parse_case{"-0", true, 0, 0},
-                    decimal_parse_case{"9223372036854775807", true, k_max, 0},
-                    decimal_parse_case{"-922337203685477580.7", true, -k_max, 1},
-                    decimal_parse_case{"9223372036854775808", false, 0, 0},
-                    decimal_parse_case{"92233720368547758.080", false, 0, 0},
-                    decimal_parse_case{"", false, 0, 0}, decimal_parse_case{"-", false, 0, 0},
-                    decimal_parse_case{".", false, 0, 0}, decimal_parse_case{"5.", false, 0, 0},
-                    decimal_parse_case{"1.2.3", false, 0, 0},
-                    decimal_parse_case{"abc", false, 0, 0},
-                    decimal_parse_case{"--1", false, 0, 0},
-                    decimal_parse_case{"1e5", false, 0, 0},
-                    decimal_parse_case{" 1", false, 0, 0}, decimal_parse_case{"1,23", false, 0, 0},
-                    decimal_parse_case{"1234,567", false, 0, 0},
-                    decimal_parse_case{",123", false, 0, 0},
-                    decimal_parse_case{"1,234,", false, 0, 0},
-                    decimal_parse_case{"1.2,5", false, 0, 0}));
+    testing::Values(
+        decimal_parse_case{"3", true, 3, 0}, decimal_parse_case{"-12.5", true, -125, 1},
+        decimal_parse_case{"+7", true, 7, 0}, decimal_parse_case{"1,234.50", true, 123450, 2},
+        decimal_parse_case{"12,345,678", true, 12345678, 0}, decimal_parse_case{"0.00", true, 0, 2},
+        decimal_parse_case{".5", true, 5, 1}, decimal_parse_case{"-0", true, 0, 0},
+        decimal_parse_case{"9223372036854775807", true, k_max, 0},
+        decimal_parse_case{"-922337203685477580.7", true, -k_max, 1},
+        decimal_parse_case{"9223372036854775808", false, 0, 0},
+        decimal_parse_case{"92233720368547758.080", false, 0, 0},
+        decimal_parse_case{"", false, 0, 0}, decimal_parse_case{"-", false, 0, 0},
+        decimal_parse_case{".", false, 0, 0}, decimal_parse_case{"5.", false, 0, 0},
+        decimal_parse_case{"1.2.3", false, 0, 0}, decimal_parse_case{"abc", false, 0, 0},
+        decimal_parse_case{"--1", false, 0, 0}, decimal_parse_case{"1e5", false, 0, 0},
+        decimal_parse_case{" 1", false, 0, 0}, decimal_parse_case{"1,23", false, 0, 0},
+        decimal_parse_case{"1234,567", false, 0, 0}, decimal_parse_case{",123", false, 0, 0},
+        decimal_parse_case{"1,234,", false, 0, 0}, decimal_parse_case{"1.2,5", false, 0, 0}));
 
 TEST(decimal_test, rescaled_rounds_half_away_from_zero) {
     struct rescale_case {
@@ -166,12 +165,12 @@ TEST(decimal_test, rescaled_rounds_half_away_from_zero) {
         int scale;
         const char* expected;
     };
-    for (const rescale_case& c : {rescale_case{{125, 2}, 1, "1.3"}, rescale_case{{-125, 2}, 1, "-1.3"},
-                                  rescale_case{{124, 2}, 1, "1.2"}, rescale_case{{-124, 2}, 1, "-1.2"},
-                                  rescale_case{{-5, 1}, 0, "-1"}, rescale_case{{4, 1}, 0, "0"},
-                                  rescale_case{{15, 1}, 3, "1.500"},
-                                  rescale_case{{k_max, 19}, 0, "1"},
-                                  rescale_case{{k_max, 25}, 2, "0.00"}}) {
+    for (const rescale_case& c :
+         {rescale_case{{125, 2}, 1, "1.3"}, rescale_case{{-125, 2}, 1, "-1.3"},
+          rescale_case{{124, 2}, 1, "1.2"}, rescale_case{{-124, 2}, 1, "-1.2"},
+          rescale_case{{-5, 1}, 0, "-1"}, rescale_case{{4, 1}, 0, "0"},
+          rescale_case{{15, 1}, 3, "1.500"}, rescale_case{{k_max, 19}, 0, "1"},
+          rescale_case{{k_max, 25}, 2, "0.00"}}) {
         EXPECT_EQ(c.from.rescaled(c.scale).str(), c.expected) << c.from.str();
         EXPECT_EQ(c.from.rescaled(c.scale).scale(), c.scale);
     }

@@ -185,20 +185,36 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         status_case{"row", "SELECT name FROM person WHERE id = ?", {1}, true, 0, ""},
         status_case{"no_row", "SELECT name FROM person WHERE id = ?", {99}, true, 100, ""},
-        status_case{"bad_column", "SELECT nosuch FROM person", {}, true, -1,
-                    "no such column: nosuch"},
+        status_case{
+            "bad_column", "SELECT nosuch FROM person", {}, true, -1, "no such column: nosuch"},
         status_case{"syntax", "SELEC 1", {}, false, -1, "near \"SELEC\": syntax error"},
-        status_case{"duplicate_key", "INSERT INTO person (id, name) VALUES (?, ?)", {1, "Zhao"},
-                    false, -1, "UNIQUE constraint failed: person.id"},
-        status_case{"too_few_values", "SELECT name FROM person WHERE id = ?", {}, true, -1,
+        status_case{"duplicate_key",
+                    "INSERT INTO person (id, name) VALUES (?, ?)",
+                    {1, "Zhao"},
+                    false,
+                    -1,
+                    "UNIQUE constraint failed: person.id"},
+        status_case{"too_few_values",
+                    "SELECT name FROM person WHERE id = ?",
+                    {},
+                    true,
+                    -1,
                     "the statement has 1 placeholders but 0 values were given"},
-        status_case{"too_many_values", "DELETE FROM person WHERE id = ?", {1, 2}, false, -1,
+        status_case{"too_many_values",
+                    "DELETE FROM person WHERE id = ?",
+                    {1, 2},
+                    false,
+                    -1,
                     "the statement has 1 placeholders but 2 values were given"},
-        status_case{"two_statements", "DELETE FROM person; DELETE FROM photo", {}, false, -1,
+        status_case{"two_statements",
+                    "DELETE FROM person; DELETE FROM photo",
+                    {},
+                    false,
+                    -1,
                     "only one statement can run at a time; the text continues after it: "
                     "DELETE FROM photo"},
-        status_case{"update_no_match", "UPDATE person SET name = 'x' WHERE id = 99", {}, false, 0,
-                    ""}),
+        status_case{
+            "update_no_match", "UPDATE person SET name = 'x' WHERE id = 99", {}, false, 0, ""}),
     [](const testing::TestParamInfo<status_case>& param) { return param.param.name; });
 
 TEST_F(sqlite_transaction_test, sqlnrows_counts_the_rows_the_last_write_changed) {
@@ -442,6 +458,8 @@ struct function_case {
     const char* result;  // dump() text
 };
 
+void PrintTo(const function_case& c, std::ostream* os) { *os << c.sql; }
+
 class sqlite_function_test : public sqlite_transaction_test,
                              public testing::WithParamInterface<function_case> {};
 
@@ -457,8 +475,7 @@ INSTANTIATE_TEST_SUITE_P(
         function_case{"SELECT today()", "2026-03-15\n"},
         function_case{"SELECT year('2024-07-01')", "2024\n"},
         function_case{"SELECT year('2024-07-01 10:00:00')", "2024\n"},
-        function_case{"SELECT year(today())", "2026\n"},
-        function_case{"SELECT year(NULL)", "~\n"},
+        function_case{"SELECT year(today())", "2026\n"}, function_case{"SELECT year(NULL)", "~\n"},
         function_case{"SELECT year('not a date')", "~\n"},
         function_case{"SELECT f_getpersonage('2026-03-15', '1980-03-15')", "46\n"},
         function_case{"SELECT f_getpersonage('2026-03-14', '1980-03-15')", "45\n"},

@@ -438,6 +438,47 @@ std::string data_window::label_text(std::string_view column) const {
     return it == labels_.end() ? std::string() : it->second;
 }
 
+void data_window::set_label_text(std::string_view column, std::string text) {
+    labels_[lower(column)] = std::move(text);
+}
+
+bool object_ref::exists() const {
+    if (dw_.column_number(name_) > 0) return true;
+    return name_.size() > 2 && iequals(std::string_view(name_).substr(name_.size() - 2), "_t") &&
+           dw_.describe(name_ + ".text") != "!";
+}
+
+int object_ref::protect() const {
+    int col = dw_.column_number(name_);
+    return col > 0 && dw_.state(col).protect ? 1 : 0;
+}
+
+void object_ref::protect(int on) {
+    if (int col = dw_.column_number(name_)) dw_.state(col).protect = on != 0;
+}
+
+std::string object_ref::tag() const {
+    int col = dw_.column_number(name_);
+    return col > 0 ? dw_.state(col).tag : std::string();
+}
+
+void object_ref::tag(std::string text) {
+    if (int col = dw_.column_number(name_)) dw_.state(col).tag = std::move(text);
+}
+
+std::string object_ref::text() const {
+    std::string t = dw_.describe(name_ + ".text");
+    return t == "!" ? std::string() : t;
+}
+
+void object_ref::text(std::string text) {
+    if (name_.size() > 2) dw_.set_label_text(name_.substr(0, name_.size() - 2), std::move(text));
+}
+
+value object_ref::item(long row) const { return dw_.getitem(row, name_); }
+
+void object_ref::item(long row, const value& v) { dw_.setitem(row, name_, v); }
+
 std::string data_window::picture_file(std::string_view picture) const {
     auto it = pictures_.find(lower(picture));
     return it == pictures_.end() ? std::string() : it->second;

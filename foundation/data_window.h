@@ -70,6 +70,28 @@ struct column_state {
     bool visible = false;
 };
 
+class data_window;
+
+// Object notation, dw_1.Object.<name>.<property>: a column's items,
+// protect and tag, or the text of a label object "<column>_t".
+class object_ref {
+public:
+    object_ref(data_window& dw, std::string name) : dw_(dw), name_(std::move(name)) {}
+    bool exists() const;
+    int protect() const;
+    void protect(int on);
+    std::string tag() const;
+    void tag(std::string text);
+    std::string text() const;  // label objects
+    void text(std::string text);
+    value item(long row) const;
+    void item(long row, const value& v);
+
+private:
+    data_window& dw_;
+    std::string name_;
+};
+
 class data_window {
 public:
     explicit data_window(std::string control_name = "dw_1");
@@ -142,6 +164,8 @@ public:
     const column_state& state(int col) const { return states_[col - 1]; }
     bool read_only() const { return read_only_; }
     std::string label_text(std::string_view column) const;
+    void set_label_text(std::string_view column, std::string text);
+    object_ref object(std::string_view name) { return object_ref(*this, std::string(name)); }
     std::string picture_file(std::string_view picture) const;
     void set_picture_file(std::string_view picture, std::string file);
 

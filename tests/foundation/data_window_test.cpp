@@ -99,6 +99,25 @@ TEST_F(DataWindowTest, ModifyChangesWhatDescribeAndEntryAnswer) {
     EXPECT_NE(dw.modify("nosuchobject.tag='1'"), "");
 }
 
+TEST_F(DataWindowTest, ObjectNotationReachesItemsProtectTagAndLabels) {
+    auto name = dw.object("GoodsName");
+    EXPECT_EQ(name.item(1).text(), "打印机");
+    name.item(1, value("复印机"));
+    EXPECT_EQ(*dw.getitemstring(1, "goodsname"), "复印机");
+    EXPECT_EQ(dw.getitemstatus(1, 0), row_status::data_modified);
+    name.protect(1);
+    name.tag("2");
+    EXPECT_EQ(dw.describe("goodsname.protect"), "1");
+    EXPECT_EQ(dw.describe("goodsname.tag"), "2");
+    EXPECT_FALSE(dw.can_enter(dw.column_number("goodsname")));
+    auto label = dw.object("purchasedate_t");
+    EXPECT_TRUE(label.exists());
+    EXPECT_EQ(label.text(), "添置日期:");
+    label.text("购置日期:");
+    EXPECT_EQ(dw.describe("purchasedate_t.text"), "购置日期:");
+    EXPECT_FALSE(dw.object("commno_t").exists());
+}
+
 TEST_F(DataWindowTest, PictureFileNameIsSetWithOrWithoutBlanksAroundTheSign) {
     dw_object o = d_og_assetregister_f();
     o.pictures.push_back({"p_photo", "bmp\\photo.jpg"});

@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 
+#include "foundation/register_page.h"
 #include "platform/database.h"
 #include "platform/file_access.h"
 #include "platform/window_catalog.h"
@@ -357,25 +358,12 @@ void script_session::open_record_window(const std::string& name, const std::stri
     const window_entry* entry = find_window_entry(name);
     if (!entry) throw script_error{"no window " + name};
     auto page = std::make_unique<uo_tabpg_datawindow>();
-    page->window = std::string(entry->window);
-    if (status st = page->dw_1.set_dataobject(entry->list(), *sqlca_); !st)
-        throw script_error{"cannot read the code tables: " + st.message()};
-
-    auto key_columns = entry->form().key_columns();
-    std::string key_column;
-    for (int k : key_columns)
-        if (!iequals(entry->form().columns[k].name, "commno")) key_column = entry->form().columns[k].name;
-    value commno(session_->gs_commno);
-    if (page->dw_1.retrieve("commno = ?", {&commno, 1}, key_column) < 0)
-        throw script_error{"cannot list " + name + ": " + page->dw_1.last_error()};
+    if (status st = list_register(*page, std::string(entry->window), entry->list(), *session_); !st)
+        throw script_error{"cannot list " + name + ": " + st.message()};
     if (key) {
         auto wanted = decimal::parse(*key);
         if (!wanted) throw script_error{"not a record number: " + *key};
-        long found = 0;
-        for (long r = 1; r <= page->dw_1.rowcount() && found == 0; ++r) {
-            auto k = page->dw_1.getitemdecimal(r, key_column);
-            if (k && *k == *wanted) found = r;
-        }
+        long found = find_listed(*page, value(*wanted));
         if (found == 0)
             throw script_error{"no record " + *key + " of community " + session_->gs_commno + " in " + name};
         page->dw_1.setrow(found);

@@ -19,6 +19,7 @@ class control;
 
 enum class icon { information, exclamation, question, stop };
 enum class pointer { arrow, hourglass };
+enum class unsaved_choice { save, discard, cancel };
 
 class host_services {
 public:
@@ -41,6 +42,13 @@ public:
     // The window asks to be closed; the host closes it once the current
     // event has returned.
     virtual void close_window(w_modify& window) = 0;
+    // The user is about to leave a record that holds unsaved changes (close
+    // the window, move to another record): save them, drop them, or stay.
+    // A host without a user to ask drops them, as its script said to leave.
+    virtual unsaved_choice ask_unsaved(w_modify& window) {
+        (void)window;
+        return unsaved_choice::discard;
+    }
     // Focus requests (the host's tab page, a window).
     virtual void set_focus(std::string_view target) { (void)target; }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "foundation/register_page.h"
 #include "foundation/transaction.h"
 
 namespace officerecords {
@@ -39,8 +40,25 @@ w_modify::w_modify(session& s, std::string name, const dw_object& form)
     status st = dw_1.set_dataobject(form, s.sqlca);
     if (!st) host().message_box("警告信息", "读取代码表失败！" + st.message(), icon::stop);
     dw_1.set_events(this);
-    for (int k : form.key_columns())
-        if (!iequals(form.columns[k].name, "commno")) key_column_ = form.columns[k].name;
+    key_column_ = record_key_column(form);
+}
+
+bool w_modify::has_unsaved_changes() const {
+    return dw_1.modifiedcount() + dw_1.deletedcount() > 0 || dw_1.has_pending_edit();
+}
+
+bool w_modify::leave_record() {
+    if (!has_unsaved_changes()) return true;
+    switch (host().ask_unsaved(*this)) {
+        case unsaved_choice::save:
+            cb_save_clicked();
+            return !has_unsaved_changes();
+        case unsaved_choice::discard:
+            return true;
+        case unsaved_choice::cancel:
+            return false;
+    }
+    return false;
 }
 
 w_modify::~w_modify() = default;
@@ -127,6 +145,7 @@ void w_modify::move_to(long list_row) {
         dw_1.getitemstatus(1, 0) != row_status::new_row &&
         dw_1.getitemstatus(1, 0) != row_status::new_modified)
         return;
+    if (!leave_record()) return;
     list->dw_1.setrow(list_row);
     load_record(list_row);
     ue_loadphoto();
@@ -236,6 +255,7 @@ void w_modify::cb_roll_clicked() {
 
 void w_modify::cb_exit_clicked() {
     if (wf_closequery() != 0) return;
+    if (!leave_record()) return;
     host().close_window(*this);
 }
 

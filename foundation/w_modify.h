@@ -41,6 +41,11 @@ public:
     void open_with(std::string mode);
     // The column that holds the record number: orderno, or orgno.
     const std::string& key_column() const { return key_column_; }
+    // dw_1 holds changes that are not saved.
+    bool has_unsaved_changes() const;
+    // Offers to save unsaved changes before the record is left; false
+    // when the user chose to stay.
+    bool leave_record();
 
     // Controls in the frame's order, then the window's own.
     const std::vector<control*>& controls() const { return controls_; }

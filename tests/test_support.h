@@ -72,7 +72,13 @@ public:
     void calendar_changed(w_modify&, std::string_view column) override {
         calendar.push_back(column.empty() ? "hidden" : std::string(column));
     }
+    unsaved_choice ask_unsaved(w_modify&) override {
+        ++unsaved_asked;
+        return unsaved;
+    }
     bool closed = false;
+    unsaved_choice unsaved = unsaved_choice::discard;
+    int unsaved_asked = 0;
 };
 
 // A fresh database with the schema and, on request, the demo data.

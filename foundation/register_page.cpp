@@ -1,0 +1,50 @@
+#include "foundation/register_page.h"
+
+#include "foundation/transaction.h"
+
+namespace officerecords {
+
+std::string record_key_column(const dw_object& object) {
+    for (int k : object.key_columns())
+        if (!iequals(object.columns[k].name, "commno")) return object.columns[k].name;
+    return {};
+}
+
+status list_register(uo_tabpg_datawindow& page, const std::string& window, const dw_object& list,
+                     session& s) {
+    page.window = window;
+    if (status st = page.dw_1.set_dataobject(list, s.sqlca); !st) return st;
+    value commno(s.gs_commno);
+    if (page.dw_1.retrieve("commno = ?", {&commno, 1}, record_key_column(list)) < 0)
+        return status::error(page.dw_1.last_error());
+    return status::ok();
+}
+
+long find_listed(const uo_tabpg_datawindow& page, const value& key) {
+    std::string column = record_key_column(page.dw_1.object());
+    auto wanted = key.as_double();
+    if (!wanted) return 0;
+    for (long r = 1; r <= page.dw_1.rowcount(); ++r)
+        if (page.dw_1.getitemnumber(r, column) == wanted) return r;
+    return 0;
+}
+
+bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
+    long r = page.dw_1.getrow();
+    if (r < 1) return false;
+    if (!s.host.question("确认信息", "您确定要删除当前这条记录吗？", true)) return false;
+    page.dw_1.deleterow(r);
+    transaction& t = s.sqlca;
+    status st = page.dw_1.update();
+    if (st && t.commit() != sql_code::ok) st = status::error(t.sqlerrtext());
+    if (!st) {
+        if (t.in_transaction()) t.rollback();
+        page.dw_1.revert();
+        s.host.message_box("警告信息", "数据删除失败！" + st.message(), icon::stop);
+        return false;
+    }
+    page.dw_1.resetupdate();
+    return true;
+}
+
+}  // namespace officerecords

@@ -1,0 +1,28 @@
+// The host's list of one register: the tab page `guo_tabpg_now` whose dw_1
+// holds the current community's records in key order, and the deletion of
+// a listed record.
+#pragma once
+
+#include <string>
+
+#include "foundation/session.h"
+#include "foundation/status.h"
+
+namespace officerecords {
+
+// The column that numbers the object's records: orderno, or orgno.
+std::string record_key_column(const dw_object& object);
+
+// Fills the page with the community's records of the register, in key
+// order. The page remembers which record window edits them.
+status list_register(uo_tabpg_datawindow& page, const std::string& window, const dw_object& list,
+                     session& s);
+
+// Finds the listed record whose key is `key`; 0 when it is not listed.
+long find_listed(const uo_tabpg_datawindow& page, const value& key);
+
+// Deletes the page's current record after the user confirms it; the
+// deletion is committed on sqlca. Returns true when the record is gone.
+bool delete_current_record(uo_tabpg_datawindow& page, session& s);
+
+}  // namespace officerecords

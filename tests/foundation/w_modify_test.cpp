@@ -1,0 +1,115 @@
+#include "foundation/w_modify.h"
+
+#include <gtest/gtest.h>
+
+#include "finance/assetregister.h"
+#include "foundation/register_page.h"
+#include "tests/test_support.h"
+
+namespace officerecords {
+namespace {
+
+using testing::recording_host;
+using testing::scratch_database;
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        s.gs_commno = "420106001001";
+        ASSERT_TRUE(list_register(page, "w_m_og_assetregister", d_og_assetregister(), s).is_ok());
+        s.guo_tabpg_now = &page;
+        ASSERT_GE(page.dw_1.rowcount(), 3);
+    }
+    std::string stored_name(int orderno) {
+        value key(orderno);
+        auto v = db.sqlca().select_value("SELECT goodsname FROM tc_og_assetregister WHERE orderno = ?",
+                                         {&key, 1});
+        return v && !v->is_null() ? v->text() : "<none>";
+    }
+
+    scratch_database db{true};
+    recording_host host;
+    session s{host, *db.db.sqlca, *db.db.photosqlca, {}, {}, nullptr};
+    uo_tabpg_datawindow page;
+};
+
+TEST_F(FrameTest, ListsOnlyTheCommunitysRecordsInKeyOrder) {
+    double last = 0;
+    for (long r = 1; r <= page.dw_1.rowcount(); ++r) {
+        EXPECT_EQ(*page.dw_1.getitemstring(r, "commno"), "420106001001");
+        EXPECT_GT(*page.dw_1.getitemnumber(r, "orderno"), last);
+        last = *page.dw_1.getitemnumber(r, "orderno");
+    }
+}
+
+TEST_F(FrameTest, LeavingAnEditedRecordOffersToSaveIt) {
+    w_m_og_assetregister w(s);
+    page.dw_1.setrow(1);
+    w.open_with(k_mode_modify);
+    int first = static_cast<int>(*w.dw_1.getitemnumber(1, "orderno"));
+
+    w.dw_1.setitem(1, "goodsname", value("改名一"));
+    host.unsaved = unsaved_choice::cancel;
+    w.cb_next.clicked();
+    EXPECT_EQ(*w.dw_1.getitemnumber(1, "orderno"), first) << "cancel must keep the record";
+    EXPECT_EQ(*w.dw_1.getitemstring(1, "goodsname"), "改名一");
+
+    host.unsaved = unsaved_choice::save;
+    w.cb_next.clicked();
+    EXPECT_EQ(stored_name(first), "改名一");
+    EXPECT_NE(*w.dw_1.getitemnumber(1, "orderno"), first);
+    EXPECT_EQ(page.dw_1.getrow(), 2);
+
+    w.dw_1.setitem(1, "goodscount", value(-5));
+    host.unsaved = unsaved_choice::save;
+    w.cb_exit.clicked();
+    EXPECT_FALSE(host.closed) << "a save refused by the rules keeps the window open";
+    EXPECT_EQ(host.messages.back(), "提示 | 数量:不能为负值");
+
+    host.unsaved = unsaved_choice::discard;
+    w.cb_exit.clicked();
+    EXPECT_TRUE(host.closed);
+    EXPECT_EQ(host.unsaved_asked, 4);
+}
+
+TEST_F(FrameTest, ASavedNewRecordJoinsTheListAndKeepsItsPlace) {
+    w_m_og_assetregister w(s);
+    w.open_with(k_mode_add);
+    long before = page.dw_1.rowcount();
+    w.dw_1.setitem(1, "goodsname", value("碎纸机"));
+    w.cb_save.clicked();
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+    EXPECT_EQ(page.dw_1.rowcount(), before + 1);
+    EXPECT_EQ(*page.dw_1.getitemstring(page.dw_1.getrow(), "goodsname"), "碎纸机");
+    EXPECT_EQ(*page.dw_1.getitemnumber(page.dw_1.getrow(), "orderno"),
+              *w.dw_1.getitemnumber(1, "orderno"));
+}
+
+TEST_F(FrameTest, DeletingAskesFirstAndRefusesARecordChangedMeanwhile) {
+    page.dw_1.setrow(2);
+    int key = static_cast<int>(*page.dw_1.getitemnumber(2, "orderno"));
+    long rows = page.dw_1.rowcount();
+
+    host.answers = {false};
+    EXPECT_FALSE(delete_current_record(page, s));
+    EXPECT_NE(stored_name(key), "<none>");
+
+    ASSERT_EQ(db.db.photosqlca->execute("UPDATE tc_og_assetregister SET note = '已盘点' WHERE orderno = 2"),
+              sql_code::ok);
+    ASSERT_EQ(db.db.photosqlca->commit(), sql_code::ok);
+    host.answers = {true};
+    EXPECT_FALSE(delete_current_record(page, s));
+    EXPECT_EQ(host.messages.back().rfind("警告信息 | 数据删除失败！", 0), 0u) << host.messages.back();
+    EXPECT_EQ(page.dw_1.rowcount(), rows);
+    EXPECT_NE(stored_name(key), "<none>");
+
+    ASSERT_TRUE(list_register(page, "w_m_og_assetregister", d_og_assetregister(), s).is_ok());
+    page.dw_1.setrow(2);
+    host.answers = {true};
+    EXPECT_TRUE(delete_current_record(page, s));
+    EXPECT_EQ(page.dw_1.rowcount(), rows - 1);
+    EXPECT_EQ(stored_name(key), "<none>");
+}
+
+}  // namespace
+}  // namespace officerecords

@@ -475,8 +475,6 @@ void frame_save(benchmark::State& state, bool whole_list) {
         state.SkipWithError("the record window did not open the record");
         return;
     }
-    for (int c = 1; c <= rec.window.dw_1.column_count(); ++c) std::fprintf(stderr, "DBG %s=%s\n", rec.window.dw_1.column_definition(c).name.c_str(), rec.window.dw_1.getitem(1, c).to_text().c_str());
-    std::fprintf(stderr, "DBG today=%s\n", e.host.today().iso().c_str());
     if (!rec.edit_and_save(e, k_names[1])) {  // warm-up: statements prepared
         state.SkipWithError(("warm-up save failed: " + e.host.messages.back()).c_str());
         return;

@@ -103,6 +103,13 @@ void data_window::reset_states() {
         states_.push_back({c.tab, false, {}, c.background, c.visible});
 }
 
+void data_window::restore_design() {
+    for (std::size_t i = 0; i < states_.size(); ++i) {
+        states_[i].tab = object_.columns[i].tab;
+        states_[i].background = object_.columns[i].background;
+    }
+}
+
 long data_window::retrieve() { return retrieve({}, {}, {}); }
 
 long data_window::retrieve(std::string_view condition, std::span<const value> params,

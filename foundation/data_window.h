@@ -163,6 +163,9 @@ public:
     column_state& state(int col) { return states_[col - 1]; }
     const column_state& state(int col) const { return states_[col - 1]; }
     bool read_only() const { return read_only_; }
+    // Puts every column's tab order and background back to the object's
+    // design; protect, tags and visibility stay as windows set them.
+    void restore_design();
     std::string label_text(std::string_view column) const;
     void set_label_text(std::string_view column, std::string text);
     object_ref object(std::string_view name) { return object_ref(*this, std::string(name)); }

@@ -148,6 +148,9 @@ void w_modify::move_to(long list_row) {
     if (!leave_record()) return;
     list->dw_1.setrow(list_row);
     load_record(list_row);
+    // Each record starts from the form's designed presentation; the
+    // window's ue_loadphoto then applies what this record calls for.
+    dw_1.restore_design();
     ue_loadphoto();
 }
 
@@ -240,6 +243,7 @@ void w_modify::cb_roll_clicked() {
     if (dw_1.rowcount() == 0 || dw_1.getitemstatus(r, 0) == row_status::new_row ||
         dw_1.getitemstatus(r, 0) == row_status::new_modified) {
         new_record();
+        dw_1.restore_design();
         ue_loadphoto();
         return;
     }
@@ -250,6 +254,7 @@ void w_modify::cb_roll_clicked() {
         dw_1.revert();
         host().message_box("警告信息", "读取数据失败！" + dw_1.last_error(), icon::stop);
     }
+    dw_1.restore_design();
     ue_loadphoto();
 }
 

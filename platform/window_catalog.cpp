@@ -1,6 +1,10 @@
 #include "platform/window_catalog.h"
 
 #include "finance/assetregister.h"
+#include "finance/incomemoneyrecord.h"
+#include "finance/moneyoutgorecord.h"
+#include "office/comminregister.h"
+#include "office/dailyworkrecord.h"
 
 namespace officerecords {
 
@@ -17,6 +21,14 @@ const std::vector<window_entry>& window_catalog() {
     static const std::vector<window_entry> entries = {
         {"w_m_og_assetregister", "固定资产登记", "财务与资产", &d_og_assetregister_f,
          &d_og_assetregister, &make<w_m_og_assetregister>},
+        {"w_m_og_incomemoneyrecord", "经费收入登记", "财务与资产", &d_og_incomemoneyrecord_f,
+         &d_og_incomemoneyrecord, &make<w_m_og_incomemoneyrecord>},
+        {"w_m_og_moneyoutgorecord", "经费支出登记", "财务与资产", &d_og_moneyoutgorecord_f,
+         &d_og_moneyoutgorecord, &make<w_m_og_moneyoutgorecord>},
+        {"w_m_og_dailyworkrecord", "日常工作记录", "办公登记", &d_og_dailyworkrecord_f,
+         &d_og_dailyworkrecord, &make<w_m_og_dailyworkrecord>},
+        {"w_m_og_comminregister", "社区准入登记", "办公登记", &d_og_comminregister_f,
+         &d_og_comminregister, &make<w_m_og_comminregister>},
     };
     return entries;
 }

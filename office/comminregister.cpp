@@ -69,14 +69,15 @@ void w_m_og_comminregister::lock_agreement_group() {
     dw_1.modify("note.TabSequence=0");
 }
 
+void w_m_og_comminregister::locked_colours() {
+    dw_1.modify(colour("outcommdate", k_locked));
+    dw_1.modify(colour("incommdate", k_locked));
+    dw_1.modify(colour("residentappraise", k_locked));
+    dw_1.modify(colour("note", k_locked));
+}
+
 void w_m_og_comminregister::ue_loadphoto() {
     w_modify::ue_loadphoto();
-    auto locked_colours = [this] {
-        dw_1.modify(colour("outcommdate", k_locked));
-        dw_1.modify(colour("incommdate", k_locked));
-        dw_1.modify(colour("residentappraise", k_locked));
-        dw_1.modify(colour("note", k_locked));
-    };
     if (is_stringparm == k_mode_add) {
         lock_agreement_group();
         locked_colours();
@@ -118,10 +119,7 @@ int w_m_og_comminregister::itemchanged(long row, const dwo& column, const std::s
         dw_1.setitem(row, "outcommdate", value());
         dw_1.setitem(row, "residentappraise", value());
         dw_1.setitem(row, "note", value());
-        dw_1.modify(colour("outcommdate", k_locked));
-        dw_1.modify(colour("incommdate", k_locked));
-        dw_1.modify(colour("residentappraise", k_locked));
-        dw_1.modify(colour("note", k_locked));
+        locked_colours();
         dw_1.modify("incommdate.tag='0'");
         dw_1.modify("outcommdate.tag='0'");
         ib_flag = false;

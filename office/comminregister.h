@@ -27,6 +27,7 @@ public:
 
 private:
     void lock_agreement_group();
+    void locked_colours();
     // The calendar offer shared by focus change and double-click; returns
     // whether the column qualified.
     bool offer_calendar(const dwo& column, bool* qualifies);

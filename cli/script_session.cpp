@@ -80,7 +80,11 @@ namespace {
 std::string printable(const value& v) {
     if (v.is_null()) return "null";
     if (v.is_blob()) return "<blob " + std::to_string(v.bytes().size()) + " bytes>";
-    return escape_text(v.to_text());
+    std::string text = v.to_text();
+    // A whole-valued real from the database reads as the sqlite3 shell
+    // shows it, so it is not mistaken for a whole number.
+    if (v.is_double() && text.find_first_not_of("-0123456789") == std::string::npos) text += ".0";
+    return escape_text(text);
 }
 
 date local_today() {

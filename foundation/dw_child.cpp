@@ -33,7 +33,7 @@ dw_child dw_child::from_values(std::string_view values) {
 
 result<dw_child> dw_child::load(transaction& t, std::string_view code_table) {
     value name(lower(code_table));
-    auto cur = t.open_cursor("SELECT tcode, tname FROM tc_ge_code WHERE codetable = ?", {&name, 1});
+    auto cur = t.open_cursor("SELECT tcode, tname FROM tc_ge_code WHERE lower(codetable) = ?", {&name, 1});
     if (!cur) return status::error(t.sqlerrtext());
     std::vector<code_row> rows;
     while (cur->fetch())

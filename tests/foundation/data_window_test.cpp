@@ -254,6 +254,17 @@ TEST_F(DataWindowTest, ACodeFilteredOutOfTheDropDownIsRefused) {
     EXPECT_EQ(dw.getchild("goodsname").second, -1);
 }
 
+TEST_F(DataWindowTest, CodeTablesAreFoundWhateverTheLetterCaseOfTheirName) {
+    std::vector<value> p{value("DDDW_OG_AssetSort"), value("04"), value("图书资料")};
+    ASSERT_EQ(db.sqlca().execute("INSERT INTO tc_ge_code (codetable, tcode, tname) VALUES (?, ?, ?)", p),
+              sql_code::ok);
+    ASSERT_EQ(db.sqlca().commit(), sql_code::ok);
+    data_window again;
+    ASSERT_TRUE(again.set_dataobject(d_og_assetregister_f(), db.sqlca()).is_ok());
+    EXPECT_EQ(again.getchild("AssetSort").first->offered_codes(),
+              (std::vector<std::string>{"01", "02", "03", "04"}));
+}
+
 class scripted_events : public dw_events {
 public:
     int answer = 0;

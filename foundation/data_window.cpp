@@ -83,6 +83,11 @@ status data_window::set_dataobject(const dw_object& object, transaction& t) {
     for (const auto& c : object_.columns)
         if (!c.label.empty()) labels_[c.name] = c.label;
     for (const auto& p : object_.pictures) pictures_[lower(p.name)] = p.file_name;
+    key_columns_ = object_.key_columns();
+    names_.clear();
+    for (std::size_t i = 0; i < object_.columns.size(); ++i)
+        names_.emplace_back(lower(object_.columns[i].name), static_cast<int>(i) + 1);
+    std::sort(names_.begin(), names_.end());
     reset_states();
     for (std::size_t i = 0; i < object_.columns.size(); ++i) {
         const column_def& c = object_.columns[i];
@@ -138,29 +143,58 @@ std::string data_window::wrapped_select(std::string_view condition,
     return sql;
 }
 
+bool data_window::same_key(const packed_row& a, const packed_row& b) const {
+    for (int k : key_columns_) {
+        if (a.is_null(k) || b.is_null(k)) {
+            if (a.is_null(k) != b.is_null(k)) return false;
+            continue;
+        }
+        switch (object_.columns[k].type) {
+            case column_type::text:
+                if (a.text(k) != b.text(k)) return false;
+                break;
+            case column_type::number:
+                if (a.real(k) != b.real(k)) return false;
+                break;
+            default:
+                if (a.integer(k) != b.integer(k)) return false;
+        }
+    }
+    return !key_columns_.empty();
+}
+
+long data_window::place(row found) {
+    // The row that was just edited is usually the current one.
+    long at = 0;
+    if (valid_row(current_row_) && same_key(rows_[current_row_ - 1].values(), found.original))
+        at = current_row_;
+    for (long r = 1; r <= rowcount() && at == 0; ++r)
+        if (same_key(rows_[r - 1].values(), found.original)) at = r;
+    if (at == 0) {
+        rows_.push_back(std::move(found));
+        return rowcount();
+    }
+    rows_[at - 1] = std::move(found);
+    return at;
+}
+
 long data_window::merge(std::string_view condition, std::span<const value> params) {
     if (!trans_) return -1;
     std::vector<row> found;
     if (fill(*trans_, wrapped_select(condition, {}), params, found) < 0) return -1;
-    std::vector<int> keys = object_.key_columns();
     long last = 0;
-    for (row& f : found) {
-        long at = 0;
-        for (long r = 1; r <= rowcount() && at == 0; ++r) {
-            bool same = !keys.empty();
-            for (int k : keys)
-                if (!(getitem(r, k + 1) == f.original.get(k, object_.columns[k]))) same = false;
-            if (same) at = r;
-        }
-        if (at == 0) {
-            rows_.push_back(std::move(f));
-            at = rowcount();
-        } else {
-            rows_[at - 1] = std::move(f);
-        }
-        last = at;
-    }
+    for (row& f : found) last = place(std::move(f));
     return last;
+}
+
+long data_window::merge(const data_window& source, long source_row) {
+    if (!source.valid_row(source_row) || source.object_.select != object_.select ||
+        source.column_count() != column_count())
+        return -1;
+    for (int i = 0; i < column_count(); ++i)
+        if (source.object_.columns[i].type != object_.columns[i].type) return -1;
+    const row& from = source.rows_[source_row - 1];
+    return place(row{from.values().with_no_modified(), {}, row_status::not_modified});
 }
 
 long data_window::fill(transaction& t, std::string_view sql, std::span<const value> params,
@@ -297,8 +331,16 @@ void data_window::reset() {
 }
 
 int data_window::column_number(std::string_view name) const {
-    int i = object_.find(name);
-    return i < 0 ? 0 : i + 1;
+    // Column names are kept in lower case; most callers already use it.
+    std::string folded;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
+        folded = lower(name);
+        name = folded;
+    }
+    auto it = std::lower_bound(
+        names_.begin(), names_.end(), name,
+        [](const std::pair<std::string, int>& e, std::string_view n) { return e.first < n; });
+    return it != names_.end() && it->first == name ? it->second : 0;
 }
 
 value data_window::getitem(long r, int col, bool original) const {
@@ -496,22 +538,45 @@ void data_window::set_picture_file(std::string_view picture, std::string file) {
 }
 
 std::string data_window::describe(std::string_view property) const {
-    std::string p = lower(trim(property));
-    if (p == "datawindow.column.count") return std::to_string(column_count());
-    if (p == "datawindow.readonly") return read_only_ ? "yes" : "no";
-    if (p == "datawindow.table.updatetable") return object_.update_table;
-    if (p == "datawindow.table.select") return object_.select;
+    using namespace std::string_view_literals;
+    // Windows ask for properties many times a save; short ones are folded
+    // to lower case on the stack.
+    std::string_view trimmed = trim(property);
+    char buffer[64];
+    std::string long_folded;
+    std::string_view p;
+    if (trimmed.size() < sizeof buffer) {
+        for (std::size_t i = 0; i < trimmed.size(); ++i) {
+            char c = trimmed[i];
+            buffer[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        buffer[trimmed.size()] = '\0';
+        p = std::string_view(buffer, trimmed.size());
+    } else {
+        long_folded = lower(trimmed);
+        p = long_folded;
+    }
+    if (p.empty()) return "!";
 
-    if (p.starts_with("evaluate(")) {
+    if (p[0] == 'd' && p.starts_with("datawindow."sv)) {
+        std::string_view what = p.substr(11);
+        if (what == "column.count"sv) return std::to_string(column_count());
+        if (what == "readonly"sv) return read_only_ ? "yes" : "no";
+        if (what == "table.updatetable"sv) return object_.update_table;
+        if (what == "table.select"sv) return object_.select;
+    }
+
+    if (p[0] == 'e' && p.starts_with("evaluate("sv)) {
         // Evaluate('LookUpDisplay(<column>)',<row>)
-        auto open = p.find("lookupdisplay(");
-        auto close = p.find(')', open == std::string::npos ? 0 : open);
+        auto open = p.find("lookupdisplay("sv);
+        auto close = p.find(')', open == std::string_view::npos ? 0 : open);
         auto comma = p.rfind(',');
-        if (open == std::string::npos || close == std::string::npos || comma == std::string::npos)
+        if (open == std::string_view::npos || close == std::string_view::npos ||
+            comma == std::string_view::npos)
             return "!";
-        std::string col(trim(p.substr(open + 14, close - open - 14)));
-        std::string rowtext(trim(p.substr(comma + 1)));
-        if (!rowtext.empty() && rowtext.back() == ')') rowtext.pop_back();
+        std::string_view col = trim(p.substr(open + 14, close - open - 14));
+        std::string_view rowtext = trim(p.substr(comma + 1));
+        if (!rowtext.empty() && rowtext.back() == ')') rowtext.remove_suffix(1);
         long r = std::atol(std::string(trim(rowtext)).c_str());
         int c = column_number(col);
         if (c == 0) return "!";
@@ -519,13 +584,15 @@ std::string data_window::describe(std::string_view property) const {
     }
 
     auto dot = p.find('.');
-    if (dot == std::string::npos) return "!";
-    std::string object = p.substr(0, dot);
-    std::string prop = p.substr(dot + 1);
+    if (dot == std::string_view::npos) return "!";
+    std::string_view object = p.substr(0, dot);
+    std::string_view prop = p.substr(dot + 1);
 
     int col = 0;
-    if (object.starts_with("#")) {
-        col = std::atoi(object.c_str() + 1);
+    if (object[0] == '#') {
+        auto digits = object.substr(1);
+        if (std::from_chars(digits.data(), digits.data() + digits.size(), col).ec != std::errc())
+            return "!";
         if (col < 1 || col > column_count()) return "!";
     } else {
         col = column_number(object);
@@ -533,26 +600,26 @@ std::string data_window::describe(std::string_view property) const {
     if (col > 0) {
         const column_def& c = object_.columns[col - 1];
         const column_state& s = states_[col - 1];
-        if (prop == "visible") return s.visible ? "1" : "0";
-        if (prop == "coltype") return coltype_name(c);
-        if (prop == "name") return c.name;
-        if (prop == "id") return std::to_string(col);
-        if (prop == "tabsequence") return std::to_string(s.tab);
-        if (prop == "tag") return s.tag;
-        if (prop == "protect") return s.protect ? "1" : "0";
-        if (prop == "background.color") return std::to_string(s.background);
-        if (prop == "editmask.mask" || prop == "edit.mask") return c.edit_mask;
-        if (prop == "format") return c.format.empty() ? "[general]" : c.format;
-        if (prop == "dddw.name") return c.code_table;
-        if (prop == "values") return c.values;
-        if (prop == "dbname") return object_.update_table + "." + c.name;
+        if (prop == "visible"sv) return s.visible ? "1" : "0";
+        if (prop == "coltype"sv) return coltype_name(c);
+        if (prop == "name"sv) return c.name;
+        if (prop == "id"sv) return std::to_string(col);
+        if (prop == "tabsequence"sv) return std::to_string(s.tab);
+        if (prop == "tag"sv) return s.tag;
+        if (prop == "protect"sv) return s.protect ? "1" : "0";
+        if (prop == "background.color"sv) return std::to_string(s.background);
+        if (prop == "editmask.mask"sv || prop == "edit.mask"sv) return c.edit_mask;
+        if (prop == "format"sv) return c.format.empty() ? "[general]" : c.format;
+        if (prop == "dddw.name"sv) return c.code_table;
+        if (prop == "values"sv) return c.values;
+        if (prop == "dbname"sv) return object_.update_table + "." + c.name;
         return "!";
     }
-    if (object.ends_with("_t") && prop == "text") {
+    if (object.ends_with("_t"sv) && prop == "text"sv) {
         auto it = labels_.find(object.substr(0, object.size() - 2));
         return it == labels_.end() ? "!" : it->second;
     }
-    if (prop == "filename") {
+    if (prop == "filename"sv) {
         auto it = pictures_.find(object);
         return it == pictures_.end() ? "!" : it->second;
     }

@@ -120,6 +120,9 @@ public:
     // row with the same key, or appends it. Returns the number of the last
     // row merged, 0 when none was found, -1 on an error.
     long merge(std::string_view condition, std::span<const value> params);
+    // The same with a row of another data window over the same SELECT, as
+    // it stands there: no statement is run. -1 when the layouts differ.
+    long merge(const data_window& source, long source_row);
 
     long rowcount() const { return static_cast<long>(rows_.size()); }
     long deletedcount() const { return static_cast<long>(deleted_.size()); }
@@ -218,6 +221,8 @@ private:
     bool valid_row(long r) const { return r >= 1 && r <= rowcount(); }
     long fill(transaction& t, std::string_view sql, std::span<const value> params,
               std::vector<row>& out);
+    bool same_key(const packed_row& a, const packed_row& b) const;
+    long place(row found);
     std::string wrapped_select(std::string_view condition, std::string_view order_by) const;
     void reset_states();
     value convert(int col, const value& v, bool* ok) const;
@@ -229,9 +234,11 @@ private:
     std::vector<row> rows_;
     std::vector<row> deleted_;
     std::vector<column_state> states_;
+    std::vector<int> key_columns_;
+    std::vector<std::pair<std::string, int>> names_;  // lower-case name -> column, sorted
     std::vector<std::unique_ptr<dw_child>> children_;  // per column, null without drop-down
-    std::map<std::string, std::string> labels_;        // lower-case column -> label text
-    std::map<std::string, std::string> pictures_;      // lower-case picture -> file
+    std::map<std::string, std::string, std::less<>> labels_;    // lower-case column -> label text
+    std::map<std::string, std::string, std::less<>> pictures_;  // lower-case picture -> file
     bool read_only_ = false;
     long current_row_ = 0;
     int current_column_ = 0;

@@ -231,10 +231,16 @@ bool w_modify::save(bool checks) {
 void w_modify::refresh_list_row() {
     uo_tabpg_datawindow* list = session_.guo_tabpg_now;
     if (!list || !list->dw_1.has_object() || dw_1.rowcount() < 1 || key_column_.empty()) return;
-    value key = dw_1.getitem(dw_1.getrow() > 0 ? dw_1.getrow() : 1, key_column_);
+    long row = dw_1.getrow() > 0 ? dw_1.getrow() : 1;
+    value key = dw_1.getitem(row, key_column_);
     if (key.is_null()) return;
-    std::vector<value> params{value(session_.gs_commno), key};
-    long r = list->dw_1.merge("commno = ? AND " + key_column_ + " = ?", params);
+    // A list over the form's own SELECT takes the saved row as it stands;
+    // any other list reads it back.
+    long r = list->dw_1.merge(dw_1, row);
+    if (r < 0) {
+        std::vector<value> params{value(session_.gs_commno), key};
+        r = list->dw_1.merge("commno = ? AND " + key_column_ + " = ?", params);
+    }
     if (r > 0) list->dw_1.setrow(r);
 }
 

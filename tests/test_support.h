@@ -14,7 +14,19 @@
 #include "foundation/transaction.h"
 #include "platform/database.h"
 
-namespace officerecords::testing {
+namespace officerecords {
+
+// Readable failure messages for values.
+inline void PrintTo(const value& v, std::ostream* os) {
+    if (v.is_null())
+        *os << "null";
+    else
+        *os << '"' << v.to_text() << '"';
+}
+
+}  // namespace officerecords
+
+namespace officerecords::testkit {
 
 class fixed_clock final : public clock_source {
 public:
@@ -98,4 +110,4 @@ struct scratch_database {
     transaction& sqlca() { return *db.sqlca; }
 };
 
-}  // namespace officerecords::testing
+}  // namespace officerecords::testkit

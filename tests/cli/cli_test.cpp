@@ -15,7 +15,7 @@
 namespace officerecords {
 namespace {
 
-using testing::scratch_dir;
+using testkit::scratch_dir;
 
 struct outcome {
     int status;

@@ -7,8 +7,8 @@
 namespace officerecords {
 namespace {
 
-using testing::recording_host;
-using testing::scratch_database;
+using testkit::recording_host;
+using testkit::scratch_database;
 
 // A form with one column of every kind the check knows, in this order.
 dw_object every_kind() {

@@ -8,7 +8,7 @@
 namespace officerecords {
 namespace {
 
-using testing::scratch_database;
+using testkit::scratch_database;
 
 std::string join(const std::vector<value>& params) {
     std::string out;

@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/test_support.h"
+
 #include <cstdint>
 #include <limits>
 #include <string>
 
 namespace officerecords {
 
-// Readable failure messages for values.
-static void PrintTo(const value& v, std::ostream* os) {
-    *os << (v.is_null() ? "null" : "\"" + v.to_text() + "\"");
-}
 
 namespace {
 

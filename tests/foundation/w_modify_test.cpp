@@ -9,8 +9,8 @@
 namespace officerecords {
 namespace {
 
-using testing::recording_host;
-using testing::scratch_database;
+using testkit::recording_host;
+using testkit::scratch_database;
 
 class FrameTest : public ::testing::Test {
 protected:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/test_support.h"
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -11,10 +13,6 @@
 #include <vector>
 
 namespace officerecords {
-// Readable failure messages for values.
-static void PrintTo(const value& v, std::ostream* os) {
-    *os << (v.is_null() ? "null" : "\"" + v.to_text() + "\"");
-}
 
 namespace {
 

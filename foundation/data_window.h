@@ -61,6 +61,10 @@ struct planned_statement {
     bool expect_one_row = false;  // UPDATE and DELETE of a retrieved row
 };
 
+// The type name windows read with "#N.Coltype": "char(60)", "date",
+// "decimal(2)", "long" or "number".
+std::string coltype_name(const column_def& c);
+
 // Properties a window may change at run time, per column.
 struct column_state {
     int tab = 0;

@@ -47,11 +47,11 @@ const std::uint8_t* packed_row::null_bits() const {
 const std::uint8_t* packed_row::modified_bits() const {
     return null_bits() + head().bitmap_bytes;
 }
-const std::uint64_t* packed_row::slots() const {
+const std::uint64_t* packed_row::slot_array() const {
     return reinterpret_cast<const std::uint64_t*>(block_.get() + slots_offset(head().columns));
 }
 const char* packed_row::text_area() const {
-    return reinterpret_cast<const char*>(slots() + head().columns);
+    return reinterpret_cast<const char*>(slot_array() + head().columns);
 }
 
 std::size_t packed_row::bytes() const { return block_ ? head().size : 0; }
@@ -62,16 +62,16 @@ bool packed_row::is_modified(int col) const {
     return (modified_bits()[col >> 3] >> (col & 7)) & 1;
 }
 std::int64_t packed_row::integer(int col) const {
-    return static_cast<std::int64_t>(slots()[col]);
+    return static_cast<std::int64_t>(slot_array()[col]);
 }
 double packed_row::real(int col) const {
     double d;
-    std::memcpy(&d, &slots()[col], sizeof d);
+    std::memcpy(&d, &slot_array()[col], sizeof d);
     return d;
 }
-std::int32_t packed_row::day(int col) const { return static_cast<std::int32_t>(slots()[col]); }
+std::int32_t packed_row::day(int col) const { return static_cast<std::int32_t>(slot_array()[col]); }
 std::string_view packed_row::text(int col) const {
-    std::uint64_t s = slots()[col];
+    std::uint64_t s = slot_array()[col];
     return {text_area() + (s >> 32), static_cast<std::size_t>(s & 0xffffffffu)};
 }
 

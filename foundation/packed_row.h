@@ -81,7 +81,7 @@ private:
     const header& head() const;
     const std::uint8_t* null_bits() const;
     const std::uint8_t* modified_bits() const;
-    const std::uint64_t* slots() const;
+    const std::uint64_t* slot_array() const;
     const char* text_area() const;
     static std::size_t slots_offset(int columns);
 

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, creates the demo database on first use
-# and plays the demo session on it, printing its transcript.
+# Installs what is missing, builds, and starts the desktop program on the
+# demo database, which the program creates on first start in
+# ${XDG_DATA_HOME:-~/.local/share}/OfficeRecords/demo.db. Arguments are
+# passed on (--db FILE, --community COMMNO).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" >/dev/null
-data="${XDG_DATA_HOME:-$HOME/.local/share}/OfficeRecords"
-db="$data/demo.db"
-mkdir -p "$data"
-[ -f "$db" ] || "$root/build/bin/officerecords-cli" init "$db" --demo
-cd "$data"
-exec "$root/build/bin/officerecords-cli" run "$root/docs/examples/demo.script" --db "$db"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    echo "error: the desktop program needs a graphical display, and neither DISPLAY nor" >&2
+    echo "WAYLAND_DISPLAY is set. Run scripts/run.sh from a desktop session (or over ssh -X)." >&2
+    echo "Built: $root/build/bin/officerecords; without a display it can only take" >&2
+    echo "screenshots: build/bin/officerecords --screenshot FILE.png" >&2
+    exit 1
+fi
+exec "$root/build/bin/officerecords" "$@"

@@ -1,0 +1,48 @@
+#include "app/command_line.h"
+
+namespace officerecords::app {
+
+std::optional<command_line> parse_command_line(const QStringList& args, QString& why) {
+    command_line c;
+    auto value_of = [&](int& i, QString& into) {
+        if (i + 1 >= args.size()) {
+            why = args[i] + " needs a value";
+            return false;
+        }
+        into = args[++i];
+        return true;
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "--db") {
+            if (!value_of(i, c.db)) return std::nullopt;
+        } else if (a == "--community") {
+            if (!value_of(i, c.community)) return std::nullopt;
+        } else if (a == "--screenshot") {
+            if (!value_of(i, c.screenshot)) return std::nullopt;
+        } else if (a == "--open") {
+            if (!value_of(i, c.open_window) || !value_of(i, c.open_mode)) {
+                why = "--open needs WINDOW and MODE";
+                return std::nullopt;
+            }
+            if (i + 1 < args.size() && !args[i + 1].startsWith("--")) c.open_key = args[++i];
+        } else if (a == "--help" || a == "-h") {
+            c.help = true;
+        } else {
+            why = "unknown argument " + a;
+            return std::nullopt;
+        }
+    }
+    if (!c.open_window.isEmpty() && c.screenshot.isEmpty()) {
+        why = "--open is only used with --screenshot";
+        return std::nullopt;
+    }
+    return c;
+}
+
+QString usage_text() {
+    return "usage: officerecords [--db FILE] [--community COMMNO]\n"
+           "                     [--screenshot FILE.png [--open WINDOW MODE [KEY]]]\n";
+}
+
+}  // namespace officerecords::app

@@ -1,0 +1,258 @@
+#include "app/form_view.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/app_paths.h"
+#include "app/column_editor.h"
+
+namespace officerecords::app {
+
+namespace {
+
+constexpr QSize k_picture_size(160, 200);
+
+// Marks that an event is inside the core for as long as it lives.
+class busy_scope {
+public:
+    explicit busy_scope(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~busy_scope() { flag_ = was_; }
+    busy_scope(const busy_scope&) = delete;
+    busy_scope& operator=(const busy_scope&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
+
+}  // namespace
+
+form_view::form_view(w_modify& window, QWidget* parent)
+    : QWidget(parent), window_(window), dw_(window.dw_1) {
+    build();
+    focus_watch_ = connect(qApp, &QApplication::focusChanged, this, &form_view::on_focus_changed);
+}
+
+form_view::~form_view() {
+    // The window object may go before the widgets: no event reaches it now.
+    disconnect(focus_watch_);
+}
+
+void form_view::build() {
+    const dw_object& object = dw_.object();
+    auto* outer = new QHBoxLayout(this);
+    auto* sections = new QVBoxLayout;
+    outer->addLayout(sections, 1);
+
+    // Ungrouped columns first, then one box per group in the object's order
+    // (captions only named by a column come after, as they appear).
+    std::vector<std::string> order{""};
+    for (const auto& g : object.groups) order.push_back(g);
+    for (const auto& c : object.columns)
+        if (!c.group.empty() && std::find(order.begin(), order.end(), c.group) == order.end())
+            order.push_back(c.group);
+
+    for (const auto& group : order) {
+        std::vector<int> cols;
+        for (int col = 1; col <= dw_.column_count(); ++col) {
+            const column_def& c = dw_.column_definition(col);
+            if (c.group == group && (c.visible || !c.label.empty())) cols.push_back(col);
+        }
+        if (cols.empty()) continue;
+        QWidget* box =
+            group.empty() ? new QWidget(this) : new QGroupBox(QString::fromStdString(group), this);
+        auto* grid = new QGridLayout(box);
+        if (group.empty()) grid->setContentsMargins(0, 0, 0, 0);
+        grid->setColumnStretch(1, 1);
+        grid->setColumnStretch(3, 1);
+        int row = 0, slot = 0;
+        for (int col : cols) {
+            auto* e = new column_editor(dw_, col, box);
+            editors_.push_back(e);
+            e->label()->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (e->wide()) {
+                if (slot != 0) ++row;
+                grid->addWidget(e->label(), row, 0, Qt::AlignRight | Qt::AlignTop);
+                grid->addWidget(e->widget(), row++, 1, 1, 3);
+                slot = 0;
+            } else {
+                grid->addWidget(e->label(), row, slot * 2);
+                grid->addWidget(e->widget(), row, slot * 2 + 1);
+                if (++slot == 2) {
+                    slot = 0;
+                    ++row;
+                }
+            }
+            connect(e, &column_editor::edited, this, &form_view::on_edited);
+            connect(e, &column_editor::chosen, this, &form_view::on_chosen);
+            connect(e, &column_editor::committed, this, &form_view::on_committed);
+            connect(e, &column_editor::double_clicked, this, &form_view::on_double_clicked);
+        }
+        sections->addWidget(box);
+    }
+    sections->addStretch(1);
+
+    if (!object.pictures.empty()) {
+        auto* side = new QVBoxLayout;
+        for (const auto& p : object.pictures) {
+            auto* label = new QLabel(this);
+            label->setObjectName(QString::fromStdString(p.name));
+            label->setFixedSize(k_picture_size);
+            label->setAlignment(Qt::AlignCenter);
+            label->setFrameShape(QFrame::StyledPanel);
+            side->addWidget(label);
+            pictures_[officerecords::lower(p.name)] = label;
+        }
+        side->addStretch(1);
+        outer->addLayout(side);
+    }
+}
+
+column_editor* form_view::editor(std::string_view column) const {
+    return editor_at(dw_.column_number(column));
+}
+
+column_editor* form_view::editor_at(int col) const {
+    for (column_editor* e : editors_)
+        if (e->column() == col) return e;
+    return nullptr;
+}
+
+column_editor* form_view::editor_of(const QObject* o) const {
+    if (!o) return nullptr;
+    for (column_editor* e : editors_)
+        if (e->owns(o)) return e;
+    return nullptr;
+}
+
+std::vector<column_editor*> form_view::tab_chain() const {
+    std::vector<column_editor*> chain;
+    if (dw_.getrow() < 1) return chain;
+    for (column_editor* e : editors_)
+        if (e->shown() && e->enterable()) chain.push_back(e);
+    std::stable_sort(chain.begin(), chain.end(), [this](column_editor* a, column_editor* b) {
+        return dw_.state(a->column()).tab < dw_.state(b->column()).tab;
+    });
+    return chain;
+}
+
+void form_view::focus_first() {
+    auto chain = tab_chain();
+    if (!chain.empty()) chain.front()->focus_widget()->setFocus(Qt::TabFocusReason);
+}
+
+void form_view::refresh() {
+    for (column_editor* e : editors_) e->render();
+    render_pictures();
+    update_tab_order();
+}
+
+void form_view::render_pictures() {
+    for (auto& [name, label] : pictures_) {
+        QString file = QString::fromStdString(dw_.picture_file(name));
+        if (label->property("file").toString() == file && !label->pixmap().isNull()) continue;
+        label->setProperty("file", file);
+        QPixmap pix(resolve_for_reading(file.toStdString()));
+        label->setPixmap(pix.isNull() ? QPixmap()
+                                      : pix.scaled(k_picture_size, Qt::KeepAspectRatio,
+                                                   Qt::SmoothTransformation));
+    }
+}
+
+void form_view::update_tab_order() {
+    auto chain = tab_chain();
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1]->focus_widget(), chain[i]->focus_widget());
+}
+
+bool form_view::leave_field() {
+    if (!dw_.has_pending_edit()) return true;
+    int col = dw_.getcolumn();
+    int rc = 0;
+    {
+        busy_scope busy(busy_);
+        rc = dw_.accepttext();
+    }
+    if (rc == 1) return true;
+    // Refused: the clerk stays in the field, which shows the old value.
+    if (column_editor* e = editor_at(col)) {
+        QPointer<QWidget> field = e->focus_widget();
+        QTimer::singleShot(0, this, [field] {
+            if (field) field->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    return false;
+}
+
+bool form_view::enter_column(int col) {
+    if (dw_.getcolumn() == col) return true;
+    if (!leave_field()) return false;
+    dw_.setcolumn(col);
+    return true;
+}
+
+void form_view::on_focus_changed(QWidget* old, QWidget* now) {
+    // Focus taken by a message box or another window is not the clerk
+    // leaving the field; nor is anything that happens while the core runs.
+    if (busy_ || !now || now->window() != window()) return;
+    column_editor* to = editor_of(now);
+    column_editor* from = editor_of(old);
+    if (to == from) return;
+    if (dw_.getrow() < 1) return;
+    if (!to) {
+        if (from) leave_field();
+        Q_EMIT core_changed();
+        return;
+    }
+    int col = to->column();
+    bool arriving = dw_.getcolumn() != col;
+    if (arriving && enter_column(col)) {
+        busy_scope busy(busy_);
+        window_.itemfocuschanged(dw_.getrow(), dw_.column_object(col));
+    }
+    Q_EMIT core_changed();
+}
+
+void form_view::on_edited(int col, const QString& text) {
+    if (busy_ || dw_.getrow() < 1) return;
+    bool arriving = dw_.getcolumn() != col;
+    if (arriving && !enter_column(col)) {
+        Q_EMIT core_changed();
+        return;
+    }
+    dw_.settext(text.toStdString());
+    if (arriving) Q_EMIT core_changed();
+}
+
+void form_view::on_chosen(int col, const QString& code) {
+    if (busy_ || dw_.getrow() < 1) return;
+    if (enter_column(col)) {
+        dw_.settext(code.toStdString());
+        busy_scope busy(busy_);
+        dw_.accepttext();
+    }
+    Q_EMIT core_changed();
+}
+
+void form_view::on_committed(int col) {
+    if (busy_ || dw_.getcolumn() != col) return;
+    leave_field();
+    Q_EMIT core_changed();
+}
+
+void form_view::on_double_clicked(int col, QPoint pos) {
+    if (busy_ || dw_.getrow() < 1 || !dw_.state(col).visible) return;
+    if (enter_column(col)) {
+        busy_scope busy(busy_);
+        window_.doubleclicked(pos.x(), pos.y(), dw_.getrow(), dw_.column_object(col));
+    }
+    Q_EMIT core_changed();
+}
+
+}  // namespace officerecords::app

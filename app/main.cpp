@@ -1,0 +1,155 @@
+// officerecords: the desktop program. Opens the database (by default the
+// demo database in the user's data folder, made on first start), lets the
+// clerk pick the community and shows the main frame; or, with
+// --screenshot, renders a picture of a window and exits.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+#include <cstdio>
+
+#include "app/app_paths.h"
+#include "app/app_setup.h"
+#include "app/command_line.h"
+#include "app/community_dialog.h"
+#include "app/main_window.h"
+#include "app/qt_host.h"
+#include "app/screenshot.h"
+#include "platform/database.h"
+
+namespace {
+
+using namespace officerecords;
+using namespace officerecords::app;
+
+bool has_display() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+class program {
+public:
+    explicit program(const command_line& c) : c_(c), headless_(!c.screenshot.isEmpty()) {}
+
+    int run() {
+        host_.set_unattended(headless_);
+        QString db = database_path();
+        if (db.isEmpty()) return 1;
+        if (status st = host_.connect(db.toStdString()); !st)
+            return fail("无法打开数据库 " + db + "：\n" + QString::fromStdString(st.message()));
+        std::string commno;
+        QString name;
+        if (!choose_community(commno, name)) return exit_code_;
+        host_.set_community(commno);
+        QString title = name + "（" + QString::fromStdString(commno) + "）";
+
+        if (headless_) {
+            if (c_.open_window.isEmpty()) return screenshot_main_frame(host_, title, c_.screenshot);
+            return screenshot_record(host_, c_.open_window, c_.open_mode, c_.open_key,
+                                     c_.screenshot);
+        }
+        main_window frame(host_, title);
+        frame.show();
+        return QApplication::exec();
+    }
+
+private:
+    int fail(const QString& why) {
+        std::fprintf(stderr, "officerecords: %s\n", qPrintable(why));
+        if (!headless_) QMessageBox::critical(nullptr, "社区居委会办公记录", why);
+        exit_code_ = 1;
+        return 1;
+    }
+
+    // The database to open; the demo database is made on first start.
+    QString database_path() {
+        if (!c_.db.isEmpty()) return QFileInfo(c_.db).absoluteFilePath();
+        QString db = default_database_path();
+        if (QFileInfo::exists(db)) return db;
+        if (!QDir().mkpath(QFileInfo(db).absolutePath())) {
+            fail("无法创建文件夹 " + QFileInfo(db).absolutePath());
+            return {};
+        }
+        if (status st = create_database(db.toStdString(), true, host_); !st) {
+            fail("无法创建演示数据库 " + db + "：\n" + QString::fromStdString(st.message()));
+            return {};
+        }
+        return db;
+    }
+
+    bool choose_community(std::string& commno, QString& name) {
+        auto all = community_dialog::load(host_.sqlca());
+        if (!all) {
+            fail("无法读取社区：" + QString::fromStdString(all.message()));
+            return false;
+        }
+        if (all->empty()) {
+            fail("数据库中没有社区（tc_ge_community 没有记录）。");
+            return false;
+        }
+        QSettings settings;
+        std::string remembered = settings.value("community").toString().toStdString();
+        auto find = [&](const std::string& no) -> const community* {
+            for (const auto& c : *all)
+                if (c.commno == no) return &c;
+            return nullptr;
+        };
+        if (!c_.community.isEmpty()) {
+            commno = c_.community.toStdString();
+            if (!find(commno)) {
+                fail("没有编号为 " + c_.community + " 的社区。");
+                return false;
+            }
+        } else if (headless_) {
+            commno = find(remembered) ? remembered : all->front().commno;
+        } else {
+            community_dialog d(*all, remembered);
+            if (d.exec() != QDialog::Accepted) {
+                exit_code_ = 0;
+                return false;
+            }
+            commno = d.chosen();
+        }
+        if (!headless_) settings.setValue("community", QString::fromStdString(commno));
+        name = QString::fromStdString(find(commno)->commname);
+        return true;
+    }
+
+    const command_line& c_;
+    bool headless_;
+    qt_host host_;
+    int exit_code_ = 1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    QString why;
+    auto c = parse_command_line(args, why);
+    if (!c) {
+        std::fprintf(stderr, "officerecords: %s\n%s", qPrintable(why), qPrintable(usage_text()));
+        return 2;
+    }
+    if (c->help) {
+        std::printf("%s", qPrintable(usage_text()));
+        return 0;
+    }
+    if (!has_display()) {
+        if (c->screenshot.isEmpty()) {
+            std::fprintf(stderr,
+                         "officerecords: no graphical display (neither DISPLAY nor WAYLAND_DISPLAY "
+                         "is set).\nStart it from a desktop session; without a display only "
+                         "--screenshot works.\n");
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    setup_application(app);
+    program p(*c);
+    return p.run();
+}

@@ -1,0 +1,244 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "app/qt_host.h"
+#include "app/register_list_model.h"
+#include "app/register_tab.h"
+#include "foundation/register_page.h"
+
+namespace officerecords::app {
+
+namespace {
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr int k_window_role = Qt::UserRole + 1;
+
+}  // namespace
+
+main_window::main_window(qt_host& host, const QString& community, QWidget* parent)
+    : QMainWindow(parent), host_(host) {
+    setWindowTitle("社区居委会办公记录 - " + community);
+    navigator_ = new QTreeWidget(this);
+    navigator_->setObjectName("navigator");
+    navigator_->setHeaderHidden(true);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName("registers");
+    tabs_->setTabsClosable(true);
+    tabs_->setDocumentMode(true);
+
+    right_ = new QStackedWidget(this);
+    auto* hint = new QLabel("请在左侧选择一个登记簿，打开本社区的记录列表。", right_);
+    hint->setAlignment(Qt::AlignCenter);
+    right_->addWidget(hint);
+    right_->addWidget(tabs_);
+
+    auto* split = new QSplitter(this);
+    split->addWidget(navigator_);
+    split->addWidget(right_);
+    split->setStretchFactor(1, 1);
+    split->setSizes({200, 1000});
+    setCentralWidget(split);
+
+    build_navigator();
+    build_actions();
+    count_ = new QLabel(this);
+    statusBar()->addPermanentWidget(count_);
+    statusBar()->showMessage("当前社区：" + community);
+
+    connect(tabs_, &QTabWidget::currentChanged, this, &main_window::on_tab_changed);
+    connect(tabs_, &QTabWidget::tabCloseRequested, this, [this](int i) {
+        QWidget* w = tabs_->widget(i);
+        tabs_->removeTab(i);
+        w->deleteLater();
+        on_tab_changed();
+    });
+    // While a record window is open, the list behind it follows its saves
+    // and its moves from record to record.
+    connect(&host_, &qt_host::record_event, this, [this] {
+        if (register_tab* tab = current_tab()) tab->follow();
+    });
+    host_.set_main_widget(this);
+    resize(1200, 720);
+    update_status();
+}
+
+main_window::~main_window() {
+    host_.set_main_widget(nullptr);
+    host_.sess().guo_tabpg_now = nullptr;
+}
+
+void main_window::build_navigator() {
+    for (const window_entry& e : window_catalog()) {
+        QTreeWidgetItem* group = nullptr;
+        for (int i = 0; i < navigator_->topLevelItemCount(); ++i)
+            if (navigator_->topLevelItem(i)->text(0) == qs(e.subsystem))
+                group = navigator_->topLevelItem(i);
+        if (!group) {
+            group = new QTreeWidgetItem(navigator_, {qs(e.subsystem)});
+            group->setFlags(Qt::ItemIsEnabled);
+        }
+        auto* item = new QTreeWidgetItem(group, {qs(e.caption)});
+        item->setData(0, k_window_role, qs(e.window));
+        item->setToolTip(0, qs(e.window));
+    }
+    navigator_->expandAll();
+    auto open_item = [this](QTreeWidgetItem* item) {
+        QString window = item ? item->data(0, k_window_role).toString() : QString();
+        if (window.isEmpty()) return;
+        if (const window_entry* e = find_window_entry(window.toStdString())) open_register(*e);
+    };
+    connect(navigator_, &QTreeWidget::itemActivated, this, open_item);
+    connect(navigator_, &QTreeWidget::itemClicked, this, open_item);
+}
+
+void main_window::build_actions() {
+    QStyle* st = style();
+    add_ = new QAction(st->standardIcon(QStyle::SP_FileIcon), "添加", this);
+    modify_ = new QAction(st->standardIcon(QStyle::SP_FileDialogDetailedView), "修改", this);
+    delete_ = new QAction(st->standardIcon(QStyle::SP_TrashIcon), "删除", this);
+    refresh_ = new QAction(st->standardIcon(QStyle::SP_BrowserReload), "刷新", this);
+    add_->setObjectName("add");
+    modify_->setObjectName("modify");
+    delete_->setObjectName("delete");
+    refresh_->setObjectName("refresh");
+    add_->setShortcut(QKeySequence("Ctrl+N"));
+    delete_->setShortcut(QKeySequence::Delete);
+    refresh_->setShortcut(QKeySequence("F5"));
+    connect(add_, &QAction::triggered, this, &main_window::add_record);
+    connect(modify_, &QAction::triggered, this, &main_window::modify_record);
+    connect(delete_, &QAction::triggered, this, &main_window::delete_record);
+    connect(refresh_, &QAction::triggered, this, &main_window::refresh_list);
+
+    QMenu* file = menuBar()->addMenu("文件(&F)");
+    QAction* quit = file->addAction("退出(&X)");
+    quit->setShortcut(QKeySequence("Ctrl+Q"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    QMenu* records = menuBar()->addMenu("记录(&R)");
+    records->addActions({add_, modify_, delete_});
+    records->addSeparator();
+    records->addAction(refresh_);
+    QMenu* help = menuBar()->addMenu("帮助(&H)");
+    connect(help->addAction("关于(&A)"), &QAction::triggered, this, [this] {
+        QMessageBox::about(this, "关于",
+                           "社区居委会办公记录\n固定资产、收支、工作日志、印章使用、迁入登记、"
+                           "社区活动与居委会组织的登记簿。");
+    });
+
+    QToolBar* bar = addToolBar("记录");
+    bar->setObjectName("records");
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->setMovable(false);
+    bar->addActions({add_, modify_, delete_});
+    bar->addSeparator();
+    bar->addAction(refresh_);
+}
+
+register_tab* main_window::current_tab() const {
+    return qobject_cast<register_tab*>(tabs_->currentWidget());
+}
+
+register_tab* main_window::open_register(const window_entry& entry) {
+    for (int i = 0; i < tabs_->count(); ++i) {
+        auto* tab = qobject_cast<register_tab*>(tabs_->widget(i));
+        if (tab && tab->entry().window == entry.window) {
+            tabs_->setCurrentIndex(i);
+            return tab;
+        }
+    }
+    auto* tab = new register_tab(entry, tabs_);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    status st = tab->load(host_.sess());
+    QApplication::restoreOverrideCursor();
+    if (!st) {
+        delete tab;
+        host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
+        return nullptr;
+    }
+    connect(tab, &register_tab::row_activated, this, &main_window::modify_record);
+    connect(tab, &register_tab::current_changed, this, &main_window::update_status);
+    tabs_->setCurrentIndex(tabs_->addTab(tab, qs(entry.caption)));
+    tab->view().setFocus();
+    return tab;
+}
+
+void main_window::on_tab_changed() {
+    register_tab* tab = current_tab();
+    right_->setCurrentIndex(tabs_->count() > 0 ? 1 : 0);
+    host_.sess().guo_tabpg_now = tab ? &tab->page() : nullptr;
+    update_status();
+}
+
+void main_window::update_status() {
+    register_tab* tab = current_tab();
+    bool has_tab = tab != nullptr;
+    bool has_row = has_tab && tab->current_row() > 0;
+    add_->setEnabled(has_tab);
+    modify_->setEnabled(has_row);
+    delete_->setEnabled(has_row);
+    refresh_->setEnabled(has_tab);
+    if (!has_tab) {
+        count_->clear();
+        return;
+    }
+    long all = tab->page().dw_1.rowcount();
+    int shown = tab->model().rowCount();
+    count_->setText(tab->model().filter().isEmpty()
+                        ? QString("共 %1 条记录").arg(all)
+                        : QString("显示 %1 条，共 %2 条记录").arg(shown).arg(all));
+}
+
+void main_window::run_record(const std::string& mode) {
+    register_tab* tab = current_tab();
+    if (!tab) return;
+    host_.sess().guo_tabpg_now = &tab->page();
+    if (mode == k_mode_modify) {
+        // The frame loads the list's current record.
+        long r = tab->current_row();
+        if (r < 1) return;
+        tab->page().dw_1.setrow(r);
+    }
+    host_.run_record(tab->entry(), mode, this);
+    tab->sync();
+}
+
+void main_window::add_record() { run_record(k_mode_add); }
+
+void main_window::modify_record() { run_record(k_mode_modify); }
+
+void main_window::delete_record() {
+    register_tab* tab = current_tab();
+    if (!tab || tab->current_row() < 1) return;
+    uo_tabpg_datawindow& page = tab->page();
+    page.dw_1.setrow(tab->current_row());
+    host_.sess().guo_tabpg_now = &page;
+    delete_current_record(page, host_.sess());
+    tab->sync();
+}
+
+void main_window::refresh_list() {
+    register_tab* tab = current_tab();
+    if (!tab) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    status st = tab->load(host_.sess());
+    QApplication::restoreOverrideCursor();
+    if (!st) host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
+}
+
+}  // namespace officerecords::app

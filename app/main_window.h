@@ -1,0 +1,61 @@
+// The main frame: a navigator of the registers grouped by subsystem (from
+// the window catalogue), a tab page per open register listing the current
+// community's records, and the commands on the current record: 添加,
+// 修改 (also Enter or a double-click on a row), 删除 and 刷新.
+#pragma once
+
+#include <QMainWindow>
+#include <string>
+
+#include "platform/window_catalog.h"
+
+class QAction;
+class QLabel;
+class QStackedWidget;
+class QTabWidget;
+class QTreeWidget;
+
+namespace officerecords::app {
+
+class qt_host;
+class register_tab;
+
+class main_window final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `community` names the current community in the title bar.
+    main_window(qt_host& host, const QString& community, QWidget* parent = nullptr);
+    ~main_window() override;
+
+    // Shows the register's tab page, opening it first when needed; nullptr
+    // when its list could not be read (the clerk was told why).
+    register_tab* open_register(const window_entry& entry);
+    register_tab* current_tab() const;
+    QTreeWidget& navigator() { return *navigator_; }
+    QTabWidget& tabs() { return *tabs_; }
+
+    void add_record();
+    void modify_record();
+    void delete_record();
+    void refresh_list();
+
+private:
+    void build_navigator();
+    void build_actions();
+    void run_record(const std::string& mode);
+    void on_tab_changed();
+    void update_status();
+
+    qt_host& host_;
+    QTreeWidget* navigator_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    QStackedWidget* right_ = nullptr;  // a hint while no register is open, else the tabs
+    QAction* add_ = nullptr;
+    QAction* modify_ = nullptr;
+    QAction* delete_ = nullptr;
+    QAction* refresh_ = nullptr;
+    QLabel* count_ = nullptr;
+};
+
+}  // namespace officerecords::app

@@ -1,0 +1,94 @@
+// The desktop program's host: the database connections, the session the
+// record windows read (community, application folder, current tab page),
+// and the host services implemented with Qt's modal dialogs. It is the
+// sibling of the scripted host: the windows cannot tell them apart.
+//
+// Record windows run as modal dialogs, one above the other; a window that
+// asks to be closed is closed once its current event has returned.
+#pragma once
+
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "foundation/host_services.h"
+#include "foundation/session.h"
+#include "foundation/status.h"
+#include "platform/window_catalog.h"
+
+class QWidget;
+
+namespace officerecords::app {
+
+class record_dialog;
+
+class qt_host final : public QObject, public host_services, public clock_source {
+    Q_OBJECT
+
+public:
+    qt_host();
+    ~qt_host() override;
+
+    // Opens both transactions on the database and makes sure it can be
+    // written (another program holding it locked is refused). The message
+    // names the file and the reason.
+    status connect(const std::string& target);
+    bool connected() const { return session_ != nullptr; }
+    // Valid once connected.
+    session& sess() { return *session_; }
+    transaction& sqlca() { return *sqlca_; }
+    void set_community(std::string commno);
+
+    // The widget message boxes belong to when no record window is open.
+    void set_main_widget(QWidget* w) { main_widget_ = w; }
+    // Without a user (screenshots, benchmarks): messages go to standard
+    // error, questions take their default answer, file dialogs cancel.
+    void set_unattended(bool on) { unattended_ = on; }
+
+    // Makes the record window of `entry` (or the given one) in a dialog over
+    // `parent` and opens it with the mode: open, ue_postopen, ue_loadphoto.
+    // The dialog is not shown yet.
+    std::unique_ptr<record_dialog> open_record(const window_entry& entry, const std::string& mode,
+                                               QWidget* parent);
+    std::unique_ptr<record_dialog> open_record(std::unique_ptr<w_modify> window,
+                                               const QString& title, const std::string& mode,
+                                               QWidget* parent);
+    // Opens the record window modally; returns when it has closed.
+    void run_record(const window_entry& entry, const std::string& mode, QWidget* parent);
+
+    // host_services
+    void message_box(std::string_view title, std::string_view text, icon kind) override;
+    bool question(std::string_view title, std::string_view text, bool default_no) override;
+    std::optional<std::string> file_open(std::string_view title, std::string_view default_extension,
+                                         std::string_view filter) override;
+    std::string open_with_parm(std::string_view window, std::string_view parm,
+                               w_modify& caller) override;
+    void open_window(std::string_view window, std::string_view mode, w_modify& caller) override;
+    void close_window(w_modify& window) override;
+    unsaved_choice ask_unsaved(w_modify& window) override;
+    void set_pointer(pointer p) override;
+    std::string current_directory() override;
+    bool change_directory(const std::string& path) override;
+    date today() const override;
+    int gf_readphotofile(const std::string& path, blob& bytes) override;
+    int gf_writephotofile(const std::string& path, const blob& bytes) override;
+    void control_changed(w_modify& window, control& c) override;
+    void calendar_changed(w_modify& window, std::string_view column) override;
+
+Q_SIGNALS:
+    // A record window handled an event: a list of its register may have
+    // changed (a record saved, merged or moved to).
+    void record_event();
+
+private:
+    QWidget* dialog_parent() const;
+
+    std::unique_ptr<transaction> sqlca_;
+    std::unique_ptr<transaction> photosqlca_;
+    std::unique_ptr<session> session_;
+    QWidget* main_widget_ = nullptr;
+    bool unattended_ = false;
+    int pointer_depth_ = 0;
+};
+
+}  // namespace officerecords::app

@@ -1,0 +1,293 @@
+#include "app/record_dialog.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/app_paths.h"
+#include "app/column_editor.h"
+#include "app/form_view.h"
+
+namespace officerecords::app {
+
+namespace {
+
+constexpr QSize k_button_icon(24, 24);
+
+std::vector<record_dialog*>& open_dialogs() {
+    static std::vector<record_dialog*> dialogs;
+    return dialogs;
+}
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+// The key a tooltip promises in its closing parentheses: "保存数据(Ctrl+S)".
+QKeySequence promised_shortcut(const std::string& tooltip) {
+    static const QRegularExpression promise(R"([(（]([^()（）]+)[)）]\s*$)");
+    auto m = promise.match(qs(tooltip));
+    if (!m.hasMatch()) return {};
+    QKeySequence k = QKeySequence::fromString(m.captured(1), QKeySequence::PortableText);
+    if (k.count() != 1) return {};
+    // A plain character in parentheses is part of the text, not a key.
+    QKeyCombination combo = k[0];
+    bool named_key = combo.key() >= Qt::Key_Escape && combo.key() < Qt::Key_unknown;
+    return combo.keyboardModifiers() != Qt::NoModifier || named_key ? k : QKeySequence();
+}
+
+QPixmap picture_of(const std::string& file) {
+    return file.empty() ? QPixmap() : QPixmap(resolve_for_reading(file));
+}
+
+}  // namespace
+
+record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& title,
+                             QWidget* parent)
+    : QDialog(parent), window_(std::move(window)) {
+    open_dialogs().push_back(this);
+    setObjectName(qs(window_->name()));
+    setWindowTitle(title);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* toolbar = new QHBoxLayout;
+    toolbar->setSpacing(2);
+    auto* extras = new QHBoxLayout;
+    build_controls(toolbar, extras);
+    layout->addLayout(toolbar);
+    layout->addLayout(extras);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    form_ = new form_view(*window_, scroll);
+    scroll->setWidget(form_);
+    layout->addWidget(scroll, 1);
+    connect(form_, &form_view::core_changed, this, &record_dialog::refresh);
+
+    calendar_ = new QCalendarWidget(this);
+    calendar_->setWindowFlags(Qt::Popup);
+    calendar_->setGridVisible(true);
+    calendar_->hide();
+    auto choose = [this](QDate d) {
+        if (auto day = date::from_ymd(d.year(), d.month(), d.day())) window_->calendar_chosen(*day);
+        refresh();
+    };
+    connect(calendar_, &QCalendarWidget::clicked, this, choose);
+    connect(calendar_, &QCalendarWidget::activated, this, choose);
+    calendar_->installEventFilter(this);
+    qApp->installEventFilter(this);
+
+    QSize form_size = form_->sizeHint();
+    resize(std::max(760, form_size.width() + 48),
+           std::min(720, form_size.height() + toolbar->sizeHint().height() + 64));
+}
+
+record_dialog::~record_dialog() {
+    qApp->removeEventFilter(this);
+    calendar_->removeEventFilter(this);
+    // The widgets that talk to the window object go before it does.
+    delete form_;
+    delete calendar_;
+    auto& dialogs = open_dialogs();
+    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), this), dialogs.end());
+}
+
+record_dialog* record_dialog::of(const w_modify& window) {
+    for (record_dialog* d : open_dialogs())
+        if (d->window_.get() == &window) return d;
+    return nullptr;
+}
+
+record_dialog* record_dialog::topmost() {
+    auto& dialogs = open_dialogs();
+    return dialogs.empty() ? nullptr : dialogs.back();
+}
+
+void record_dialog::build_controls(QHBoxLayout* toolbar, QHBoxLayout* extras) {
+    for (control* c : window_->controls()) {
+        switch (c->kind()) {
+            case control_kind::calendar:
+                break;  // drawn as a pop-up when the window opens it
+            case control_kind::button: {
+                auto* b = new QToolButton(this);
+                b->setObjectName(qs(c->name()));
+                b->setIconSize(k_button_icon);
+                b->setAutoRaise(true);
+                // The field being typed in keeps the focus: a button that
+                // needs the pending edit accepts it itself.
+                b->setFocusPolicy(Qt::NoFocus);
+                connect(b, &QToolButton::clicked, this, [this, c] { press(*c); });
+                toolbar->addWidget(b);
+                buttons_[c] = b;
+                QKeySequence key = promised_shortcut(c->tooltip());
+                if (!key.isEmpty()) {
+                    shortcuts_[key] = c;
+                    auto* s = new QShortcut(key, this);
+                    connect(s, &QShortcut::activated, this, [this, c] { press(*c); });
+                }
+                break;
+            }
+            case control_kind::edit: {
+                auto* e = new QLineEdit(this);
+                e->setObjectName(qs(c->name()));
+                connect(e, &QLineEdit::textEdited, this,
+                        [c](const QString& text) { c->set_text(text.toStdString()); });
+                extras->addWidget(e);
+                others_[c] = e;
+                break;
+            }
+            case control_kind::label:
+            case control_kind::picture:
+            case control_kind::groupbox: {
+                auto* l = new QLabel(this);
+                l->setObjectName(qs(c->name()));
+                extras->addWidget(l);
+                others_[c] = l;
+                break;
+            }
+        }
+    }
+    toolbar->addStretch(1);
+    extras->addStretch(1);
+}
+
+QToolButton* record_dialog::button(std::string_view control_name) const {
+    for (const auto& [c, b] : buttons_)
+        if (iequals(c->name(), control_name)) return b;
+    return nullptr;
+}
+
+void record_dialog::open_with(const std::string& mode) {
+    window_->open_with(mode);
+    refresh();
+}
+
+void record_dialog::refresh() {
+    refresh_controls();
+    form_->refresh();
+    if (calendar_->isVisible() && !window_->mc_1.visible()) show_calendar({});
+    Q_EMIT refreshed();
+}
+
+void record_dialog::refresh_controls() {
+    for (auto& [c, b] : buttons_) {
+        b->setVisible(c->visible());
+        b->setEnabled(c->enabled());
+        b->setToolTip(qs(c->tooltip()));
+        b->setText(qs(c->text()));
+        b->setToolButtonStyle(c->text().empty() ? Qt::ToolButtonIconOnly
+                                                : Qt::ToolButtonTextBesideIcon);
+        if (b->property("picture").toString() != qs(c->picture())) {
+            b->setProperty("picture", qs(c->picture()));
+            b->setIcon(QIcon(picture_of(c->picture())));
+        }
+    }
+    for (auto& [c, w] : others_) {
+        w->setVisible(c->visible());
+        w->setEnabled(c->enabled());
+        w->setToolTip(qs(c->tooltip()));
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            if (!e->hasFocus() && e->text() != qs(c->text())) e->setText(qs(c->text()));
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            if (c->kind() != control_kind::picture) {
+                l->setText(qs(c->text()));
+            } else if (l->property("picture").toString() != qs(c->picture())) {
+                l->setProperty("picture", qs(c->picture()));
+                l->setPixmap(picture_of(c->picture()));
+            }
+        }
+    }
+}
+
+void record_dialog::show_calendar(std::string_view column) {
+    if (column.empty()) {
+        hiding_calendar_ = true;
+        calendar_->hide();
+        hiding_calendar_ = false;
+        return;
+    }
+    QWidget* anchor = this;
+    QPoint at = rect().center();
+    if (column_editor* e = form_->editor(column)) {
+        anchor = e->widget();
+        at = QPoint(0, anchor->height());
+        long row = window_->dw_1.getrow();
+        if (auto d = window_->dw_1.getitemdate(row, column))
+            calendar_->setSelectedDate(QDate(d->year(), d->month(), d->day()));
+    }
+    calendar_->move(anchor->mapToGlobal(at));
+    calendar_->show();
+}
+
+void record_dialog::calendar_closed_by_clerk() {
+    if (hiding_calendar_ || !window_->mc_1.visible()) return;
+    window_->mc_1.set_visible(false);
+    refresh();
+}
+
+void record_dialog::close_after_event() {
+    close_requested_ = true;
+    QTimer::singleShot(0, this, [this] {
+        closing_ = true;
+        done(QDialog::Accepted);
+    });
+}
+
+void record_dialog::press(control& c) {
+    if (!c.enabled() || !c.visible() || !c.clicked) return;
+    c.clicked();
+    refresh();
+}
+
+void record_dialog::reject() {
+    if (closing_) {
+        QDialog::reject();
+        return;
+    }
+    press(window_->cb_exit);
+}
+
+void record_dialog::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    press(window_->cb_exit);
+}
+
+void record_dialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!focused_once_) {
+        focused_once_ = true;
+        form_->focus_first();
+    }
+}
+
+bool record_dialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == calendar_ && event->type() == QEvent::Hide) {
+        calendar_closed_by_clerk();
+    } else if (event->type() == QEvent::ShortcutOverride) {
+        // An edit would take Ctrl+U (delete the line) before the window's
+        // shortcut sees it; the window's own keys go to the window.
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (shortcuts_.count(QKeySequence(key->keyCombination()))) return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace officerecords::app

@@ -1,0 +1,91 @@
+// A record window on the screen: the dialog that shows one core window
+// object (w_m_og_…), its toolbar in the order of the window's controls,
+// its form, and the calendar when the window opens it.
+//
+// The dialog owns the window object. Every button and shortcut presses
+// the control (only when it is enabled and shown), and after every event
+// the whole dialog is drawn again from the core, which may have changed
+// any state meanwhile. The dialog closes only when the window asks the
+// host to close it: Esc and the title bar's close button press cb_exit.
+#pragma once
+
+#include <QDialog>
+#include <QKeySequence>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "foundation/w_modify.h"
+
+class QCalendarWidget;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+namespace officerecords::app {
+
+class form_view;
+
+class record_dialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    record_dialog(std::unique_ptr<w_modify> window, const QString& title, QWidget* parent);
+    ~record_dialog() override;
+
+    // The dialog showing `window`; nullptr when none does.
+    static record_dialog* of(const w_modify& window);
+    // The dialog opened last of those still open; nullptr when none.
+    static record_dialog* topmost();
+
+    w_modify& window() { return *window_; }
+    form_view& form() { return *form_; }
+    // The toolbar button of a control; nullptr for other controls.
+    QToolButton* button(std::string_view control_name) const;
+    QCalendarWidget* calendar() const { return calendar_; }
+
+    // Raises open, ue_postopen and ue_loadphoto with the edit mode, then
+    // draws the dialog.
+    void open_with(const std::string& mode);
+    // Draws everything again from the core.
+    void refresh();
+    void refresh_controls();
+    // Pops the calendar up beside the column's field; empty hides it.
+    void show_calendar(std::string_view column);
+    // The window asked to be closed: the dialog closes once the current
+    // event has returned.
+    void close_after_event();
+    bool close_requested() const { return close_requested_; }
+    // Presses a control as a click on it would.
+    void press(control& c);
+
+Q_SIGNALS:
+    // The dialog was drawn again after an event.
+    void refreshed();
+
+protected:
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // Lets the window's shortcuts win over the editors' own keys.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void build_controls(QHBoxLayout* toolbar, QHBoxLayout* extras);
+    void calendar_closed_by_clerk();
+
+    std::unique_ptr<w_modify> window_;
+    form_view* form_ = nullptr;
+    std::map<control*, QToolButton*> buttons_;
+    std::map<control*, QWidget*> others_;  // the window's own labels, pictures, edits
+    std::map<QKeySequence, control*> shortcuts_;
+    QCalendarWidget* calendar_ = nullptr;
+    bool close_requested_ = false;
+    bool closing_ = false;
+    bool focused_once_ = false;
+    bool hiding_calendar_ = false;
+};
+
+}  // namespace officerecords::app

@@ -1,0 +1,151 @@
+#include "app/register_list_model.h"
+
+#include <algorithm>
+
+#include "foundation/register_page.h"
+
+namespace officerecords::app {
+
+namespace {
+
+std::vector<int> shown_columns(const data_window& dw) {
+    std::vector<int> cols;
+    if (!dw.has_object()) return cols;
+    for (int c = 1; c <= dw.column_count(); ++c) {
+        const column_def& def = dw.column_definition(c);
+        if (def.visible && def.display_order > 0) cols.push_back(c);
+    }
+    std::stable_sort(cols.begin(), cols.end(), [&dw](int a, int b) {
+        return dw.column_definition(a).display_order < dw.column_definition(b).display_order;
+    });
+    return cols;
+}
+
+bool is_number(const column_def& c) {
+    return c.type == column_type::decimal || c.type == column_type::whole ||
+           c.type == column_type::number;
+}
+
+}  // namespace
+
+register_list_model::register_list_model(data_window& dw, QObject* parent)
+    : QAbstractTableModel(parent), dw_(dw), columns_(shown_columns(dw)) {
+    reported_rows_ = rowCount();
+}
+
+void register_list_model::reset_with(const std::function<void()>& change) {
+    beginResetModel();
+    change();
+    reported_rows_ = rowCount();
+    endResetModel();
+}
+
+int register_list_model::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return filtered_ ? static_cast<int>(shown_.size()) : static_cast<int>(dw_.rowcount());
+}
+
+int register_list_model::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size()) + 1;
+}
+
+long register_list_model::dw_row(int model_row) const {
+    if (model_row < 0 || model_row >= rowCount()) return 0;
+    return filtered_ ? shown_[static_cast<std::size_t>(model_row)] : model_row + 1;
+}
+
+int register_list_model::model_row(long dw_row) const {
+    if (dw_row < 1 || dw_row > dw_.rowcount()) return -1;
+    if (!filtered_) return static_cast<int>(dw_row - 1);
+    auto it = std::lower_bound(shown_.begin(), shown_.end(), dw_row);
+    return it != shown_.end() && *it == dw_row ? static_cast<int>(it - shown_.begin()) : -1;
+}
+
+int register_list_model::column_of(int section) const {
+    if (section < 1 || section > static_cast<int>(columns_.size())) return 0;
+    return columns_[static_cast<std::size_t>(section - 1)];
+}
+
+QVariant register_list_model::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    int col = column_of(index.column());
+    if (role == Qt::TextAlignmentRole) {
+        bool right = col == 0 || is_number(dw_.column_definition(col));
+        return QVariant::fromValue(Qt::Alignment(right ? Qt::AlignRight | Qt::AlignVCenter
+                                                       : Qt::AlignLeft | Qt::AlignVCenter));
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    if (col == 0) return index.row() + 1;
+    long r = dw_row(index.row());
+    if (r < 1) return {};
+    return QString::fromStdString(dw_.display_text(r, col));
+}
+
+QVariant register_list_model::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section == 0) return QStringLiteral("序号");
+    int col = column_of(section);
+    return col ? QString::fromStdString(dw_.column_definition(col).label) : QVariant();
+}
+
+void register_list_model::sort(int section, Qt::SortOrder order) {
+    int col = column_of(section);
+    std::string key_column = record_key_column(dw_.object());
+    if (col == 0) col = dw_.column_number(key_column);
+    if (col == 0) return;
+    int key = dw_.column_number(key_column);
+    value current = key && dw_.getrow() > 0 ? dw_.getitem(dw_.getrow(), key) : value();
+    reset_with([&] {
+        dw_.sort(col, order == Qt::AscendingOrder);
+        // The data window keeps its row number; the clerk keeps the record.
+        if (!current.is_null())
+            for (long r = 1; r <= dw_.rowcount(); ++r)
+                if (dw_.getitem(r, key) == current) {
+                    dw_.setrow(r);
+                    break;
+                }
+        apply_filter();
+    });
+}
+
+void register_list_model::set_filter(const QString& text) {
+    reset_with([&] {
+        filter_ = text.trimmed();
+        apply_filter();
+    });
+}
+
+void register_list_model::reload() {
+    reset_with([&] {
+        columns_ = shown_columns(dw_);
+        apply_filter();
+    });
+}
+
+void register_list_model::touch() {
+    if (rowCount() != reported_rows_ ||
+        (filtered_ && !shown_.empty() && shown_.back() > dw_.rowcount())) {
+        reload();
+        return;
+    }
+    if (rowCount() > 0) Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+void register_list_model::apply_filter() {
+    filtered_ = !filter_.isEmpty();
+    shown_.clear();
+    if (!filtered_) return;
+    // Compared as UTF-8 with ASCII letters folded: Chinese has no case, and
+    // 100,000 rows are narrowed without a conversion per cell.
+    const std::string needle = lower(filter_.toStdString());
+    for (long r = 1; r <= dw_.rowcount(); ++r) {
+        for (int col : columns_) {
+            if (lower(dw_.display_text(r, col)).find(needle) != std::string::npos) {
+                shown_.push_back(r);
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace officerecords::app

@@ -1,0 +1,63 @@
+#include "app/screenshot.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <cstdio>
+
+#include "app/main_window.h"
+#include "app/qt_host.h"
+#include "app/record_dialog.h"
+#include "app/register_tab.h"
+#include "foundation/register_page.h"
+
+namespace officerecords::app {
+
+namespace {
+
+int fail(const QString& why) {
+    std::fprintf(stderr, "error: %s\n", qPrintable(why));
+    return 1;
+}
+
+int save(QWidget& w, const QString& file) {
+    // Laid out and painted as on a screen before it is grabbed.
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    if (!w.grab().save(file, "PNG")) return fail("cannot write " + file);
+    return 0;
+}
+
+}  // namespace
+
+int screenshot_main_frame(qt_host& host, const QString& community, const QString& file) {
+    main_window frame(host, community);
+    frame.show();
+    if (window_catalog().empty()) return fail("no register in the catalogue");
+    if (!frame.open_register(window_catalog().front()))
+        return fail("the register could not be listed");
+    return save(frame, file);
+}
+
+int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
+                      const QString& file) {
+    const window_entry* entry = find_window_entry(window.toStdString());
+    if (!entry) return fail("no window " + window);
+    uo_tabpg_datawindow page;
+    if (status st = list_register(page, std::string(entry->window), entry->list(), host.sess());
+        !st)
+        return fail("cannot list " + window + ": " + QString::fromStdString(st.message()));
+    if (!key.isEmpty()) {
+        auto wanted = decimal::parse(key.toStdString());
+        long r = wanted ? find_listed(page, value(*wanted)) : 0;
+        if (r == 0) return fail("no record " + key + " in " + window);
+        page.dw_1.setrow(r);
+    }
+    host.sess().guo_tabpg_now = &page;
+    auto dialog = host.open_record(*entry, mode.toStdString(), nullptr);
+    dialog->show();
+    int rc = save(*dialog, file);
+    dialog.reset();
+    host.sess().guo_tabpg_now = nullptr;
+    return rc;
+}
+
+}  // namespace officerecords::app

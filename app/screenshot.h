@@ -1,0 +1,20 @@
+// Pictures of the program for its documentation, made without a user and
+// without a display: the main frame with the first register of the
+// catalogue listed, or a record window on one record.
+#pragma once
+
+#include <QString>
+
+namespace officerecords::app {
+
+class qt_host;
+
+// Renders the main frame with the first register of the catalogue open to
+// `file` (PNG). Returns 0, or 1 after printing why to standard error.
+int screenshot_main_frame(qt_host& host, const QString& community, const QString& file);
+// Renders the record window `window` opened with `mode` on the listed
+// record whose number is `key` (the first when empty).
+int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
+                      const QString& file);
+
+}  // namespace officerecords::app

@@ -1,0 +1,127 @@
+// Shared pieces of the Qt tests: a scratch demo office with a connected
+// host, a record window opened in a real dialog, and the answering of
+// modal message boxes as a clerk would answer them.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_setup.h"
+#include "app/qt_host.h"
+#include "app/record_dialog.h"
+#include "foundation/register_page.h"
+#include "platform/database.h"
+#include "platform/demo_data.h"
+#include "platform/window_catalog.h"
+
+namespace officerecords::app::testing {
+
+// A fresh demo database in a folder of its own, opened by a host whose
+// community is the demo's first.
+struct scratch_office {
+    QTemporaryDir dir;
+    qt_host host;
+    std::string path;
+
+    scratch_office() : path(dir.filePath("office.db").toStdString()) {
+        status made = create_database(path, true, host);
+        if (!made) qFatal("create_database: %s", made.message().c_str());
+        status opened = host.connect(path);
+        if (!opened) qFatal("connect: %s", opened.message().c_str());
+        host.set_community(std::string(k_demo_commno_1));
+    }
+    session& sess() { return host.sess(); }
+};
+
+// The asset register listed on a page and one of its records opened in a
+// shown, active dialog: what a clerk sees after 修改 on the list.
+struct open_asset_record {
+    uo_tabpg_datawindow page;
+    std::unique_ptr<record_dialog> dialog;
+
+    // `window` replaces the register's own window object when given.
+    open_asset_record(scratch_office& office, const char* mode, long list_row = 1,
+                      std::unique_ptr<w_modify> window = nullptr) {
+        const window_entry& entry = *find_window_entry("w_m_og_assetregister");
+        status listed = list_register(page, std::string(entry.window), entry.list(), office.sess());
+        if (!listed) qFatal("list_register: %s", listed.message().c_str());
+        page.dw_1.setrow(list_row);
+        office.sess().guo_tabpg_now = &page;
+        if (!window) window = entry.make(office.sess());
+        dialog = office.host.open_record(std::move(window), "固定资产登记", mode, nullptr);
+        dialog->show();
+        dialog->activateWindow();
+        if (!QTest::qWaitForWindowActive(dialog.get()))
+            qWarning("the dialog did not become active");
+    }
+    ~open_asset_record() { dialog.reset(); }
+    w_modify& window() { return dialog->window(); }
+};
+
+// Answers every message box that opens while it lives, as the clerk would:
+// each is recorded as "TITLE | TEXT" and closed with the given button (the
+// box's default button when none is given).
+class box_answerer {
+public:
+    explicit box_answerer(QMessageBox::StandardButton answer = QMessageBox::NoButton)
+        : answer_(answer) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { answer_open_box(); });
+        timer_.start();
+    }
+    std::vector<QString> seen;
+    void set_answer(QMessageBox::StandardButton answer) { answer_ = answer; }
+
+private:
+    void answer_open_box() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->property("answered").toBool()) return;
+        box->setProperty("answered", true);
+        seen.push_back(box->windowTitle() + " | " + box->text());
+        QAbstractButton* b = box->defaultButton();
+        if (answer_ != QMessageBox::NoButton) b = box->button(answer_);
+        if (!b) b = box->buttons().value(0);
+        b->click();
+    }
+
+    QTimer timer_;
+    QMessageBox::StandardButton answer_;
+};
+
+inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// Types text into the focused editor as a clerk's keyboard delivers it:
+// Latin letters and digits as key presses, Chinese through an input
+// method, which first composes (pinyin shown in the field, not yet its
+// text) and then commits the characters.
+inline void type_text(QWidget* w, const QString& text) {
+    QString latin;
+    auto flush = [&] {
+        if (!latin.isEmpty()) QTest::keyClicks(w, latin);
+        latin.clear();
+    };
+    for (QChar ch : text) {
+        if (ch.unicode() < 0x80) {
+            latin += ch;
+            continue;
+        }
+        flush();
+        QInputMethodEvent composing("pin", {});
+        QApplication::sendEvent(w, &composing);
+        QInputMethodEvent commit;
+        commit.setCommitString(QString(ch));
+        QApplication::sendEvent(w, &commit);
+    }
+    flush();
+}
+
+}  // namespace officerecords::app::testing

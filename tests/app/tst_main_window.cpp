@@ -1,0 +1,147 @@
+// The main frame end to end: a register opened from the navigator, a record
+// modified, added and deleted through the real modal dialogs, and the list
+// keeping the clerk's place.
+#include <QAction>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <functional>
+
+#include "app/column_editor.h"
+#include "app/form_view.h"
+#include "app/main_window.h"
+#include "app/register_list_model.h"
+#include "app/register_tab.h"
+#include "gui_test_support.h"
+
+using namespace officerecords;
+using namespace officerecords::app;
+using namespace officerecords::app::testing;
+
+namespace {
+
+// Runs `clerk` on the record window once it is open and modal.
+void when_record_window_opens(std::function<void(record_dialog&)> clerk) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, clerk] {
+        auto* d = qobject_cast<record_dialog*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        clerk(*d);
+    });
+    timer->start();
+}
+
+void type_into(record_dialog& d, const char* column, const QString& text) {
+    QWidget* w = d.form().editor(column)->focus_widget();
+    w->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    type_text(w, text);
+}
+
+QAction* action(main_window& m, const char* name) { return m.findChild<QAction*>(name); }
+
+}  // namespace
+
+class tst_main_window : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<scratch_office> office_;
+    std::unique_ptr<main_window> frame_;
+
+    register_tab* open_assets() {
+        QTreeWidgetItem* item = nullptr;
+        for (auto* i : frame_->navigator().findItems("固定资产登记", Qt::MatchRecursive)) item = i;
+        if (!item) return nullptr;
+        QRect at = frame_->navigator().visualItemRect(item);
+        QTest::mouseClick(frame_->navigator().viewport(), Qt::LeftButton, {}, at.center());
+        return frame_->current_tab();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { setup_application(*qApp); }
+    void init() {
+        office_ = std::make_unique<scratch_office>();
+        frame_ = std::make_unique<main_window>(office_->host, "测试社区");
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void cleanup() {
+        frame_.reset();
+        office_.reset();
+    }
+
+    void navigator_lists_the_catalogue() {
+        int leaves = 0;
+        for (int i = 0; i < frame_->navigator().topLevelItemCount(); ++i)
+            leaves += frame_->navigator().topLevelItem(i)->childCount();
+        QCOMPARE(leaves, static_cast<int>(window_catalog().size()));
+    }
+
+    void opening_a_register_lists_the_communitys_records() {
+        register_tab* tab = open_assets();
+        QVERIFY(tab);
+        auto count = office_->host.sqlca().select_value(
+            "SELECT count(*) FROM tc_og_assetregister WHERE commno = '420106001001'");
+        QCOMPARE(tab->model().rowCount(), static_cast<int>(*count->as_double()));
+        QCOMPARE(office_->sess().guo_tabpg_now, &tab->page());
+        QCOMPARE(frame_->tabs().tabText(0), QString("固定资产登记"));
+    }
+
+    void a_modified_record_stays_current_in_the_list() {
+        register_tab* tab = open_assets();
+        QVERIFY(tab);
+        tab->view().selectRow(2);
+        QCOMPARE(tab->current_row(), 3L);
+        when_record_window_opens([](record_dialog& d) {
+            type_into(d, "goodsname", "档案柜");
+            QTest::mouseClick(d.button("cb_save"), Qt::LeftButton);
+            QTest::mouseClick(d.button("cb_exit"), Qt::LeftButton);
+        });
+        action(*frame_, "modify")->trigger();
+        QCOMPARE(tab->current_row(), 3L);
+        QCOMPARE(tab->view().currentIndex().row(), 2);
+        QCOMPARE(tab->model().data(tab->model().index(2, 2), Qt::DisplayRole).toString(),
+                 QString("档案柜"));
+    }
+
+    void an_added_record_joins_the_list_and_is_selected() {
+        register_tab* tab = open_assets();
+        QVERIFY(tab);
+        int before = tab->model().rowCount();
+        when_record_window_opens([](record_dialog& d) {
+            type_into(d, "goodsname", "饮水机");
+            QTest::mouseClick(d.button("cb_save"), Qt::LeftButton);
+            QTest::mouseClick(d.button("cb_exit"), Qt::LeftButton);
+        });
+        action(*frame_, "add")->trigger();
+        QCOMPARE(tab->model().rowCount(), before + 1);
+        int row = tab->view().currentIndex().row();
+        QCOMPARE(tab->model().data(tab->model().index(row, 2), Qt::DisplayRole).toString(),
+                 QString("饮水机"));
+    }
+
+    void a_deleted_record_leaves_the_list_after_confirmation() {
+        register_tab* tab = open_assets();
+        QVERIFY(tab);
+        int before = tab->model().rowCount();
+        tab->view().selectRow(0);
+        {
+            box_answerer boxes(QMessageBox::No);
+            action(*frame_, "delete")->trigger();
+            QCOMPARE(boxes.seen, std::vector<QString>{"确认信息 | 您确定要删除当前这条记录吗？"});
+            QCOMPARE(tab->model().rowCount(), before);
+        }
+        box_answerer boxes(QMessageBox::Yes);
+        action(*frame_, "delete")->trigger();
+        QCOMPARE(boxes.seen.size(), std::size_t{1});
+        QCOMPARE(tab->model().rowCount(), before - 1);
+    }
+};
+
+QTEST_MAIN(tst_main_window)
+#include "tst_main_window.moc"

@@ -128,6 +128,13 @@ QWidget* column_editor::focus_widget() const {
     return widget_;
 }
 
+std::vector<QWidget*> column_editor::focus_parts() const {
+    if (!radios_ || radios_->buttons().isEmpty()) return {widget_};
+    std::vector<QWidget*> parts;
+    for (QAbstractButton* b : radios_->buttons()) parts.push_back(b);
+    return parts;
+}
+
 bool column_editor::owns(const QObject* o) const {
     for (const QObject* p = o; p; p = p->parent())
         if (p == widget_) return true;

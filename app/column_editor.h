@@ -45,6 +45,8 @@ public:
     QWidget* widget() const { return widget_; }
     // What takes the focus: the editor, or the first radio button.
     QWidget* focus_widget() const;
+    // The parts Tab visits in turn: the editor, or every radio button.
+    std::vector<QWidget*> focus_parts() const;
     // True for the editor and for every part of it.
     bool owns(const QObject* o) const;
     // Spans a whole row of the form.

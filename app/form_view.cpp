@@ -166,9 +166,12 @@ void form_view::render_pictures() {
 }
 
 void form_view::update_tab_order() {
-    auto chain = tab_chain();
-    for (std::size_t i = 1; i < chain.size(); ++i)
-        QWidget::setTabOrder(chain[i - 1]->focus_widget(), chain[i]->focus_widget());
+    // Radio buttons are made after the other editors, so they would sit at
+    // the end of the chain: each choice is placed with its column instead.
+    std::vector<QWidget*> parts;
+    for (column_editor* e : tab_chain())
+        for (QWidget* w : e->focus_parts()) parts.push_back(w);
+    for (std::size_t i = 1; i < parts.size(); ++i) QWidget::setTabOrder(parts[i - 1], parts[i]);
 }
 
 bool form_view::leave_field() {

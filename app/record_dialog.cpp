@@ -228,6 +228,9 @@ void record_dialog::show_calendar(std::string_view column) {
     }
     calendar_->move(anchor->mapToGlobal(at));
     calendar_->show();
+    // A pop-up sends the keys to its focus widget; without one the arrows
+    // and Enter would do nothing and only a mouse could choose the day.
+    calendar_->setFocus(Qt::PopupFocusReason);
 }
 
 void record_dialog::calendar_closed_by_clerk() {

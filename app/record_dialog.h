@@ -52,7 +52,8 @@ public:
     // Draws everything again from the core.
     void refresh();
     void refresh_controls();
-    // Pops the calendar up beside the column's field; empty hides it.
+    // Pops the calendar up below the column's field, taking the keyboard
+    // (arrows, Enter, Esc); empty hides it.
     void show_calendar(std::string_view column);
     // The window asked to be closed: the dialog closes once the current
     // event has returned.

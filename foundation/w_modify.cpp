@@ -284,6 +284,8 @@ void w_modify::calendar_chosen(date d) {
     if (ii_col < 1 || ii_col > dw_1.column_count() || dw_1.getrow() < 1) return;
     mc_1.set_visible(false);
     if (!dw_1.can_enter(ii_col)) return;
+    // What was typed into another field is entered before the chosen date.
+    if (dw_1.has_pending_edit() && dw_1.getcolumn() != ii_col && dw_1.accepttext() < 0) return;
     dw_1.setcolumn(ii_col);
     dw_1.settext(d.iso());
     dw_1.accepttext();

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/app_setup.h"
@@ -42,29 +43,41 @@ struct scratch_office {
     session& sess() { return host.sess(); }
 };
 
-// The asset register listed on a page and one of its records opened in a
-// shown, active dialog: what a clerk sees after 修改 on the list.
-struct open_asset_record {
+// A register listed on a page and one of its records opened in a shown,
+// active dialog: what a clerk sees after 添加 or 修改 on the list.
+struct open_register_record {
     uo_tabpg_datawindow page;
     std::unique_ptr<record_dialog> dialog;
 
     // `window` replaces the register's own window object when given.
-    open_asset_record(scratch_office& office, const char* mode, long list_row = 1,
-                      std::unique_ptr<w_modify> window = nullptr) {
-        const window_entry& entry = *find_window_entry("w_m_og_assetregister");
-        status listed = list_register(page, std::string(entry.window), entry.list(), office.sess());
+    open_register_record(scratch_office& office, std::string_view window_name, const char* mode,
+                         long list_row = 1, std::unique_ptr<w_modify> window = nullptr) {
+        const window_entry* entry = find_window_entry(window_name);
+        if (!entry) qFatal("no window %.*s", int(window_name.size()), window_name.data());
+        status listed =
+            list_register(page, std::string(entry->window), entry->list(), office.sess());
         if (!listed) qFatal("list_register: %s", listed.message().c_str());
         page.dw_1.setrow(list_row);
         office.sess().guo_tabpg_now = &page;
-        if (!window) window = entry.make(office.sess());
-        dialog = office.host.open_record(std::move(window), "固定资产登记", mode, nullptr);
+        if (!window) window = entry->make(office.sess());
+        dialog = office.host.open_record(
+            std::move(window),
+            QString::fromUtf8(entry->caption.data(), qsizetype(entry->caption.size())), mode,
+            nullptr);
         dialog->show();
         dialog->activateWindow();
         if (!QTest::qWaitForWindowActive(dialog.get()))
             qWarning("the dialog did not become active");
     }
-    ~open_asset_record() { dialog.reset(); }
+    ~open_register_record() { dialog.reset(); }
     w_modify& window() { return dialog->window(); }
+};
+
+// The asset register's record, the register the generic dialog tests use.
+struct open_asset_record : open_register_record {
+    open_asset_record(scratch_office& office, const char* mode, long list_row = 1,
+                      std::unique_ptr<w_modify> window = nullptr)
+        : open_register_record(office, "w_m_og_assetregister", mode, list_row, std::move(window)) {}
 };
 
 // Answers every message box that opens while it lives, as the clerk would:

@@ -85,7 +85,27 @@ TEST_F(FrameTest, ASavedNewRecordJoinsTheListAndKeepsItsPlace) {
               *w.dw_1.getitemnumber(1, "orderno"));
 }
 
-TEST_F(FrameTest, DeletingAskesFirstAndRefusesARecordChangedMeanwhile) {
+TEST_F(FrameTest, ADateChosenInTheCalendarIsEnteredAfterWhatWasBeingTyped) {
+    w_m_og_assetregister w(s);
+    page.dw_1.setrow(1);
+    w.open_with(k_mode_modify);
+    w.dw_1.setcolumn(w.dw_1.column_number("goodsname"));
+    w.dw_1.settext("档案柜");
+    w.ii_col = w.dw_1.column_number("scrapedate");
+    w.wf_opencalendar();
+    EXPECT_EQ(host.calendar, std::vector<std::string>{"scrapedate"});
+    w.calendar_chosen(*date::parse("2026-01-31"));
+    EXPECT_EQ(host.calendar, (std::vector<std::string>{"scrapedate", "hidden"}));
+    EXPECT_EQ(*w.dw_1.getitemstring(1, "goodsname"), "档案柜");
+    EXPECT_EQ(*w.dw_1.getitemdate(1, "scrapedate"), *date::parse("2026-01-31"));
+
+    // A column that cannot be entered does not take the date.
+    ASSERT_EQ(w.dw_1.modify("scrapedate.protect=1"), "");
+    w.calendar_chosen(*date::parse("2026-02-28"));
+    EXPECT_EQ(*w.dw_1.getitemdate(1, "scrapedate"), *date::parse("2026-01-31"));
+}
+
+TEST_F(FrameTest, DeletingAsksFirstAndRefusesARecordChangedMeanwhile) {
     page.dw_1.setrow(2);
     int key = static_cast<int>(*page.dw_1.getitemnumber(2, "orderno"));
     long rows = page.dw_1.rowcount();

@@ -19,7 +19,7 @@ void write_codes(demo::row_writer& w) {
         if (table.name == "dddw_og_assessyear") {
             // Two-digit year codes 01 .. 25 for 2001 .. 2025.
             for (int year = 2001; year <= 2025; ++year) {
-                const std::string code = (year % 100 < 10 ? "0" : "") + std::to_string(year % 100);
+                const std::string code = demo::digits(year % 100, 2);
                 w.insert("tc_ge_code", {{"codetable", table.name},
                                         {"tcode", code},
                                         {"tname", std::to_string(year) + "年度"}});

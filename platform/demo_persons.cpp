@@ -101,8 +101,9 @@ class person_builder {
                                ? from_profile(board[static_cast<std::size_t>(i)])
                                : random_person();
                 p.community = c;
-                p.personno = "P" + std::string(k_communities[static_cast<std::size_t>(c)].commno) +
-                             digits(i + 1, 4);
+                p.personno = "P";
+                p.personno += k_communities[static_cast<std::size_t>(c)].commno;
+                p.personno += digits(i + 1, 4);
                 p.address = address(c);
                 if (p.rprtype == "05" || p.rprtype == "06") {
                     p.rpraddr = "湖北省武汉市武昌区" + p.address;

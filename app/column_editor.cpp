@@ -72,7 +72,8 @@ column_editor::column_editor(data_window& dw, int col, QWidget* parent)
         case kind::line: {
             line_ = new QLineEdit(parent);
             widget_ = line_;
-            if (c.type == column_type::text && c.width > 0) line_->setMaxLength(c.width);
+            // No length limit on the widget: it would cut a long paste
+            // silently, where the core refuses it with the width message.
             if (c.type == column_type::date && c.edit_mask == c.format) {
                 mask_ = input_mask_of(c.edit_mask);
             }

@@ -177,12 +177,12 @@ void form_view::update_tab_order() {
 bool form_view::leave_field() {
     if (!dw_.has_pending_edit()) return true;
     int col = dw_.getcolumn();
-    int rc = 0;
+    bool entered = false;
     {
         busy_scope busy(busy_);
-        rc = dw_.accepttext();
+        entered = window_.leave_field();
     }
-    if (rc == 1) return true;
+    if (entered) return true;
     // Refused: the clerk stays in the field, which shows the old value.
     if (column_editor* e = editor_at(col)) {
         QPointer<QWidget> field = e->focus_widget();
@@ -194,10 +194,10 @@ bool form_view::leave_field() {
 }
 
 bool form_view::enter_column(int col) {
-    if (dw_.getcolumn() == col) return true;
-    if (!leave_field()) return false;
-    dw_.setcolumn(col);
-    return true;
+    // The core's rule decides; leaving first lets a refusal put the focus
+    // back into the field that was left.
+    if (dw_.getcolumn() != col && !leave_field()) return false;
+    return window_.enter_column(col);
 }
 
 void form_view::on_focus_changed(QWidget* old, QWidget* now) {

@@ -1,7 +1,6 @@
 #include "app/qt_host.h"
 
 #include <QApplication>
-#include <QDate>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -13,6 +12,7 @@
 #include "app/record_dialog.h"
 #include "platform/database.h"
 #include "platform/file_access.h"
+#include "platform/system_clock.h"
 
 namespace officerecords::app {
 
@@ -75,12 +75,11 @@ status qt_host::connect(const std::string& target) {
     if (!db) return status::error(db.message());
     // A database another program holds locked would fail at the first
     // save; the clerk learns it now instead.
-    if (db->sqlca->begin_write() != sql_code::ok)
-        return status::error(target + ": " + db->sqlca->sqlerrtext());
-    db->sqlca->rollback();
+    if (db->sqlca->begin_write() != sql_code::ok || db->sqlca->rollback() != sql_code::ok)
+        return status::error(target + "：" + db->sqlca->sqlerrtext());
     sqlca_ = std::move(db->sqlca);
     photosqlca_ = std::move(db->photosqlca);
-    session_ = std::make_unique<session>(session{*this, *sqlca_, *photosqlca_, {}, {}, nullptr});
+    session_ = std::make_unique<session>(session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
     session_->gs_apppath = QCoreApplication::applicationDirPath().toStdString();
     return status::ok();
 }
@@ -131,12 +130,11 @@ bool qt_host::question(std::string_view title, std::string_view text, bool defau
     return answer == QMessageBox::Yes;
 }
 
-unsaved_choice qt_host::ask_unsaved(w_modify&) {
+unsaved_choice qt_host::ask_unsaved(std::string_view title, std::string_view text) {
     if (unattended_) return unsaved_choice::discard;
-    auto answer =
-        ask(dialog_parent(), QMessageBox::Question, "提示信息", "当前记录已经修改，是否保存？",
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
-            QMessageBox::Cancel);
+    auto answer = ask(dialog_parent(), QMessageBox::Question, title, text,
+                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+                      QMessageBox::Cancel);
     if (answer == QMessageBox::Yes) return unsaved_choice::save;
     if (answer == QMessageBox::No) return unsaved_choice::discard;
     return unsaved_choice::cancel;
@@ -186,10 +184,7 @@ bool qt_host::change_directory(const std::string& path) {
     return QDir::setCurrent(QString::fromStdString(native_path(path)));
 }
 
-date qt_host::today() const {
-    QDate d = QDate::currentDate();
-    return *date::from_ymd(d.year(), d.month(), d.day());
-}
+date qt_host::today() const { return system_clock().today(); }
 
 int qt_host::gf_readphotofile(const std::string& path, blob& bytes) {
     return read_file(resolve_for_reading(path).toStdString(), bytes);

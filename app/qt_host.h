@@ -65,15 +65,17 @@ public:
                                w_modify& caller) override;
     void open_window(std::string_view window, std::string_view mode, w_modify& caller) override;
     void close_window(w_modify& window) override;
-    unsaved_choice ask_unsaved(w_modify& window) override;
+    unsaved_choice ask_unsaved(std::string_view title, std::string_view text) override;
     void set_pointer(pointer p) override;
     std::string current_directory() override;
     bool change_directory(const std::string& path) override;
-    date today() const override;
     int gf_readphotofile(const std::string& path, blob& bytes) override;
     int gf_writephotofile(const std::string& path, const blob& bytes) override;
     void control_changed(w_modify& window, control& c) override;
     void calendar_changed(w_modify& window, std::string_view column) override;
+
+    // clock_source: the workstation's date.
+    date today() const override;
 
 Q_SIGNALS:
     // A record window handled an event: a list of its register may have

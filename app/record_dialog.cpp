@@ -141,8 +141,9 @@ void record_dialog::build_controls(QHBoxLayout* toolbar, QHBoxLayout* extras) {
             case control_kind::edit: {
                 auto* e = new QLineEdit(this);
                 e->setObjectName(qs(c->name()));
-                connect(e, &QLineEdit::textEdited, this,
-                        [c](const QString& text) { c->set_text(text.toStdString()); });
+                connect(e, &QLineEdit::textEdited, this, [this, c](const QString& text) {
+                    (void)window_->enter_text(*c, text.toStdString());
+                });
                 extras->addWidget(e);
                 others_[c] = e;
                 break;

@@ -88,6 +88,9 @@ public:
         messages.push_back(std::string(title) + " | " + std::string(text));
     }
     bool question(std::string_view, std::string_view, bool) override { return false; }
+    unsaved_choice ask_unsaved(std::string_view, std::string_view) override {
+        return unsaved_choice::discard;
+    }
     std::optional<std::string> file_open(std::string_view, std::string_view,
                                          std::string_view) override {
         return std::nullopt;
@@ -442,7 +445,7 @@ struct open_record {
     bool listed = false;
 
     open_record(bench_env& e, std::int64_t orderno, bool whole_list = false)
-        : sess{e.host, *e.db.sqlca, *e.db.photosqlca, k_commno, fs::temp_directory_path().string(),
+        : sess{e.host, e.host, *e.db.sqlca, *e.db.photosqlca, k_commno, fs::temp_directory_path().string(),
                &page},
           window(sess) {
         page.window = "w_m_og_assetregister";

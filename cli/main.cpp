@@ -1,33 +1,26 @@
 // officerecords-cli: creates databases and plays scripted sessions headless.
 //
 //   officerecords-cli init DB [--demo]
-//   officerecords-cli run SCRIPT --db DB
+//   officerecords-cli run SCRIPT --db DB [--busy-timeout MS]
+#include <charconv>
 #include <cstring>
-#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "cli/script_session.h"
 #include "platform/database.h"
+#include "platform/system_clock.h"
 
 namespace {
 
 using namespace officerecords;
 
-class system_clock final : public clock_source {
-public:
-    date today() const override {
-        std::time_t now = std::time(nullptr);
-        std::tm parts{};
-        localtime_r(&now, &parts);
-        return *date::from_ymd(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
-    }
-};
-
 int usage() {
     std::cerr << "usage: officerecords-cli init DB [--demo]\n"
-                 "       officerecords-cli run SCRIPT --db DB\n";
+                 "       officerecords-cli run SCRIPT --db DB [--busy-timeout MS]\n";
     return 2;
 }
 
@@ -52,23 +45,44 @@ int init(int argc, char** argv) {
     return 0;
 }
 
+bool read_script(const std::string& path, std::string& text) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        std::cerr << "error: the script " << path << " is a folder, not a file\n";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    if (in) content << in.rdbuf();
+    if (!in || in.bad()) {
+        std::cerr << "error: cannot read the script " << path << '\n';
+        return false;
+    }
+    text = content.str();
+    return true;
+}
+
 int run(int argc, char** argv) {
     std::string script_path, target;
+    connection_options options;
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--db") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--db") == 0 && i + 1 < argc) {
             target = argv[++i];
-        else if (script_path.empty())
+        } else if (std::strcmp(argv[i], "--busy-timeout") == 0 && i + 1 < argc) {
+            const std::string_view ms(argv[++i]);
+            const auto res = std::from_chars(ms.data(), ms.data() + ms.size(), options.busy_timeout_ms);
+            if (res.ec != std::errc() || res.ptr != ms.data() + ms.size() || options.busy_timeout_ms < 0)
+                return usage();
+        } else if (script_path.empty()) {
             script_path = argv[i];
-        else
+        } else {
             return usage();
+        }
     }
     if (script_path.empty() || target.empty()) return usage();
-    std::ifstream script(script_path);
-    if (!script) {
-        std::cerr << "error: cannot read the script " << script_path << '\n';
-        return 1;
-    }
-    script_session s(target, std::cout);
+    std::string script;
+    if (!read_script(script_path, script)) return 1;
+    script_session s(target, std::cout, options);
     std::string why;
     if (!s.connect(why)) {
         std::cerr << "error: " << why << '\n';

@@ -2,13 +2,12 @@
 
 #include <unistd.h>
 
-#include <ctime>
-#include <istream>
+#include <algorithm>
 #include <ostream>
 
 #include "foundation/register_page.h"
-#include "platform/database.h"
 #include "platform/file_access.h"
+#include "platform/system_clock.h"
 #include "platform/window_catalog.h"
 
 namespace officerecords {
@@ -61,6 +60,20 @@ std::optional<std::vector<std::string>> split_words(std::string_view line, std::
     return words;
 }
 
+std::vector<std::string> script_lines(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
 std::string escape_text(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -77,27 +90,67 @@ std::string escape_text(std::string_view text) {
 
 namespace {
 
+// How a value prints: null as "null", blobs by size, whole-valued reals as
+// the sqlite3 shell shows them, so they are not taken for whole numbers.
 std::string printable(const value& v) {
     if (v.is_null()) return "null";
     if (v.is_blob()) return "<blob " + std::to_string(v.bytes().size()) + " bytes>";
     std::string text = v.to_text();
-    // A whole-valued real from the database reads as the sqlite3 shell
-    // shows it, so it is not mistaken for a whole number.
     if (v.is_double() && text.find_first_not_of("-0123456789") == std::string::npos) text += ".0";
     return escape_text(text);
 }
 
-date local_today() {
-    std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
-    return *date::from_ymd(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
+// A decimal column prints with its declared fraction digits, whatever
+// form the backend stores it in, so every backend prints the same line.
+std::string printable_column(const cursor& c, int i) {
+    const value v = c.column_value(i);
+    const int scale = c.column_scale(i);
+    if (scale < 0 || v.is_null() || v.is_blob()) return printable(v);
+    std::optional<decimal> d;
+    if (v.is_integer()) d = decimal(v.integer(), 0);
+    if (v.is_double()) d = decimal::from_double(v.real(), scale);
+    if (v.is_text()) d = decimal::parse(v.text());
+    return d ? d->rescaled(scale).str() : printable(v);
+}
+
+bool is_comment_or_blank(std::string_view line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first == std::string_view::npos || line[first] == '#';
 }
 
 }  // namespace
 
-script_session::script_session(std::string target, std::ostream& out)
-    : target_(std::move(target)), out_(out) {}
+// A command of the script language: its name, how many words may follow
+// it, and what it does.
+struct script_session::command {
+    std::string_view name;
+    std::size_t min_args;
+    std::size_t max_args;
+    void (script_session::*run)(const words&);
+};
+
+const std::vector<script_session::command>& script_session::commands() {
+    static const std::vector<command> table = {
+        {"today", 1, 1, &script_session::do_today},
+        {"community", 1, 1, &script_session::do_community},
+        {"sql", 1, 1, &script_session::do_sql},
+        {"open", 2, 3, &script_session::do_open},
+        {"type", 2, 2, &script_session::do_type},
+        {"edit", 2, 2, &script_session::do_type},
+        {"focus", 1, 1, &script_session::do_focus},
+        {"dblclick", 1, 1, &script_session::do_focus},
+        {"click", 1, 1, &script_session::do_click},
+        {"answer", 1, 1, &script_session::do_answer},
+        {"file", 1, 1, &script_session::do_file},
+        {"pick", 1, 1, &script_session::do_pick},
+        {"print", 1, 2, &script_session::do_print},
+        {"close", 0, 0, &script_session::do_close},
+    };
+    return table;
+}
+
+script_session::script_session(std::string target, std::ostream& out, connection_options options)
+    : target_(std::move(target)), out_(out), options_(options) {}
 
 script_session::~script_session() {
     // Windows go before the session and the connections they use.
@@ -105,12 +158,12 @@ script_session::~script_session() {
 }
 
 bool script_session::connect(std::string& why) {
-    auto db = open_database(target_, *this);
+    auto db = open_database(target_, *this, options_);
     if (!db) {
         why = db.message();
         return false;
     }
-    auto own = open_connection(target_, *this);
+    auto own = open_connection(target_, *this, options_);
     if (!own) {
         why = own.message();
         return false;
@@ -118,7 +171,8 @@ bool script_session::connect(std::string& why) {
     sqlca_ = std::move(db->sqlca);
     photosqlca_ = std::move(db->photosqlca);
     sql_ = own.take();
-    session_ = std::make_unique<session>(session{*this, *sqlca_, *photosqlca_, {}, {}, nullptr});
+    session_ = std::make_unique<session>(
+        session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
     session_->gs_apppath = current_directory();
     auto lowest = sqlca_->select_value("SELECT MIN(commno) FROM tc_ge_community");
     if (!lowest) {
@@ -131,13 +185,14 @@ bool script_session::connect(std::string& why) {
 
 void script_session::print(const std::string& line) { out_ << line << '\n'; }
 
-int script_session::run(std::istream& script, std::ostream& err) {
-    script_ = &script;
+int script_session::run(std::string_view script, std::ostream& err) {
+    lines_ = script_lines(script);
+    next_line_ = 0;
     try {
         run_lines_until(nullptr);
     } catch (const script_error& e) {
         out_.flush();
-        err << "error: line " << line_number_ << ": " << e.why << '\n';
+        err << "error: line " << next_line_ << ": " << e.why << '\n';
         return 2;
     }
     out_.flush();
@@ -145,21 +200,41 @@ int script_session::run(std::istream& script, std::ostream& err) {
 }
 
 void script_session::run_lines_until(const w_modify* window_closed) {
-    std::string line;
-    while (std::getline(*script_, line)) {
-        ++line_number_;
+    auto closed = [&] {
+        for (const auto& e : windows_)
+            if (e.window.get() == window_closed && e.closed) return true;
+        return false;
+    };
+    // A window may close while it opens (no community to own its records).
+    if (window_closed && closed()) return;
+    while (next_line_ < lines_.size()) {
+        const std::string& line = lines_[next_line_++];
+        // A comment is not split into words: anything may follow its "#".
+        if (is_comment_or_blank(line)) continue;
         std::string why;
-        auto words = split_words(line, why);
-        if (!words) throw script_error{why};
-        if (words->empty() || (*words)[0].starts_with("#")) continue;
-        execute(*words);
-        if (window_closed) {
-            for (const auto& e : windows_)
-                if (e.window.get() == window_closed && e.closed) return;
-        } else {
+        auto w = split_words(line, why);
+        if (!w) throw script_error{why};
+        if (w->empty()) continue;
+        execute(*w);
+        if (!window_closed)
             collect_closed();
-        }
+        else if (closed())
+            return;
     }
+}
+
+void script_session::execute(const words& w) {
+    const auto& table = commands();
+    const auto it = std::find_if(table.begin(), table.end(),
+                                 [&](const command& c) { return c.name == w[0]; });
+    if (it == table.end()) throw script_error{"unknown command " + w[0]};
+    const std::size_t given = w.size() - 1;
+    if (given < it->min_args)
+        throw script_error{w[0] + " needs " + std::to_string(it->min_args) + " argument(s)"};
+    if (given > it->max_args)
+        throw script_error{w[0] + " takes at most " + std::to_string(it->max_args) +
+                           " argument(s), " + std::to_string(given) + " given: " + w.back()};
+    (this->*(it->run))(w);
 }
 
 void script_session::collect_closed() {
@@ -181,206 +256,213 @@ int script_session::column_or_fail(w_modify& w, const std::string& column) {
     return col;
 }
 
-// Leaving a field moves its pending edit into the row first.
-bool script_session::accept_pending(w_modify& w) {
-    if (!w.dw_1.has_pending_edit()) return true;
-    int col = w.dw_1.getcolumn();
-    int rc = w.dw_1.accepttext();
-    int changed = w.dw_1.last_itemchanged_result();
+void script_session::report_itemchanged(w_modify& w, int col) {
+    const int changed = w.dw_1.last_itemchanged_result();
     if (changed != 0 && col > 0)
         print("itemchanged " + w.dw_1.column_definition(col).name + " returned " +
               std::to_string(changed));
-    return rc == 1;
 }
 
-void script_session::print_value(const std::string& label, const value& v) {
-    print(label + " = " + printable(v));
+// The frame's field-leave rule; the transcript shows a refusal of the
+// field that was left.
+bool script_session::move_into(w_modify& w, int col) {
+    const int from = w.dw_1.getcolumn();
+    const bool leaving = w.dw_1.has_pending_edit() && from != col;
+    const bool entered = w.enter_column(col);
+    if (leaving) report_itemchanged(w, from);
+    return entered;
 }
 
-void script_session::execute(const std::vector<std::string>& words) {
-    const std::string& cmd = words[0];
-    auto need = [&](std::size_t n) {
-        if (words.size() < n + 1)
-            throw script_error{cmd + " needs " + std::to_string(n) + " argument(s)"};
-    };
-
-    if (cmd == "today") {
-        need(1);
-        auto d = date::parse(words[1]);
-        if (!d || words[1].size() != 10) throw script_error{"not a date: " + words[1]};
-        today_ = d;
-    } else if (cmd == "community") {
-        need(1);
-        value commno(words[1]);
-        auto found = sqlca_->select_value("SELECT count(*) FROM tc_ge_community WHERE commno = ?",
-                                          {&commno, 1});
-        if (!found || found->as_double().value_or(0) == 0)
-            throw script_error{"no community " + words[1]};
-        session_->gs_commno = words[1];
-    } else if (cmd == "sql") {
-        need(1);
-        auto cur = sql_->open_cursor(words[1]);
-        if (!cur) throw script_error{"sql failed: " + sql_->sqlerrtext()};
-        while (cur->fetch()) {
-            std::string line = "row: ";
-            for (int i = 0; i < cur->column_count(); ++i) {
-                if (i > 0) line += " | ";
-                line += printable(cur->column_value(i));
-            }
-            print(line);
-        }
-        bool failed = sql_->sqlcode() < 0;
-        std::string why = sql_->sqlerrtext();
-        cur.reset();
-        if (failed) {
-            sql_->rollback();
-            throw script_error{"sql failed: " + why};
-        }
-        if (sql_->commit() != sql_code::ok) throw script_error{"sql commit failed: " + sql_->sqlerrtext()};
-    } else if (cmd == "open") {
-        need(2);
-        std::optional<std::string> key;
-        if (words.size() > 3) key = words[3];
-        open_record_window(words[1], words[2], key);
-    } else if (cmd == "type" || cmd == "edit") {
-        need(2);
-        w_modify& w = current();
-        if (control* c = w.find_control(words[1]); c && c->kind() == control_kind::edit) {
-            if (!c->enabled() || !c->visible()) {
-                print("cannot enter " + words[1]);
-                return;
-            }
-            c->set_text(words[2]);
-            return;
-        }
-        int col = column_or_fail(w, words[1]);
-        if (w.dw_1.getrow() < 1) throw script_error{"no current row"};
-        if (!w.dw_1.can_enter(col)) {
-            print("cannot enter " + words[1]);
-            return;
-        }
-        if (w.dw_1.getcolumn() != col && !accept_pending(w)) return;
-        w.dw_1.setcolumn(col);
-        w.dw_1.settext(words[2]);
-        if (cmd == "type") {
-            w.dw_1.accepttext();
-            int changed = w.dw_1.last_itemchanged_result();
-            if (changed != 0) print("itemchanged " + words[1] + " returned " + std::to_string(changed));
-        }
-    } else if (cmd == "focus" || cmd == "dblclick") {
-        need(1);
-        w_modify& w = current();
-        int col = column_or_fail(w, words[1]);
-        if (w.dw_1.getrow() < 1) throw script_error{"no current row"};
-        bool enterable = cmd == "focus" ? w.dw_1.can_enter(col) : w.dw_1.state(col).visible;
-        if (!enterable) {
-            print("cannot enter " + words[1]);
-            return;
-        }
-        if (w.dw_1.getcolumn() != col && !accept_pending(w)) return;
-        w.dw_1.setcolumn(col);
-        if (cmd == "focus")
-            w.itemfocuschanged(w.dw_1.getrow(), w.dw_1.column_object(col));
-        else
-            w.doubleclicked(0, 0, w.dw_1.getrow(), w.dw_1.column_object(col));
-    } else if (cmd == "click") {
-        need(1);
-        w_modify& w = current();
-        control* c = w.find_control(words[1]);
-        if (!c) throw script_error{"no control " + words[1] + " in " + w.name()};
-        if (!c->enabled() || !c->visible()) {
-            print("cannot click " + words[1]);
-            return;
-        }
-        if (c->clicked) c->clicked();
-    } else if (cmd == "answer") {
-        need(1);
-        if (words[1] != "yes" && words[1] != "no") throw script_error{"answer yes or no"};
-        answers_.push_back(words[1] == "yes");
-    } else if (cmd == "file") {
-        need(1);
-        files_.push_back(words[1] == "cancel" ? std::nullopt : std::optional<std::string>(words[1]));
-    } else if (cmd == "pick") {
-        need(1);
-        picks_.push_back(words[1]);
-    } else if (cmd == "print") {
-        need(1);
-        const std::string& what = words[1];
-        if (what == "item") {
-            need(2);
-            w_modify& w = current();
-            int col = column_or_fail(w, words[2]);
-            print_value(words[2], w.dw_1.getitem(w.dw_1.getrow(), col));
-        } else if (what == "row") {
-            w_modify& w = current();
-            for (int c = 1; c <= w.dw_1.column_count(); ++c)
-                print_value(w.dw_1.column_definition(c).name, w.dw_1.getitem(w.dw_1.getrow(), c));
-        } else if (what == "describe") {
-            need(2);
-            w_modify& w = current();
-            print("describe " + escape_text(words[2]) + " = " + escape_text(w.dw_1.describe(words[2])));
-        } else if (what == "control") {
-            need(2);
-            w_modify& w = current();
-            if (iequals(words[2], "dw_1")) {
-                print(words[2] + " enabled=1 visible=1 picture= text=");
-                return;
-            }
-            control* c = w.find_control(words[2]);
-            if (!c) throw script_error{"no control " + words[2] + " in " + w.name()};
-            print(words[2] + " enabled=" + (c->enabled() ? "1" : "0") +
-                  " visible=" + (c->visible() ? "1" : "0") + " picture=" + escape_text(c->picture()) +
-                  " text=" + escape_text(c->text()));
-        } else if (what == "window") {
-            w_modify& w = current();
-            bool modified = w.dw_1.modifiedcount() + w.dw_1.deletedcount() > 0;
-            print("window " + w.name() + " mode=" + w.is_stringparm +
-                  " row=" + std::to_string(w.dw_1.getrow()) +
-                  " rows=" + std::to_string(w.dw_1.rowcount()) + " modified=" + (modified ? "1" : "0"));
-        } else if (what == "child") {
-            need(2);
-            w_modify& w = current();
-            column_or_fail(w, words[2]);
-            auto [child, rc] = w.dw_1.getchild(words[2]);
-            if (rc != 1) throw script_error{words[2] + " has no drop-down"};
-            std::string line = "child " + words[2] + ":";
-            for (const auto& code : child->offered_codes()) line += " " + escape_text(code);
-            print(line);
-        } else {
-            throw script_error{"unknown print " + what};
-        }
-    } else if (cmd == "close") {
-        w_modify& w = current();
-        w.cb_exit_clicked();
-    } else {
-        throw script_error{"unknown command " + cmd};
+void script_session::print_item(w_modify& w, int col) {
+    const std::string& name = w.dw_1.column_definition(col).name;
+    const long row = w.dw_1.getrow();
+    if (auto stored = w.dw_1.unreadable_item(row, col)) {
+        print(name + " = null (stored: " + printable(*stored) + ")");
+        return;
     }
+    print(name + " = " + printable(w.dw_1.getitem(row, col)));
 }
 
-void script_session::open_record_window(const std::string& name, const std::string& mode,
-                                        const std::optional<std::string>& key) {
-    const window_entry* entry = find_window_entry(name);
-    if (!entry) throw script_error{"no window " + name};
+void script_session::do_today(const words& w) {
+    auto d = date::parse(w[1]);
+    if (!d || w[1].size() != 10) throw script_error{"not a date: " + w[1]};
+    today_ = d;
+}
+
+void script_session::do_community(const words& w) {
+    value commno(w[1]);
+    auto found = sqlca_->select_value("SELECT count(*) FROM tc_ge_community WHERE commno = ?",
+                                      {&commno, 1});
+    if (!found || found->as_double().value_or(0) == 0) throw script_error{"no community " + w[1]};
+    session_->gs_commno = w[1];
+}
+
+void script_session::do_sql(const words& w) {
+    auto cur = sql_->open_cursor(w[1]);
+    if (!cur) throw script_error{"sql failed: " + sql_->sqlerrtext()};
+    while (cur->fetch()) {
+        std::string line = "row: ";
+        for (int i = 0; i < cur->column_count(); ++i) {
+            if (i > 0) line += " | ";
+            line += printable_column(*cur, i);
+        }
+        print(line);
+    }
+    const bool failed = sql_->sqlcode() < 0;
+    const std::string why = sql_->sqlerrtext();
+    cur.reset();
+    if (failed) {
+        sql_->rollback_keeping_error();
+        throw script_error{"sql failed: " + why};
+    }
+    if (sql_->commit() != sql_code::ok) throw script_error{"sql commit failed: " + sql_->sqlerrtext()};
+}
+
+void script_session::do_open(const words& w) {
+    const window_entry* entry = find_window_entry(w[1]);
+    if (!entry) throw script_error{"no window " + w[1]};
+    const std::string& mode = w[2];
+    if (mode != k_mode_add && mode != k_mode_modify)
+        throw script_error{"the mode is " + std::string(k_mode_add) + " or " + k_mode_modify +
+                           ", not " + mode};
     auto page = std::make_unique<uo_tabpg_datawindow>();
     if (status st = list_register(*page, std::string(entry->window), entry->list(), *session_); !st)
-        throw script_error{"cannot list " + name + ": " + st.message()};
-    if (key) {
-        auto wanted = decimal::parse(*key);
-        if (!wanted) throw script_error{"not a record number: " + *key};
+        throw script_error{"cannot list " + w[1] + ": " + st.message()};
+    if (w.size() > 3) {
+        auto wanted = decimal::parse(w[3]);
+        if (!wanted) throw script_error{"not a record number: " + w[3]};
         long found = find_listed(*page, value(*wanted));
         if (found == 0)
-            throw script_error{"no record " + *key + " of community " + session_->gs_commno + " in " + name};
+            throw script_error{"no record " + w[3] + " of community " + session_->gs_commno +
+                               " in " + w[1]};
         page->dw_1.setrow(found);
     }
     session_->guo_tabpg_now = page.get();
     open_window_entry e;
     e.page = std::move(page);
     e.window = entry->make(*session_);
-    w_modify* w = e.window.get();
+    w_modify* opened = e.window.get();
     windows_.push_back(std::move(e));
     print("open " + std::string(entry->window));
-    w->open_with(mode);
+    opened->open_with(mode);
 }
+
+void script_session::do_type(const words& w) {
+    w_modify& win = current();
+    if (control* c = win.find_control(w[1]); c && c->kind() == control_kind::edit) {
+        if (!c->enabled() || !c->visible()) {
+            print("cannot enter " + w[1]);
+            return;
+        }
+        (void)win.enter_text(*c, w[2]);
+        return;
+    }
+    int col = column_or_fail(win, w[1]);
+    if (win.dw_1.getrow() < 1) throw script_error{"no current row"};
+    if (!win.dw_1.can_enter(col)) {
+        print("cannot enter " + w[1]);
+        return;
+    }
+    if (!move_into(win, col)) return;
+    win.dw_1.settext(w[2]);
+    if (w[0] == "type") {
+        (void)win.leave_field();
+        report_itemchanged(win, col);
+    }
+}
+
+void script_session::do_focus(const words& w) {
+    w_modify& win = current();
+    int col = column_or_fail(win, w[1]);
+    if (win.dw_1.getrow() < 1) throw script_error{"no current row"};
+    const bool focus = w[0] == "focus";
+    if (!(focus ? win.dw_1.can_enter(col) : win.dw_1.state(col).visible)) {
+        print("cannot enter " + w[1]);
+        return;
+    }
+    if (!move_into(win, col)) return;
+    if (focus)
+        win.itemfocuschanged(win.dw_1.getrow(), win.dw_1.column_object(col));
+    else
+        win.doubleclicked(0, 0, win.dw_1.getrow(), win.dw_1.column_object(col));
+}
+
+void script_session::do_click(const words& w) {
+    w_modify& win = current();
+    control* c = win.find_control(w[1]);
+    if (!c) throw script_error{"no control " + w[1] + " in " + win.name()};
+    if (!c->enabled() || !c->visible()) {
+        print("cannot click " + w[1]);
+        return;
+    }
+    if (c->clicked) c->clicked();
+}
+
+void script_session::do_answer(const words& w) {
+    if (w[1] == "yes")
+        answers_.push_back(answer::yes);
+    else if (w[1] == "no")
+        answers_.push_back(answer::no);
+    else if (w[1] == "cancel")
+        answers_.push_back(answer::cancel);
+    else
+        throw script_error{"answer yes, no or cancel"};
+}
+
+void script_session::do_file(const words& w) {
+    files_.push_back(w[1] == "cancel" ? std::nullopt : std::optional<std::string>(w[1]));
+}
+
+void script_session::do_pick(const words& w) { picks_.push_back(w[1]); }
+
+void script_session::do_print(const words& w) {
+    const std::string& what = w[1];
+    // What each kind of print takes after its name.
+    struct kind {
+        std::string_view name;
+        bool takes_argument;
+    };
+    static constexpr kind kinds[] = {{"item", true},     {"row", false},    {"describe", true},
+                                     {"control", true},  {"window", false}, {"child", true}};
+    const auto* k = std::find_if(std::begin(kinds), std::end(kinds),
+                                 [&](const kind& x) { return x.name == what; });
+    if (k == std::end(kinds)) throw script_error{"unknown print " + what};
+    if (k->takes_argument != (w.size() == 3))
+        throw script_error{"print " + what + (k->takes_argument ? " needs" : " takes no") +
+                           " argument"};
+    w_modify& win = current();
+    if (what == "item") {
+        print_item(win, column_or_fail(win, w[2]));
+    } else if (what == "row") {
+        for (int c = 1; c <= win.dw_1.column_count(); ++c) print_item(win, c);
+    } else if (what == "describe") {
+        print("describe " + escape_text(w[2]) + " = " + escape_text(win.dw_1.describe(w[2])));
+    } else if (what == "control") {
+        if (iequals(w[2], "dw_1")) {
+            print(w[2] + " enabled=1 visible=1 picture= text=");
+            return;
+        }
+        control* c = win.find_control(w[2]);
+        if (!c) throw script_error{"no control " + w[2] + " in " + win.name()};
+        print(w[2] + " enabled=" + (c->enabled() ? "1" : "0") + " visible=" +
+              (c->visible() ? "1" : "0") + " picture=" + escape_text(c->picture()) +
+              " text=" + escape_text(c->text()));
+    } else if (what == "window") {
+        bool modified = win.dw_1.modifiedcount() + win.dw_1.deletedcount() > 0;
+        print("window " + win.name() + " mode=" + win.is_stringparm +
+              " row=" + std::to_string(win.dw_1.getrow()) +
+              " rows=" + std::to_string(win.dw_1.rowcount()) + " modified=" + (modified ? "1" : "0"));
+    } else {
+        column_or_fail(win, w[2]);
+        auto [child, rc] = win.dw_1.getchild(w[2]);
+        if (rc != 1) throw script_error{w[2] + " has no drop-down"};
+        std::string line = "child " + w[2] + ":";
+        for (const auto& code : child->offered_codes()) line += " " + escape_text(code);
+        print(line);
+    }
+}
+
+void script_session::do_close(const words&) { current().cb_exit_clicked(); }
 
 void script_session::message_box(std::string_view title, std::string_view text, icon) {
     print("message " + escape_text(title) + " | " + escape_text(text));
@@ -389,10 +471,28 @@ void script_session::message_box(std::string_view title, std::string_view text, 
 bool script_session::question(std::string_view title, std::string_view text, bool) {
     if (answers_.empty())
         throw script_error{"a question was asked with no answer queued: " + std::string(text)};
-    bool yes = answers_.front();
+    const answer a = answers_.front();
+    if (a == answer::cancel)
+        throw script_error{"cancel answers only the question before leaving a changed record"};
     answers_.pop_front();
-    print("question " + escape_text(title) + " | " + escape_text(text) + " -> " + (yes ? "yes" : "no"));
-    return yes;
+    print("question " + escape_text(title) + " | " + escape_text(text) + " -> " +
+          (a == answer::yes ? "yes" : "no"));
+    return a == answer::yes;
+}
+
+// Leaving a changed record without an answer queued discards the changes,
+// as a script that just moves on means; the question is printed all the same.
+unsaved_choice script_session::ask_unsaved(std::string_view title, std::string_view text) {
+    answer a = answer::no;
+    if (!answers_.empty()) {
+        a = answers_.front();
+        answers_.pop_front();
+    }
+    static constexpr const char* said[] = {"yes", "no", "cancel"};
+    print("question " + escape_text(title) + " | " + escape_text(text) + " -> " +
+          said[static_cast<int>(a)]);
+    if (a == answer::yes) return unsaved_choice::save;
+    return a == answer::no ? unsaved_choice::discard : unsaved_choice::cancel;
 }
 
 std::optional<std::string> script_session::file_open(std::string_view title, std::string_view,
@@ -444,7 +544,7 @@ bool script_session::change_directory(const std::string& path) {
     return chdir(native_path(path).c_str()) == 0;
 }
 
-date script_session::today() const { return today_ ? *today_ : local_today(); }
+date script_session::today() const { return today_ ? *today_ : system_clock().today(); }
 
 int script_session::gf_readphotofile(const std::string& path, blob& bytes) {
     return read_file(path, bytes);

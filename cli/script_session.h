@@ -16,30 +16,35 @@
 
 #include "foundation/session.h"
 #include "foundation/w_modify.h"
+#include "platform/database.h"
 
 namespace officerecords {
 
 // Splits a script line into words: blanks separate, "..." groups and
 // knows \" \\ \n \r \t. Returns nullopt with `why` set for a bad line.
 std::optional<std::vector<std::string>> split_words(std::string_view line, std::string& why);
+// The lines of a script: a UTF-8 byte order mark at the start is dropped,
+// and CR LF, CR and LF all end a line.
+std::vector<std::string> script_lines(std::string_view text);
 // Escapes a printed text: \r, \n and \ are written \r, \n and \\.
 std::string escape_text(std::string_view text);
 
 class script_session final : public host_services, public clock_source {
 public:
     // `target` is the database; `out` receives the transcript.
-    script_session(std::string target, std::ostream& out);
+    script_session(std::string target, std::ostream& out, connection_options options = {});
     ~script_session() override;
 
     // Opens the database; false with the message on failure.
     bool connect(std::string& why);
     // Plays a whole script. Returns 0, or 2 after printing
     // "error: line N: WHY" to `err`.
-    int run(std::istream& script, std::ostream& err);
+    int run(std::string_view script, std::ostream& err);
 
     // host_services
     void message_box(std::string_view title, std::string_view text, icon kind) override;
     bool question(std::string_view title, std::string_view text, bool default_no) override;
+    unsaved_choice ask_unsaved(std::string_view title, std::string_view text) override;
     std::optional<std::string> file_open(std::string_view title, std::string_view default_extension,
                                          std::string_view filter) override;
     std::string open_with_parm(std::string_view window, std::string_view parm,
@@ -49,12 +54,16 @@ public:
     void set_pointer(pointer p) override;
     std::string current_directory() override;
     bool change_directory(const std::string& path) override;
-    date today() const override;
     int gf_readphotofile(const std::string& path, blob& bytes) override;
     int gf_writephotofile(const std::string& path, const blob& bytes) override;
     void calendar_changed(w_modify& window, std::string_view column) override;
 
+    // clock_source: the script's `today`, else the workstation's date.
+    date today() const override;
+
 private:
+    using words = std::vector<std::string>;
+    struct command;
     struct open_window_entry {
         std::unique_ptr<uo_tabpg_datawindow> page;  // the list it navigates
         std::unique_ptr<w_modify> window;
@@ -64,29 +73,44 @@ private:
     struct script_error {
         std::string why;
     };
+    enum class answer { yes, no, cancel };
 
-    void execute(const std::vector<std::string>& words);
+    static const std::vector<command>& commands();
+    void execute(const words& w);
     void run_lines_until(const w_modify* window_closed);
     w_modify& current();
-    void open_record_window(const std::string& name, const std::string& mode,
-                            const std::optional<std::string>& key);
     void collect_closed();
-    void print_value(const std::string& label, const value& v);
     int column_or_fail(w_modify& w, const std::string& column);
-    bool accept_pending(w_modify& w);
+    bool move_into(w_modify& w, int col);
+    void report_itemchanged(w_modify& w, int col);
+    void print_item(w_modify& w, int col);
     void print(const std::string& line);
+
+    void do_today(const words& w);
+    void do_community(const words& w);
+    void do_sql(const words& w);
+    void do_open(const words& w);
+    void do_type(const words& w);
+    void do_focus(const words& w);
+    void do_click(const words& w);
+    void do_answer(const words& w);
+    void do_file(const words& w);
+    void do_pick(const words& w);
+    void do_print(const words& w);
+    void do_close(const words& w);
 
     std::string target_;
     std::ostream& out_;
-    std::istream* script_ = nullptr;
-    int line_number_ = 0;
+    connection_options options_;
+    std::vector<std::string> lines_;
+    std::size_t next_line_ = 0;
     std::unique_ptr<transaction> sqlca_;
     std::unique_ptr<transaction> photosqlca_;
     std::unique_ptr<transaction> sql_;
     std::unique_ptr<session> session_;
     std::vector<open_window_entry> windows_;
     std::optional<date> today_;
-    std::deque<bool> answers_;
+    std::deque<answer> answers_;
     std::deque<std::optional<std::string>> files_;
     std::deque<std::string> picks_;
 };

@@ -1,7 +1,5 @@
 #include "finance/moneyoutgorecord.h"
 
-#include <cstdlib>
-
 #include "foundation/column_check.h"
 
 namespace officerecords {
@@ -56,7 +54,9 @@ void w_m_og_moneyoutgorecord::filter_scopes(dw_child& child, const std::string& 
     if (category == "50") {
         child.setfilter("tcode = '50'");
     } else {
-        std::string upper = std::to_string(std::atol(category.c_str()) + 10);
+        // A stored category that is no number reads as 0, as long() reads it;
+        // an absurdly long one must not overflow the bound.
+        std::string upper = std::to_string(saturated_add(leading_whole(category), 10));
         child.setfilter("tcode > '" + category + "' and tcode < '" + upper + "'");
     }
     child.filter();

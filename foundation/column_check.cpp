@@ -19,8 +19,8 @@ bool generic_column_check(data_window& dw, host_services& host, date today,
     // Without a current row there is nothing to check; the window's own
     // checks still run.
     if (row < 1) return true;
-    int count = std::atoi(dw.describe("datawindow.column.count").c_str());
-    for (int n = 1; n <= count; ++n) {
+    const auto count = leading_whole(dw.describe("datawindow.column.count"));
+    for (std::int64_t n = 1; n <= count; ++n) {
         std::string number = std::to_string(n);
         if (dw.describe("#" + number + ".visible") != "1") continue;
         std::string type = dw.describe("#" + number + ".Coltype");

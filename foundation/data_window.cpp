@@ -17,26 +17,6 @@ void dw_events::itemerror(long, const dwo&, const std::string&) {}
 
 namespace {
 
-
-
-std::optional<std::int64_t> parse_whole(std::string_view text) {
-    auto d = decimal::parse(text);
-    if (!d) return std::nullopt;
-    decimal whole = d->rescaled(0);
-    if (whole != *d) return std::nullopt;
-    return whole.units();
-}
-
-std::optional<double> parse_real(std::string_view text) {
-    auto d = decimal::parse(text);
-    if (d) return d->to_double();
-    std::string s(text);
-    char* end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
-    if (s.empty() || end != s.c_str() + s.size() || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
-
 // A label as messages quote it; a column without one is named by itself.
 std::string quoted_label(const column_def& c, const std::string& label) {
     return "【" + (label.empty() ? c.name : label) + "】";
@@ -68,6 +48,7 @@ status data_window::set_dataobject(const dw_object& object, transaction& t) {
     trans_ = &t;
     rows_.clear();
     deleted_.clear();
+    deleted_at_.clear();
     current_row_ = 0;
     current_column_ = 0;
     pending_.reset();
@@ -104,173 +85,6 @@ void data_window::reset_states() {
         states_.push_back({c.tab, false, {}, c.background, c.visible});
 }
 
-long data_window::retrieve() { return retrieve({}, {}, {}); }
-
-long data_window::retrieve(std::string_view condition, std::span<const value> params,
-                           std::string_view order_by) {
-    if (!trans_) {
-        last_error_ = "no transaction";
-        return -1;
-    }
-    rows_.clear();
-    deleted_.clear();
-    pending_.reset();
-    current_row_ = 0;
-    long n = fill(*trans_, wrapped_select(condition, order_by), params, rows_);
-    if (n > 0) current_row_ = 1;
-    return n;
-}
-
-std::string data_window::wrapped_select(std::string_view condition,
-                                        std::string_view order_by) const {
-    if (condition.empty() && order_by.empty()) return object_.select;
-    // The SELECT stays as written; the restriction wraps it, so joins and
-    // computed columns need no rewriting.
-    std::string sql = "SELECT * FROM (" + object_.select + ") q";
-    if (!condition.empty()) sql += " WHERE " + std::string(condition);
-    if (!order_by.empty()) sql += " ORDER BY " + std::string(order_by);
-    return sql;
-}
-
-bool data_window::same_key(const packed_row& a, const packed_row& b) const {
-    for (int k : key_columns_) {
-        if (a.is_null(k) || b.is_null(k)) {
-            if (a.is_null(k) != b.is_null(k)) return false;
-            continue;
-        }
-        switch (object_.columns[k].type) {
-            case column_type::text:
-                if (a.text(k) != b.text(k)) return false;
-                break;
-            case column_type::number:
-                if (a.real(k) != b.real(k)) return false;
-                break;
-            default:
-                if (a.integer(k) != b.integer(k)) return false;
-        }
-    }
-    return !key_columns_.empty();
-}
-
-long data_window::place(row found) {
-    // The row that was just edited is usually the current one.
-    long at = 0;
-    if (valid_row(current_row_) && same_key(rows_[current_row_ - 1].values(), found.original))
-        at = current_row_;
-    for (long r = 1; r <= rowcount() && at == 0; ++r)
-        if (same_key(rows_[r - 1].values(), found.original)) at = r;
-    if (at == 0) {
-        rows_.push_back(std::move(found));
-        return rowcount();
-    }
-    rows_[at - 1] = std::move(found);
-    return at;
-}
-
-long data_window::merge(std::string_view condition, std::span<const value> params) {
-    if (!trans_) return -1;
-    std::vector<row> found;
-    if (fill(*trans_, wrapped_select(condition, {}), params, found) < 0) return -1;
-    long last = 0;
-    for (row& f : found) last = place(std::move(f));
-    return last;
-}
-
-long data_window::merge(const data_window& source, long source_row) {
-    if (!source.valid_row(source_row) || source.object_.select != object_.select ||
-        source.column_count() != column_count())
-        return -1;
-    for (int i = 0; i < column_count(); ++i)
-        if (source.object_.columns[i].type != object_.columns[i].type) return -1;
-    const row& from = source.rows_[source_row - 1];
-    return place(row{from.values().with_no_modified(), {}, row_status::not_modified});
-}
-
-long data_window::fill(transaction& t, std::string_view sql, std::span<const value> params,
-                       std::vector<row>& out) {
-    auto cur = t.open_cursor(sql, params);
-    if (!cur) {
-        last_error_ = t.sqlerrtext();
-        return -1;
-    }
-    const int n = column_count();
-    if (cur->column_count() < n) {
-        last_error_ = "the SELECT returns " + std::to_string(cur->column_count()) +
-                      " columns, the object defines " + std::to_string(n);
-        return -1;
-    }
-    packed_row::builder b(n);
-    while (cur->fetch()) {
-        b.reset();
-        for (int i = 0; i < n; ++i) {
-            db_type dt = cur->column_type(i);
-            if (dt == db_type::null) {
-                b.set_null(i);
-                continue;
-            }
-            const column_def& c = object_.columns[i];
-            switch (c.type) {
-                case column_type::text:
-                    b.set_text(i, cur->column_text(i));
-                    break;
-                case column_type::date: {
-                    auto d = date::parse(cur->column_text(i));
-                    if (d)
-                        b.set_day(i, d->days());
-                    else
-                        b.set_null(i);
-                    break;
-                }
-                case column_type::decimal: {
-                    std::optional<decimal> d;
-                    if (dt == db_type::integer)
-                        d = decimal(cur->column_integer(i), 0);
-                    else if (dt == db_type::real)
-                        d = decimal::from_double(cur->column_real(i), c.width);
-                    else
-                        d = decimal::parse(cur->column_text(i));
-                    if (d)
-                        b.set_integer(i, d->rescaled(c.width).units());
-                    else
-                        b.set_null(i);
-                    break;
-                }
-                case column_type::whole:
-                    if (dt == db_type::integer) {
-                        b.set_integer(i, cur->column_integer(i));
-                    } else if (dt == db_type::real) {
-                        b.set_integer(i, static_cast<std::int64_t>(cur->column_real(i)));
-                    } else {
-                        auto w = decimal::parse(cur->column_text(i));
-                        if (w)
-                            b.set_integer(i, w->truncated());
-                        else
-                            b.set_null(i);
-                    }
-                    break;
-                case column_type::number:
-                    if (dt == db_type::integer || dt == db_type::real) {
-                        b.set_real(i, cur->column_real(i));
-                    } else {
-                        auto r = parse_real(cur->column_text(i));
-                        if (r)
-                            b.set_real(i, *r);
-                        else
-                            b.set_null(i);
-                    }
-                    break;
-            }
-        }
-        out.push_back(row{b.build(), {}, row_status::not_modified});
-    }
-    if (t.sqlcode() < 0) {
-        last_error_ = t.sqlerrtext();
-        out.clear();
-        return -1;
-    }
-    return static_cast<long>(out.size());
-}
-
 long data_window::modifiedcount() const {
     return std::count_if(rows_.begin(), rows_.end(), [](const row& r) {
         return r.status == row_status::data_modified || r.status == row_status::new_modified;
@@ -295,7 +109,7 @@ long data_window::insertrow(long before) {
         value v = convert(i + 1, value(c.initial), &ok);
         if (ok) values = values.with_item(i, v, object_.columns, false);
     }
-    row r{{}, std::move(values), row_status::new_row};
+    row r{{}, std::move(values), row_status::new_row, nullptr};
     long at = before >= 1 && before <= rowcount() ? before : rowcount() + 1;
     rows_.insert(rows_.begin() + (at - 1), std::move(r));
     if (current_row_ == 0) current_row_ = at;
@@ -307,7 +121,10 @@ int data_window::deleterow(long r) {
     if (!valid_row(r)) return -1;
     row gone = std::move(rows_[r - 1]);
     rows_.erase(rows_.begin() + (r - 1));
-    if (!gone.original.empty()) deleted_.push_back(std::move(gone));
+    if (!gone.original.empty()) {
+        deleted_.push_back(std::move(gone));
+        deleted_at_.push_back(r);
+    }
     if (current_row_ > rowcount()) current_row_ = rowcount();
     return 1;
 }
@@ -315,6 +132,7 @@ int data_window::deleterow(long r) {
 void data_window::reset() {
     rows_.clear();
     deleted_.clear();
+    deleted_at_.clear();
     current_row_ = 0;
     pending_.reset();
 }
@@ -383,16 +201,21 @@ value data_window::convert(int col, const value& v, bool* ok) const {
             if (v.is_text())
                 if (auto d = date::parse(v.text())) return value(*d);
             break;
-        case column_type::decimal:
-            if (v.is_decimal()) return value(v.dec().rescaled(c.width));
-            if (v.is_integer()) return value(decimal(v.integer(), 0).rescaled(c.width));
-            if (v.is_double()) return value(decimal::from_double(v.real(), c.width));
-            if (v.is_text())
-                if (auto d = decimal::parse(v.text())) return value(d->rescaled(c.width));
+        case column_type::decimal: {
+            std::optional<decimal> d;
+            if (v.is_decimal()) d = v.dec();
+            if (v.is_integer()) d = decimal(v.integer(), 0);
+            if (v.is_double() && std::isfinite(v.real()) && std::fabs(v.real()) < 1e19)
+                d = decimal::from_double(v.real(), c.width);
+            if (v.is_text()) d = decimal::parse(v.text());
+            // A value the column cannot hold is refused, never clipped.
+            if (d && d->fits_column(c.width)) return value(d->rescaled(c.width));
             break;
+        }
         case column_type::whole:
             if (v.is_integer()) return v;
-            if (v.is_double()) return value(static_cast<std::int64_t>(v.real()));
+            if (v.is_double() && std::isfinite(v.real()) && std::fabs(v.real()) < 9e18)
+                return value(static_cast<std::int64_t>(v.real()));
             if (v.is_decimal()) return value(v.dec().truncated());
             if (v.is_text())
                 if (auto w = parse_whole(v.text())) return value(*w);
@@ -400,7 +223,7 @@ value data_window::convert(int col, const value& v, bool* ok) const {
         case column_type::number:
             if (auto d = v.as_double()) return value(*d);
             if (v.is_text())
-                if (auto r = parse_real(v.text())) return value(*r);
+                if (auto r = parse_number(v.text())) return value(*r);
             break;
     }
     *ok = false;
@@ -494,7 +317,11 @@ std::string data_window::lookup_display(long r, int col) const {
 std::string data_window::display_text(long r, int col) const {
     const column_def& c = object_.columns[col - 1];
     value v = getitem(r, col);
-    if (v.is_null()) return {};
+    if (v.is_null()) {
+        // What could not be read is shown as it is stored, not as empty.
+        if (auto stored = unreadable_item(r, col)) return stored->to_text();
+        return {};
+    }
     if (child(col)) return lookup_display(r, col);
     switch (c.type) {
         case column_type::date:
@@ -538,6 +365,12 @@ result<value> data_window::parse_input(int col, std::string_view text) const {
     const column_def& c = object_.columns[col - 1];
     std::string label = quoted_label(c, label_text(c.name));
     if (text.empty()) return value();
+    // Checked before anything else reads the text: widths count characters
+    // only of valid UTF-8, and a stray control character is no clerk's entry.
+    if (!valid_utf8(text))
+        return status::error(label + "含有无法识别的字符（不是有效的UTF-8编码），请重新输入！");
+    if (has_control_character(text))
+        return status::error(label + "不能含有控制字符，请重新输入！");
     std::string shown(text);
     switch (c.type) {
         case column_type::text: {
@@ -554,7 +387,15 @@ result<value> data_window::parse_input(int col, std::string_view text) const {
             return status::error(label + "“" + shown + "”不是有效的日期，请按yyyy-mm-dd格式输入！");
         case column_type::decimal: {
             auto d = decimal::parse(text);
-            if (!d) return status::error(label + "“" + shown + "”不是有效的数值！");
+            // A well-formed number that still does not parse has too many digits.
+            const bool too_long =
+                text.find_first_not_of("+-.,0123456789") == std::string_view::npos &&
+                std::count_if(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; }) >
+                decimal::k_column_digits;
+            if (!d && !too_long) return status::error(label + "“" + shown + "”不是有效的数值！");
+            if (!d || !d->fits_column(c.width))
+                return status::error(label + "“" + shown + "”超出范围，整数部分最多只能有" +
+                                     std::to_string(decimal::k_column_digits - c.width) + "位！");
             decimal scaled = d->rescaled(c.width);
             if (scaled != *d)
                 return status::error(label + "最多只能有" + std::to_string(c.width) + "位小数！");
@@ -564,7 +405,7 @@ result<value> data_window::parse_input(int col, std::string_view text) const {
             if (auto w = parse_whole(text)) return value(*w);
             return status::error(label + "“" + shown + "”不是有效的整数！");
         case column_type::number:
-            if (auto r = parse_real(text)) return value(*r);
+            if (auto r = parse_number(text)) return value(*r);
             return status::error(label + "“" + shown + "”不是有效的数值！");
     }
     return status::error(label + "无法输入");
@@ -590,129 +431,6 @@ int data_window::accepttext() {
     if (!valid_row(r)) return 1;
     setitem(r, col, *parsed);
     return 1;
-}
-
-std::vector<planned_statement> data_window::plan_update() const {
-    std::vector<planned_statement> out;
-    const auto& cols = object_.columns;
-    const std::string& table = object_.update_table;
-    std::vector<int> keys = object_.key_columns();
-
-    // The retrieved values of the key and of `checked` columns: a row that
-    // another workstation changed or removed then matches nothing.
-    auto where = [&](const packed_row& original, const std::vector<int>& checked,
-                     std::vector<value>& params) {
-        std::string w;
-        auto add = [&](int i) {
-            if (!w.empty()) w += " AND ";
-            value v = original.get(i, cols[i]);
-            if (v.is_null()) {
-                w += cols[i].name + " IS NULL";
-            } else {
-                w += cols[i].name + " = ?";
-                params.push_back(std::move(v));
-            }
-        };
-        for (int k : keys) add(k);
-        for (int i : checked)
-            if (!cols[i].key) add(i);
-        return w;
-    };
-
-    for (const row& r : deleted_) {
-        if (r.original.empty()) continue;
-        planned_statement s;
-        std::vector<int> all;
-        for (std::size_t i = 0; i < cols.size(); ++i)
-            if (cols[i].updatable) all.push_back(static_cast<int>(i));
-        s.sql = "DELETE FROM " + table + " WHERE " + where(r.original, all, s.params);
-        s.expect_one_row = true;
-        out.push_back(std::move(s));
-    }
-    for (const row& r : rows_) {
-        if (r.status != row_status::data_modified || r.current.empty()) continue;
-        std::vector<int> changed;
-        for (std::size_t i = 0; i < cols.size(); ++i)
-            if (cols[i].updatable && r.current.is_modified(static_cast<int>(i)))
-                changed.push_back(static_cast<int>(i));
-        if (changed.empty()) continue;
-        planned_statement s;
-        std::string set;
-        for (int i : changed) {
-            if (!set.empty()) set += ", ";
-            set += cols[i].name + " = ?";
-            s.params.push_back(r.current.get(i, cols[i]));
-        }
-        s.sql = "UPDATE " + table + " SET " + set + " WHERE " + where(r.original, changed, s.params);
-        s.expect_one_row = true;
-        out.push_back(std::move(s));
-    }
-    for (const row& r : rows_) {
-        if (r.status != row_status::new_modified) continue;
-        planned_statement s;
-        std::string names, marks;
-        for (std::size_t i = 0; i < cols.size(); ++i) {
-            if (!cols[i].updatable) continue;
-            value v = r.current.get(static_cast<int>(i), cols[i]);
-            // Columns left empty are not named, so the table's reserved
-            // columns are never written by a window.
-            if (v.is_null()) continue;
-            if (!names.empty()) {
-                names += ", ";
-                marks += ", ";
-            }
-            names += cols[i].name;
-            marks += "?";
-            s.params.push_back(std::move(v));
-        }
-        if (names.empty()) continue;
-        s.sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
-        out.push_back(std::move(s));
-    }
-    return out;
-}
-
-status data_window::update() {
-    if (!trans_) return status::error("no transaction");
-    if (object_.update_table.empty()) return status::error(object_.name + " has no update table");
-    for (const auto& s : plan_update()) {
-        if (trans_->execute(s.sql, s.params) != sql_code::ok) return status::error(trans_->sqlerrtext());
-        if (s.expect_one_row && trans_->sqlnrows() != 1)
-            return status::error("该记录已被其他工作站修改或删除，本次修改没有保存。请重新打开记录后再修改。");
-    }
-    return status::ok();
-}
-
-void data_window::resetupdate() {
-    deleted_.clear();
-    for (row& r : rows_) {
-        if (r.status == row_status::new_row) continue;
-        if (!r.current.empty()) {
-            r.original = r.current.with_no_modified();
-            r.current = packed_row();
-        }
-        r.status = row_status::not_modified;
-    }
-}
-
-void data_window::revert() {
-    pending_.reset();
-    std::vector<row> kept;
-    for (row& r : rows_) {
-        if (r.original.empty()) continue;
-        r.current = packed_row();
-        r.status = row_status::not_modified;
-        kept.push_back(std::move(r));
-    }
-    for (row& r : deleted_) {
-        r.current = packed_row();
-        r.status = row_status::not_modified;
-        kept.push_back(std::move(r));
-    }
-    deleted_.clear();
-    rows_ = std::move(kept);
-    if (current_row_ > rowcount()) current_row_ = rowcount();
-    if (current_row_ == 0 && rowcount() > 0) current_row_ = 1;
 }
 
 void data_window::sort(int col, bool ascending) {

@@ -3,9 +3,15 @@
 // back of changed rows.
 //
 // Rows are numbered from 1. Each row keeps the values it was retrieved with
-// beside its current values, so that update() can name them in its WHERE
-// clause: a record another workstation changed meanwhile is not overwritten,
-// the statement affects no row and the update fails. Column names and
+// beside its current values, so that update() can name every one of them in
+// its WHERE clause: a record another workstation changed in any way since it
+// was read is not overwritten, the statement affects no row and the update
+// fails. Where the database delivered an item in another form than its typed
+// value would be written (a date with a time, money stored as a binary
+// fraction), that delivered value is kept too and the WHERE names it, so an
+// untouched item never causes a false conflict. An item that cannot be read
+// in its column's type at all is null to the windows, shown as stored, and
+// left as stored unless the user enters a new value. Column names and
 // property names ignore letter case.
 //
 // User input reaches the row through the pending edit: settext() holds the
@@ -60,6 +66,10 @@ struct planned_statement {
     std::vector<value> params;
     bool expect_one_row = false;  // UPDATE and DELETE of a retrieved row
 };
+
+// Where a merged row goes in the list: searched for by its key, or appended
+// without a search because it cannot be listed yet (a record just numbered).
+enum class merge_place { find, append };
 
 // The type name windows read with "#N.Coltype": "char(60)", "date",
 // "decimal(2)", "long" or "number".
@@ -123,10 +133,11 @@ public:
     // Retrieves the rows that meet `condition` and puts each in place of the
     // row with the same key, or appends it. Returns the number of the last
     // row merged, 0 when none was found, -1 on an error.
-    long merge(std::string_view condition, std::span<const value> params);
+    long merge(std::string_view condition, std::span<const value> params,
+               merge_place where = merge_place::find);
     // The same with a row of another data window over the same SELECT, as
     // it stands there: no statement is run. -1 when the layouts differ.
-    long merge(const data_window& source, long source_row);
+    long merge(const data_window& source, long source_row, merge_place where = merge_place::find);
 
     long rowcount() const { return static_cast<long>(rows_.size()); }
     long deletedcount() const { return static_cast<long>(deleted_.size()); }
@@ -153,6 +164,9 @@ public:
                                         bool original = false) const;
     std::optional<decimal> getitemdecimal(long row, std::string_view col,
                                           bool original = false) const;
+    // The stored value of an item that could not be read in its column's
+    // type (getitem gives null for it); nullopt for every readable item.
+    std::optional<value> unreadable_item(long row, int col) const;
     // Sets an item, converted to the column's type; the row counts as
     // modified. Returns 1, or -1 for a bad row, column or value.
     int setitem(long row, std::string_view col, const value& v);
@@ -216,17 +230,27 @@ public:
     void sort(int col, bool ascending);
 
 private:
+    // An item as the database delivered it, kept only where it differs from
+    // the typed item: the WHERE of an update names it instead.
+    struct delivered_item {
+        int col;  // 0-based
+        value stored;
+        bool unreadable;  // the typed item is null because this could not be read
+    };
     struct row {
         packed_row original;  // empty for new rows
         packed_row current;   // empty while unchanged
         row_status status = row_status::not_modified;
+        // Null for almost every row: only unusual stored values need it.
+        std::unique_ptr<std::vector<delivered_item>> delivered;
         const packed_row& values() const { return current.empty() ? original : current; }
+        const delivered_item* delivered_at(int col) const;
     };
     bool valid_row(long r) const { return r >= 1 && r <= rowcount(); }
     long fill(transaction& t, std::string_view sql, std::span<const value> params,
               std::vector<row>& out);
     bool same_key(const packed_row& a, const packed_row& b) const;
-    long place(row found);
+    long place(row found, merge_place where);
     std::string wrapped_select(std::string_view condition, std::string_view order_by) const;
     void reset_states();
     value convert(int col, const value& v, bool* ok) const;
@@ -237,6 +261,7 @@ private:
     dw_events* events_ = nullptr;
     std::vector<row> rows_;
     std::vector<row> deleted_;
+    std::vector<long> deleted_at_;  // where each deleted row stood, for revert()
     std::vector<column_state> states_;
     std::vector<int> key_columns_;
     std::vector<std::pair<std::string, int>> names_;  // lower-case name -> column, sorted

@@ -113,7 +113,10 @@ std::string data_window::describe(std::string_view property) const {
         std::string_view col = trim(p.substr(open + 14, close - open - 14));
         std::string_view rowtext = trim(p.substr(comma + 1));
         if (!rowtext.empty() && rowtext.back() == ')') rowtext.remove_suffix(1);
-        long r = std::atol(std::string(trim(rowtext)).c_str());
+        rowtext = trim(rowtext);
+        long r = 0;
+        if (std::from_chars(rowtext.data(), rowtext.data() + rowtext.size(), r).ec != std::errc())
+            return "!";
         int c = column_number(col);
         if (c == 0) return "!";
         return lookup_display(r, c);
@@ -123,6 +126,7 @@ std::string data_window::describe(std::string_view property) const {
     if (dot == std::string_view::npos) return "!";
     std::string_view object = p.substr(0, dot);
     std::string_view prop = p.substr(dot + 1);
+    if (object.empty()) return "!";
 
     int col = 0;
     if (object[0] == '#') {
@@ -195,15 +199,15 @@ std::string data_window::modify(std::string_view text) {
         if (col > 0) {
             column_state& s = states_[col - 1];
             if (prop == "tabsequence") {
-                s.tab = std::atoi(raw.c_str());
+                s.tab = static_cast<int>(std::clamp<std::int64_t>(leading_whole(raw), 0, 1 << 30));
             } else if (prop == "background.color") {
-                s.background = std::atol(raw.c_str());
+                s.background = static_cast<long>(leading_whole(raw));
             } else if (prop == "tag") {
                 s.tag = raw;
             } else if (prop == "protect") {
-                s.protect = std::atoi(raw.c_str()) != 0;
+                s.protect = leading_whole(raw) != 0;
             } else if (prop == "visible") {
-                s.visible = std::atoi(raw.c_str()) != 0;
+                s.visible = leading_whole(raw) != 0;
             } else {
                 return "unknown property " + target;
             }

@@ -40,7 +40,7 @@ struct number {
 
 // Accepts an optional sign, digits and at most one decimal point, nothing
 // else: codes like "05" are numbers, "5a", " 5" and "1e3" are not.
-std::optional<number> parse_number(std::string_view text) {
+std::optional<number> parse_expression_number(std::string_view text) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     std::size_t i = (!text.empty() && text.front() == '-') ? 1 : 0;
     bool any_digit = false;
@@ -81,7 +81,7 @@ std::optional<number> numeric_value(const value& v) {
 
 // Text counts as a number wherever a number is needed, when all of it is one.
 std::optional<number> numeric_or_numeric_text(const value& v) {
-    if (v.is_text()) return parse_number(v.text());
+    if (v.is_text()) return parse_expression_number(v.text());
     return numeric_value(v);
 }
 
@@ -103,11 +103,11 @@ std::partial_ordering compare_values(const value& a, const value& b) {
     const auto nb = numeric_value(b);
     if (na && nb) return compare_numbers(*na, *nb);
     if (na && b.is_text()) {
-        if (auto parsed = parse_number(b.text())) return compare_numbers(*na, *parsed);
+        if (auto parsed = parse_expression_number(b.text())) return compare_numbers(*na, *parsed);
         return compare_text(a.to_text(), b.text());
     }
     if (nb && a.is_text()) {
-        if (auto parsed = parse_number(a.text())) return compare_numbers(*parsed, *nb);
+        if (auto parsed = parse_expression_number(a.text())) return compare_numbers(*parsed, *nb);
         return compare_text(a.text(), b.to_text());
     }
     if (a.is_date() && b.is_date()) return a.day() <=> b.day();
@@ -352,7 +352,7 @@ class expression::parser {
             fail_at(i, "malformed number");
             return false;
         }
-        const auto n = parse_number(text_.substr(i, j - i));
+        const auto n = parse_expression_number(text_.substr(i, j - i));
         if (!n) {
             fail_at(i, "number out of range");
             return false;

@@ -42,20 +42,16 @@ public:
     // The window asks to be closed; the host closes it once the current
     // event has returned.
     virtual void close_window(w_modify& window) = 0;
-    // The user is about to leave a record that holds unsaved changes (close
-    // the window, move to another record): save them, drop them, or stay.
-    // A host without a user to ask drops them, as its script said to leave.
-    virtual unsaved_choice ask_unsaved(w_modify& window) {
-        (void)window;
-        return unsaved_choice::discard;
-    }
+    // The frame's question before a record with unsaved changes is left
+    // (the window closed, another record shown): Yes saves, No drops the
+    // changes, Cancel stays. The frame gives the title and the text.
+    virtual unsaved_choice ask_unsaved(std::string_view title, std::string_view text) = 0;
     // Focus requests (the host's tab page, a window).
     virtual void set_focus(std::string_view target) { (void)target; }
 
     virtual void set_pointer(pointer p) = 0;
     virtual std::string current_directory() = 0;
     virtual bool change_directory(const std::string& path) = 0;
-    virtual date today() const = 0;
 
     // -1 when the file cannot be read.
     virtual int gf_readphotofile(const std::string& path, blob& bytes) = 0;

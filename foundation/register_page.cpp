@@ -35,11 +35,18 @@ bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
     if (!s.host.question("确认信息", "您确定要删除当前这条记录吗？", true)) return false;
     page.dw_1.deleterow(r);
     transaction& t = s.sqlca;
-    status st = page.dw_1.update();
-    if (st && t.commit() != sql_code::ok) st = status::error(t.sqlerrtext());
+    status st = status::ok();
+    {
+        write_guard guard(t);
+        if (!guard.began()) st = status::error(t.sqlerrtext());
+        if (st) st = page.dw_1.update();
+        if (st && guard.commit() != sql_code::ok) st = status::error(t.sqlerrtext());
+        // The lock goes before the message box, which waits for the clerk.
+        if (!st) guard.abandon();
+    }
     if (!st) {
-        if (t.in_transaction()) t.rollback();
         page.dw_1.revert();
+        page.dw_1.setrow(r);
         s.host.message_box("警告信息", "数据删除失败！" + st.message(), icon::stop);
         return false;
     }

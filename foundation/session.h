@@ -1,6 +1,6 @@
-// The host application's globals that record windows read: the current
-// community, the application directory, the two transactions and the tab
-// page that lists the current register.
+// The host application's globals that record windows read: the host's
+// services and clock, the current community, the application directory,
+// the two transactions and the tab page that lists the current register.
 #pragma once
 
 #include <string>
@@ -19,6 +19,7 @@ struct uo_tabpg_datawindow {
 
 struct session {
     host_services& host;
+    const clock_source& clock;
     transaction& sqlca;
     transaction& photosqlca;
     std::string gs_commno;

@@ -19,7 +19,7 @@ std::optional<value> transaction::select_value(std::string_view sql,
     std::optional<std::vector<value>> row = select_row(sql, params);
     if (!row) return std::nullopt;
     if (row->empty()) {
-        set_status(sql_code::error, "the statement returns no columns");
+        (void)set_status(sql_code::error, "the statement returns no columns");
         return std::nullopt;
     }
     return std::move(row->front());
@@ -32,6 +32,30 @@ sql_code transaction::update_blob(std::string_view sql, const blob& bytes,
     all.emplace_back(bytes);
     all.insert(all.end(), params.begin(), params.end());
     return execute(sql, all);
+}
+
+void transaction::rollback_keeping_error() {
+    const sql_code code = code_;
+    std::string text = errtext_;
+    if (rollback() != sql_code::ok) text += "；回滚也失败了：" + errtext_;
+    (void)set_status(code, std::move(text));
+}
+
+write_guard::write_guard(transaction& t) : t_(t) { began_ = t_.begin_write() == sql_code::ok; }
+
+write_guard::~write_guard() { abandon(); }
+
+sql_code write_guard::commit() {
+    if (!began_ || done_) return sql_code::error;
+    const sql_code rc = t_.commit();
+    done_ = rc == sql_code::ok;
+    return rc;
+}
+
+void write_guard::abandon() {
+    if (!began_ || done_) return;
+    done_ = true;
+    if (t_.in_transaction()) t_.rollback_keeping_error();
 }
 
 }  // namespace officerecords

@@ -11,7 +11,10 @@
 // commit() or rollback(); reads outside it see the latest committed data and
 // hold no lock. begin_write() opens the transaction up front and takes the
 // database's write lock, so that numbers read inside it (the next record
-// number) cannot be taken by another workstation before the commit.
+// number) cannot be taken by another workstation before the commit; it
+// refuses to join a transaction that is still open, so one unit of work
+// never commits another's half-done statements. A write_guard ties such a
+// transaction to a scope: it rolls back on every way out but commit().
 #pragma once
 
 #include <memory>
@@ -21,11 +24,13 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/clock.h"
 #include "foundation/value.h"
 
 namespace officerecords {
 
-enum class sql_code : int { ok = 0, not_found = 100, error = -1 };
+// Every result is looked at: a write that failed unnoticed is a lost record.
+enum class [[nodiscard]] sql_code : int { ok = 0, not_found = 100, error = -1 };
 
 // The kind of a value as the database delivered it.
 enum class db_type { null, integer, real, text, blob };
@@ -45,6 +50,9 @@ public:
     virtual double column_real(int i) const = 0;
     virtual std::string_view column_text(int i) const = 0;
     virtual value column_value(int i) const = 0;  // integer, real, text, blob or null
+    // The scale of a result column that is a table's decimal column, so
+    // that it prints with its declared fraction digits; -1 otherwise.
+    virtual int column_scale(int i) const = 0;
 };
 
 class transaction {
@@ -68,10 +76,14 @@ public:
     sql_code update_blob(std::string_view sql, const blob& bytes,
                          std::span<const value> params = {});
 
+    // Fails, without touching the open transaction, when one is still open.
     virtual sql_code begin_write() = 0;
     virtual sql_code commit() = 0;
     virtual sql_code rollback() = 0;
     virtual bool in_transaction() const = 0;
+    // Rolls back after a failure and keeps that failure's status and text,
+    // which the rollback would otherwise replace.
+    void rollback_keeping_error();
 
     int sqlcode() const { return static_cast<int>(code_); }
     const std::string& sqlerrtext() const { return errtext_; }
@@ -95,11 +107,27 @@ private:
     long long nrows_ = 0;
 };
 
-// The workstation's clock, replaceable by a script or a test.
-class clock_source {
+// One write on a transaction, from begin_write() to commit(). Whatever
+// leaves the scope before commit() succeeded (a failed statement, a return,
+// an exception) rolls the transaction back.
+class [[nodiscard]] write_guard {
 public:
-    virtual ~clock_source() = default;
-    virtual date today() const = 0;
+    explicit write_guard(transaction& t);
+    ~write_guard();
+    write_guard(const write_guard&) = delete;
+    write_guard& operator=(const write_guard&) = delete;
+
+    // Whether begin_write() succeeded; when not, the transaction has the text.
+    bool began() const { return began_; }
+    sql_code commit();
+    // Rolls back now, keeping the transaction's error text of the failure
+    // that led here, so a message can still quote it.
+    void abandon();
+
+private:
+    transaction& t_;
+    bool began_ = false;
+    bool done_ = false;
 };
 
 }  // namespace officerecords

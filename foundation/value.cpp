@@ -272,6 +272,19 @@ std::string decimal::str() const {
     return digits;
 }
 
+bool decimal::fits_column(int scale) const {
+    if (scale < 0 || scale > k_column_digits) return false;
+    std::int64_t limit = 1;  // 10^(digits before the point)
+    for (int i = 0; i < k_column_digits - scale; ++i) limit *= 10;
+    const std::int64_t whole = truncated();
+    if (whole >= limit || whole <= -limit) return false;
+    // Rounding at the scale may still carry into one more digit.
+    const std::int64_t units = rescaled(scale).units();
+    std::int64_t all = 1;
+    for (int i = 0; i < k_column_digits; ++i) all *= 10;
+    return units < all && units > -all;
+}
+
 bool operator==(const decimal& a, const decimal& b) { return (a <=> b) == 0; }
 
 std::strong_ordering operator<=>(const decimal& a, const decimal& b) {
@@ -317,6 +330,48 @@ std::string value::to_text() const {
 
 bool operator==(const value& a, const value& b) { return a.v_ == b.v_; }
 
+// ---- numbers from text ------------------------------------------------------
+
+std::optional<std::int64_t> parse_whole(std::string_view text) {
+    auto d = decimal::parse(text);
+    if (!d) return std::nullopt;
+    decimal whole = d->rescaled(0);
+    if (whole != *d) return std::nullopt;
+    return whole.units();
+}
+
+std::int64_t leading_whole(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    std::int64_t v = 0;
+    for (; i < text.size() && is_digit(text[i]); ++i) {
+        const int digit = text[i] - '0';
+        // Accumulated negatively, so the most negative value still fits.
+        if (v < (k_min + digit) / 10) return negative ? k_min : k_max;
+        v = v * 10 - digit;
+    }
+    if (negative) return v;
+    return v == k_min ? k_max : -v;
+}
+
+std::int64_t saturated_add(std::int64_t a, std::int64_t b) {
+    if (b > 0 && a > k_max - b) return k_max;
+    if (b < 0 && a < k_min - b) return k_min;
+    return a + b;
+}
+
+std::optional<double> parse_number(std::string_view text) {
+    if (auto d = decimal::parse(text)) return d->to_double();
+    double v = 0;
+    const char* end = text.data() + text.size();
+    const auto res = std::from_chars(text.data(), end, v);
+    if (text.empty() || res.ec != std::errc{} || res.ptr != end || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
 // ---- text helpers -----------------------------------------------------------
 
 std::size_t utf8_length(std::string_view text) {
@@ -325,6 +380,48 @@ std::size_t utf8_length(std::string_view text) {
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
     }
     return n;
+}
+
+bool valid_utf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        int extra = 0;
+        std::uint32_t cp = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            cp = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            cp = b & 0x07;
+        } else {
+            return false;  // a continuation byte first, or a lead no UTF-8 uses
+        }
+        if (text.size() - i <= static_cast<std::size_t>(extra)) return false;  // cut short
+        for (int k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        static constexpr std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < least[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
+bool has_control_character(std::string_view text) {
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && c != '\t' && c != '\n' && c != '\r') || b == 0x7F) return true;
+    }
+    return false;
 }
 
 namespace {

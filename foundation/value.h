@@ -46,6 +46,9 @@ private:
 // A fixed-point decimal: units * 10^-scale.
 class decimal {
 public:
+    // Digits a decimal column holds in all, as numeric(18, scale) does.
+    static constexpr int k_column_digits = 18;
+
     constexpr decimal() = default;
     constexpr decimal(std::int64_t units, int scale) : units_(units), scale_(scale) {}
     // Parses "-12.5", "3", "1,234.50". Returns nullopt for anything else or
@@ -60,6 +63,9 @@ public:
     double to_double() const;
     std::int64_t truncated() const;  // toward zero
     std::string str() const;         // plain, with exactly scale() fraction digits
+    // Whether the value, rounded to `scale` fraction digits, fits a column
+    // of k_column_digits digits: at most k_column_digits - scale before the point.
+    bool fits_column(int scale) const;
 
     friend bool operator==(const decimal& a, const decimal& b);
     friend std::strong_ordering operator<=>(const decimal& a, const decimal& b);
@@ -112,8 +118,26 @@ private:
     std::variant<std::monostate, std::string, std::int64_t, double, decimal, date, blob> v_;
 };
 
+// A whole number typed or stored as text ("12", "1,200", "3.0"); nullopt
+// for a fraction, anything else, or a number beyond 64 bits.
+std::optional<std::int64_t> parse_whole(std::string_view text);
+// The whole number a text begins with, as a script's long() reads it:
+// leading blanks, a sign and digits, up to the first other character; 0
+// when there is none. Saturates at the 64-bit limits instead of overflowing.
+std::int64_t leading_whole(std::string_view text);
+// a + b, held at the 64-bit limits.
+std::int64_t saturated_add(std::int64_t a, std::int64_t b);
+// A general number: a decimal, or a floating-point literal ("1e3").
+std::optional<double> parse_number(std::string_view text);
+
 // Number of characters (code points) of UTF-8 text; column widths count these.
 std::size_t utf8_length(std::string_view text);
+// Well-formed UTF-8: no stray or missing continuation bytes, no overlong
+// forms, no surrogates, nothing beyond U+10FFFF.
+bool valid_utf8(std::string_view text);
+// A control character other than tab, line feed and carriage return,
+// including NUL: nothing a clerk types means one.
+bool has_control_character(std::string_view text);
 
 // ASCII case-insensitive comparison; names of columns, objects and
 // properties ignore letter case.

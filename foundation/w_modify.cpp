@@ -1,6 +1,7 @@
 #include "foundation/w_modify.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "foundation/register_page.h"
 #include "foundation/transaction.h"
@@ -49,7 +50,7 @@ bool w_modify::has_unsaved_changes() const {
 
 bool w_modify::leave_record() {
     if (!has_unsaved_changes()) return true;
-    switch (host().ask_unsaved(*this)) {
+    switch (host().ask_unsaved("提示信息", "当前记录已经修改，是否保存？")) {
         case unsaved_choice::save:
             cb_save_clicked();
             return !has_unsaved_changes();
@@ -59,6 +60,25 @@ bool w_modify::leave_record() {
             return false;
     }
     return false;
+}
+
+bool w_modify::leave_field() { return !dw_1.has_pending_edit() || dw_1.accepttext() == 1; }
+
+bool w_modify::enter_column(int col) {
+    if (dw_1.getcolumn() == col) return true;
+    if (!leave_field()) return false;
+    dw_1.setcolumn(col);
+    return true;
+}
+
+bool w_modify::enter_text(control& c, std::string text) {
+    if (!valid_utf8(text) || has_control_character(text)) {
+        host().message_box("提示信息", "输入的内容含有无法识别的字符或控制字符，请重新输入！",
+                           icon::exclamation);
+        return false;
+    }
+    c.set_text(std::move(text));
+    return true;
 }
 
 w_modify::~w_modify() = default;
@@ -87,6 +107,13 @@ void w_modify::on_control_changed(control& c) {
 
 void w_modify::open_with(std::string mode) {
     is_stringparm = std::move(mode);
+    if (session_.gs_commno.empty()) {
+        host().message_box("提示信息",
+                           "数据库中还没有登记社区，不能打开登记窗口。请先登记社区后再录入记录。",
+                           icon::exclamation);
+        host().close_window(*this);
+        return;
+    }
     open();
     ue_postopen();
     ue_loadphoto();
@@ -171,75 +198,94 @@ void w_modify::cb_last_clicked() {
 void w_modify::cb_save_clicked() { save(true); }
 void w_modify::cb_tempsave_clicked() { save(false); }
 
+namespace {
+
+// One more than the highest record number in the whole table: a number
+// identifies a record on its own, whatever the community.
+std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,
+                                               const std::string& column) {
+    auto highest = t.select_value("SELECT MAX(" + column + ") FROM " + table);
+    if (t.sqlcode() < 0) return std::nullopt;
+    if (!highest || highest->is_null()) return 1;
+    if (highest->is_integer()) return highest->integer() + 1;
+    // Stored by another program as a real or a text: read exactly, then round.
+    std::optional<decimal> d = highest->is_double()
+                                   ? decimal::from_double(highest->real(), 0)
+                                   : decimal::parse(highest->to_text());
+    if (!d) return 1;
+    return d->rescaled(0).units() + 1;
+}
+
+}  // namespace
+
 bool w_modify::save(bool checks) {
     if (dw_1.accepttext() < 0) return false;
     if (checks && wf_dw_verify() == 1) return false;
 
     transaction& t = sqlca();
-    auto failed = [this, &t](const std::string& why) {
-        if (t.in_transaction()) t.rollback();
+    std::vector<long> numbered;
+    // Numbers given for this attempt are taken back when it fails, so the
+    // next attempt numbers afresh; the edit itself stays in the window.
+    auto failed = [&](const std::string& why) {
+        for (long r : numbered) (void)dw_1.setitem(r, key_column_, value());
         host().message_box("警告信息", "数据保存失败！" + why, icon::stop);
         return false;
     };
 
     // The write lock is taken before anything is read for the save, so the
     // next record number cannot be taken by another workstation meanwhile.
-    if (t.begin_write() != sql_code::ok) return failed(t.sqlerrtext());
-    if (checks && wf_age_check() == 1) {
-        if (t.in_transaction()) t.rollback();
-        return false;
-    }
+    write_guard guard(t);
+    if (!guard.began()) return failed(t.sqlerrtext());
+    if (checks && wf_age_check() == 1) return false;
 
     const std::string& table = dw_1.object().update_table;
     int issave = dw_1.column_number("issave");
-    std::vector<long> numbered;
     for (long r = 1; r <= dw_1.rowcount(); ++r) {
         row_status s = dw_1.getitemstatus(r, 0);
         if (s != row_status::new_modified && s != row_status::data_modified) continue;
         if (issave > 0 && dw_1.column_definition(issave).updatable)
-            dw_1.setitem(r, issave, value(checks ? "1" : "0"));
+            (void)dw_1.setitem(r, issave, value(checks ? "1" : "0"));
         if (s != row_status::new_modified || key_column_.empty()) continue;
         auto current = dw_1.getitemnumber(r, key_column_);
         if (current && *current != 0) continue;
-        // One more than the highest in the whole table: a number identifies
-        // a record on its own, whatever the community.
-        auto highest = t.select_value("SELECT MAX(" + key_column_ + ") FROM " + table);
-        if (t.sqlcode() < 0) return failed(t.sqlerrtext());
-        std::int64_t next = 1;
-        if (highest && !highest->is_null()) next = static_cast<std::int64_t>(*highest->as_double()) + 1;
-        dw_1.setitem(r, key_column_, value(next));
+        std::optional<std::int64_t> next = next_record_number(t, table, key_column_);
+        if (!next) {
+            guard.abandon();
+            return failed(t.sqlerrtext());
+        }
+        (void)dw_1.setitem(r, key_column_, value(*next));
         numbered.push_back(r);
     }
-    auto unnumber = [this, &numbered] {
-        for (long r : numbered) dw_1.setitem(r, key_column_, value());
-    };
 
     if (status st = dw_1.update(); !st) {
-        unnumber();
+        guard.abandon();
         return failed(st.message());
     }
-    if (t.commit() != sql_code::ok) {
+    if (guard.commit() != sql_code::ok) {
         std::string why = t.sqlerrtext();
-        unnumber();
+        guard.abandon();
         return failed(why);
     }
     dw_1.resetupdate();
-    refresh_list_row();
+    refresh_list_row(!numbered.empty());
     return true;
 }
 
-void w_modify::refresh_list_row() {
+void w_modify::refresh_list_row(bool inserted) {
     uo_tabpg_datawindow* list = session_.guo_tabpg_now;
     if (!list || !list->dw_1.has_object() || dw_1.rowcount() < 1 || key_column_.empty()) return;
     long row = dw_1.getrow() > 0 ? dw_1.getrow() : 1;
     value key = dw_1.getitem(row, key_column_);
     if (key.is_null()) return;
+    // A record numbered in this save is new to every list and goes to its
+    // end; a changed one is found (usually the list's current row).
+    const merge_place where = inserted ? merge_place::append : merge_place::find;
     // A list over the form's own SELECT takes the saved row as it stands;
     // any other list reads it back.
-    long r = list->dw_1.merge(dw_1, row);
+    long r = list->dw_1.merge(dw_1, row, where);
     if (r < 0) {
         std::vector<value> params{value(session_.gs_commno), key};
-        r = list->dw_1.merge("commno = ? AND " + key_column_ + " = ?", params);
+        r = list->dw_1.merge("commno = ? AND " + key_column_ + " = ?", params, where);
     }
     if (r > 0) list->dw_1.setrow(r);
 }

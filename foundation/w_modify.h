@@ -34,10 +34,12 @@ public:
     host_services& host() { return session_.host; }
     transaction& sqlca() { return session_.sqlca; }
     transaction& photosqlca() { return session_.photosqlca; }
-    date today() const { return session_.host.today(); }
+    date today() const { return session_.clock.today(); }
 
     // The host opens the window: the edit mode goes into is_stringparm,
     // then open, ue_postopen and ue_loadphoto are raised in that order.
+    // Without a current community there is no owner for a record: the
+    // window says so and asks the host to close it.
     void open_with(std::string mode);
     // The column that holds the record number: orderno, or orgno.
     const std::string& key_column() const { return key_column_; }
@@ -46,6 +48,18 @@ public:
     // Offers to save unsaved changes before the record is left; false
     // when the user chose to stay.
     bool leave_record();
+
+    // The clerk leaves the field being edited: what was typed is entered
+    // (accepttext, which raises itemchanged). False when the column refused
+    // it; the clerk then stays in the field.
+    bool leave_field();
+    // The clerk moves into column `col` of the current row; the field left
+    // is entered first. False when that was refused.
+    bool enter_column(int col);
+    // The clerk types into one of the window's edit controls (sle_…). Text
+    // that is not valid UTF-8 or holds control characters is refused with
+    // a message and the control keeps its text.
+    bool enter_text(control& c, std::string text);
 
     // Controls in the frame's order, then the window's own.
     const std::vector<control*>& controls() const { return controls_; }
@@ -106,7 +120,7 @@ private:
     void move_to(long list_row);
     void load_record(long list_row);
     void new_record();
-    void refresh_list_row();
+    void refresh_list_row(bool inserted);
     void on_control_changed(control& c);
 
     session& session_;

@@ -1,6 +1,12 @@
 #include "platform/database.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/demo_data.h"
@@ -9,36 +15,109 @@
 
 namespace officerecords {
 
-result<std::unique_ptr<transaction>> open_connection(const std::string& target,
-                                                     const clock_source& clock) {
-    auto t = sqlite_transaction::open(target, open_mode::existing, clock);
-    if (!t) return status::error(t.message());
-    std::unique_ptr<transaction> conn = t.take();
-    auto has = conn->select_value(
-        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'tc_ge_community'");
-    if (!has) return status::error(target + ": " + conn->sqlerrtext());
-    if (has->as_double().value_or(0) == 0)
-        return status::error(target + " is not an OfficeRecords database (no table tc_ge_community)");
-    return conn;
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* k_building_mark = ".init-";
+
+// SQLite's companions of a database file.
+void remove_database_files(const std::string& path) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
 }
 
-result<database> open_database(const std::string& target, const clock_source& clock) {
-    auto a = open_connection(target, clock);
+// ".office.db.init-1234" beside office.db: hidden, and naming its builder.
+std::string building_name(const fs::path& target) {
+    return (target.parent_path() / ("." + target.filename().string() + k_building_mark +
+                                    std::to_string(::getpid())))
+        .string();
+}
+
+// A build that was killed leaves its file behind; once its process is gone
+// nobody will finish it.
+void remove_abandoned_builds(const fs::path& target) {
+    const std::string prefix = "." + target.filename().string() + k_building_mark;
+    std::error_code ec;
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix)) continue;
+        const std::string pid_text = name.substr(prefix.size());
+        if (pid_text.empty() || pid_text.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const long pid = std::strtol(pid_text.c_str(), nullptr, 10);
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            remove_database_files(entry.path().string());
+    }
+}
+
+// Moves the finished file to its name unless something took that name
+// meanwhile, and makes the new name itself durable.
+status publish(const std::string& built, const std::string& target) {
+    if (::renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        const int err = errno;
+        if (err == EEXIST) return status::error("文件已经存在，不会覆盖它：" + target);
+        return status::error("不能把新建的数据库改名为 " + target + "：" + std::strerror(err));
+    }
+    const fs::path folder = fs::path(target).parent_path().empty() ? fs::path(".")
+                                                                    : fs::path(target).parent_path();
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    const bool synced = dir >= 0 && ::fsync(dir) == 0;
+    if (dir >= 0) ::close(dir);
+    if (!synced) return status::error("不能把新建的数据库写入磁盘：" + target);
+    return status::ok();
+}
+
+}  // namespace
+
+result<std::unique_ptr<transaction>> open_connection(const std::string& target,
+                                                     const clock_source& clock,
+                                                     const connection_options& options) {
+    sqlite_options o;
+    o.busy_timeout_ms = options.busy_timeout_ms;
+    // A file without the communities is someone else's database: it is
+    // refused before anything (the journal mode, to begin with) is changed.
+    o.required_table = "tc_ge_community";
+    o.required_what = "本系统的数据库";
+    auto t = sqlite_transaction::open(target, open_mode::existing, clock, o);
+    if (!t) return status::error(t.message());
+    return std::unique_ptr<transaction>(t.take());
+}
+
+result<database> open_database(const std::string& target, const clock_source& clock,
+                               const connection_options& options) {
+    auto a = open_connection(target, clock, options);
     if (!a) return status::error(a.message());
-    auto b = open_connection(target, clock);
+    auto b = open_connection(target, clock, options);
     if (!b) return status::error(b.message());
     return database{a.take(), b.take()};
 }
 
-status create_database(const std::string& target, bool demo, const clock_source& clock) {
-    auto t = sqlite_transaction::open(target, open_mode::create, clock);
-    if (!t) return status::error(t.message());
-    status st = create_schema(**t, sql_dialect::sqlite);
-    if (st && demo) st = fill_demo_data(**t);
-    if (st) return st;
-    t->reset();
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        std::remove((target + suffix).c_str());
+status create_database(const std::string& target, bool demo, const clock_source& clock,
+                       const connection_wrapper& wrap) {
+    std::error_code ec;
+    if (fs::exists(fs::path(target), ec)) return status::error("文件已经存在，不会覆盖它：" + target);
+    remove_abandoned_builds(fs::path(target));
+    const std::string built = building_name(fs::path(target));
+    remove_database_files(built);
+
+    status st = [&]() -> status {
+        auto opened = sqlite_transaction::open(built, open_mode::create, clock);
+        if (!opened) return status::error(opened.message());
+        std::unique_ptr<transaction> t(opened.take());
+        if (wrap) t = wrap(std::move(t));
+        write_guard guard(*t);
+        if (!guard.began()) return status::error("不能新建数据库 " + target + "：" + t->sqlerrtext());
+        if (status s = create_schema(*t, sql_dialect::sqlite); !s) return s;
+        if (demo) {
+            if (status s = fill_demo_data(*t); !s) return s;
+        }
+        if (guard.commit() != sql_code::ok)
+            return status::error("不能新建数据库 " + target + "：" + t->sqlerrtext());
+        return status::ok();
+    }();
+    if (st) st = publish(built, target);
+    if (!st) remove_database_files(built);
     return st;
 }
 

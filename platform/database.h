@@ -3,6 +3,7 @@
 // database with the schema (and, on request, the demo office's data).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,16 +17,31 @@ struct database {
     std::unique_ptr<transaction> photosqlca;
 };
 
+struct connection_options {
+    // How long a statement waits for another workstation's lock.
+    int busy_timeout_ms = 5000;
+};
+
 // Opens an existing database. A missing file, a file that is not a
-// database, or one without our tables gives a message that names it.
-result<database> open_database(const std::string& target, const clock_source& clock);
+// database, or one without our tables gives a message that names it, and
+// such a file is left exactly as it was.
+result<database> open_database(const std::string& target, const clock_source& clock,
+                               const connection_options& options = {});
 // Opens one more connection to the same database (the scripted `sql`
 // command runs on one of its own).
 result<std::unique_ptr<transaction>> open_connection(const std::string& target,
-                                                     const clock_source& clock);
+                                                     const clock_source& clock,
+                                                     const connection_options& options = {});
 
-// Creates a new database file; refuses to overwrite one. On failure the
-// half-made file is removed.
-status create_database(const std::string& target, bool demo, const clock_source& clock);
+// Puts a transaction in front of the connection a database is built on;
+// tests fail or stop its statements there.
+using connection_wrapper = std::function<std::unique_ptr<transaction>(std::unique_ptr<transaction>)>;
+
+// Creates a new database file; refuses to overwrite one. The whole file is
+// built under another name in the same folder and in one transaction, then
+// renamed into place: stopped at any point, or out of disk, it leaves
+// either the complete database or no file of that name.
+status create_database(const std::string& target, bool demo, const clock_source& clock,
+                       const connection_wrapper& wrap = {});
 
 }  // namespace officerecords

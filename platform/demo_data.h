@@ -20,9 +20,9 @@ namespace officerecords {
 inline constexpr std::string_view k_demo_commno_1 = "420106001001";
 inline constexpr std::string_view k_demo_commno_2 = "420106001002";
 
-// Fills the tables created by create_schema() with the demo data, in one
-// write transaction on `t`. On failure the transaction is rolled back and
-// the message names the table and the database's error text.
+// Fills the tables created by create_schema() with the demo data, inside
+// the caller's write transaction on `t`. On failure the message names the
+// table and the database's error text, and the caller rolls back.
 [[nodiscard]] status fill_demo_data(transaction& t);
 
 }  // namespace officerecords

@@ -1,5 +1,9 @@
 #include "platform/file_access.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -25,19 +29,22 @@ int read_file(const std::string& path, blob& bytes) {
 int write_file(const std::string& path, const blob& bytes) {
     std::string target = native_path(path);
     // Written beside the target and renamed over it, so a reader never sees
-    // half a picture.
+    // half a picture; every step is checked, the close included, since a
+    // full disk often shows only when the last buffer is flushed.
     std::string temp = target + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return -1;
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        if (!out) {
-            std::remove(temp.c_str());
-            return -1;
-        }
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         std::remove(temp.c_str());
         return -1;
     }

@@ -170,6 +170,11 @@ std::string column_type(const column_def& c, sql_dialect d) {
         case column_kind::date:
             return "DATE";
         case column_kind::decimal:
+            // SQLite has no exact decimal: a NUMERIC column turns a fraction
+            // into a double, and 99999999999999.99 into ...98. A type name with
+            // TEXT in it keeps the digits as written; whole numbers (record
+            // numbers) stay integers so that MAX and the indexes see numbers.
+            if (!pg && c.size > 0) return "DECIMAL_TEXT(18," + std::to_string(c.size) + ")";
             return "NUMERIC(18," + std::to_string(c.size) + ")";
         case column_kind::integer:
             return pg ? "BIGINT" : "INTEGER";
@@ -241,24 +246,22 @@ std::vector<std::string> schema_ddl(sql_dialect d) {
     std::vector<std::string> statements;
     for (const table_def& t : schema_tables()) statements.push_back(create_table(t, d));
     for (const table_def& t : schema_tables()) {
+        // A register numbers its records over the whole table (MAX of the
+        // number), which its (commno, number) key cannot serve: without this
+        // index every added record would read the whole table.
+        if (t.key.size() == 2 && iequals(t.key[0], "commno"))
+            statements.push_back(create_index(t, {t.key[1]}));
         for (const auto& columns : t.indexes) statements.push_back(create_index(t, columns));
     }
     return statements;
 }
 
 status create_schema(transaction& t, sql_dialect d) {
-    const auto failed = [&t](std::string_view what) {
-        std::string message = "cannot create the tables in " + t.describe_target() + ": " +
-                              std::string(what) + ": " + t.sqlerrtext();
-        // The message is built first: the rollback replaces the error text.
-        if (t.in_transaction()) (void)t.rollback();
-        return status::error(std::move(message));
-    };
-    if (t.begin_write() != sql_code::ok) return failed("BEGIN");
     for (const std::string& sql : schema_ddl(d)) {
-        if (t.execute(sql) != sql_code::ok) return failed(sql.substr(0, sql.find(" (")));
+        if (t.execute(sql) != sql_code::ok)
+            return status::error("不能在 " + t.describe_target() + " 中建表：" +
+                                 sql.substr(0, sql.find(" (")) + "：" + t.sqlerrtext());
     }
-    if (t.commit() != sql_code::ok) return failed("COMMIT");
     return status::ok();
 }
 

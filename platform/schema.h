@@ -53,9 +53,10 @@ enum class sql_dialect { sqlite, postgresql };
 // followed by the CREATE INDEX statements. No statement ends in ";".
 std::vector<std::string> schema_ddl(sql_dialect d);
 
-// Creates every table and index in one write transaction on `t`, which
-// must be empty of these tables. On failure the transaction is rolled back
-// and the message names the statement that failed and the database's text.
+// Creates every table and index on `t`, inside the caller's write
+// transaction; the database must be empty of these tables. On failure the
+// message names the statement that failed and the database's text, and the
+// caller rolls back.
 [[nodiscard]] status create_schema(transaction& t, sql_dialect d);
 
 }  // namespace officerecords

@@ -1,7 +1,12 @@
 // The embedded backend: a transaction object over one SQLite connection.
 //
 // The connection runs in WAL mode with foreign keys on and a busy timeout,
-// so two workstations on one file wait for each other instead of failing.
+// so two workstations on one file wait for each other instead of failing,
+// and with synchronous=FULL, so a committed save survives a power cut.
+// Opening checks the file before anything is written to it: a file that is
+// not a database, or not the expected one, is left exactly as it was.
+// Error texts begin with what happened in the clerk's language (locked,
+// disk full, read-only, damaged), followed by the database's own text.
 // It registers the functions the data-window statements use: today(),
 // year(d), f_getpersonage(today, birthdate) and isnull(a, b); today()
 // answers the workstation's date from the given clock.
@@ -25,6 +30,17 @@ enum class open_mode {
     create,    // the file must not exist; it is created empty
 };
 
+struct sqlite_options {
+    // How long a statement waits for another workstation's lock before it
+    // fails.
+    int busy_timeout_ms = 5000;
+    // For an existing file: a table it must have to be taken for ours,
+    // checked before the file is changed in any way (empty: no check).
+    std::string required_table;
+    // What a file without that table is called in the message.
+    std::string required_what;
+};
+
 class sqlite_cursor;
 
 class sqlite_transaction final : public transaction {
@@ -33,7 +49,8 @@ public:
     // clock must outlive the transaction: today() asks it on every call.
     static result<std::unique_ptr<sqlite_transaction>> open(const std::string& path,
                                                             open_mode mode,
-                                                            const clock_source& clock);
+                                                            const clock_source& clock,
+                                                            const sqlite_options& options = {});
     ~sqlite_transaction() override;
     sqlite_transaction(const sqlite_transaction&) = delete;
     sqlite_transaction& operator=(const sqlite_transaction&) = delete;
@@ -53,7 +70,7 @@ public:
     sql_code execute_script(const std::string& sql);
 
     // How long a statement waits for another workstation's lock before it
-    // fails; 5000 ms unless changed.
+    // fails.
     void set_busy_timeout_ms(int ms);
 
 private:

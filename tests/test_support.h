@@ -49,8 +49,9 @@ private:
     std::filesystem::path path_;
 };
 
-// A host that answers from queues and records every message box.
-class recording_host final : public host_services {
+// A host that answers from queues and records every message box; it is
+// also the workstation's clock, set by `day`.
+class recording_host final : public host_services, public clock_source {
 public:
     std::vector<std::string> messages;  // "TITLE | TEXT"
     std::vector<std::string> calendar;  // column, or "hidden"
@@ -84,8 +85,9 @@ public:
     void calendar_changed(w_modify&, std::string_view column) override {
         calendar.push_back(column.empty() ? "hidden" : std::string(column));
     }
-    unsaved_choice ask_unsaved(w_modify&) override {
+    unsaved_choice ask_unsaved(std::string_view title, std::string_view text) override {
         ++unsaved_asked;
+        messages.push_back("question " + std::string(title) + " | " + std::string(text));
         return unsaved;
     }
     bool closed = false;

@@ -49,7 +49,7 @@ TEST(CliTest, InitRefusesToOverwriteAndRunRefusesWhatIsNotADatabase) {
     EXPECT_EQ(run_cli("init " + db).status, 0);
     auto again = run_cli("init " + db + " --demo");
     EXPECT_EQ(again.status, 1);
-    EXPECT_NE(again.output.find("refusing to overwrite"), std::string::npos) << again.output;
+    EXPECT_EQ(again.output, "error: 文件已经存在，不会覆盖它：" + db + "\n");
 
     std::string script = dir.file("s.script");
     write(script, "print window\n");
@@ -57,9 +57,9 @@ TEST(CliTest, InitRefusesToOverwriteAndRunRefusesWhatIsNotADatabase) {
         std::string db;
         std::string expected;
     } cases[] = {
-        {dir.file("missing.db"), "not found"},
-        {dir.file("garbage.db"), "not a valid database"},
-        {dir.file("plain.db"), "not an OfficeRecords database"},
+        {dir.file("missing.db"), "error: 找不到数据库文件："},
+        {dir.file("garbage.db"), "error: 这不是数据库文件（文件是空的，或者内容不是数据库）："},
+        {dir.file("plain.db"), "error: 这不是本系统的数据库（其中没有表 tc_ge_community）："},
     };
     write(dir.file("garbage.db"), std::string(8192, 'x'));
     sqlite3* plain = nullptr;
@@ -90,11 +90,13 @@ TEST(CliTest, ALockedDatabaseFailsTheSaveWithAMessageAndWritesNothing) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    auto r = run_cli("run " + script + " --db " + db);
+    // Without a timeout to wait out, the refusal comes at once.
+    auto r = run_cli("run " + script + " --db " + db + " --busy-timeout 0");
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
 
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.output.find("message 警告信息 | 数据保存失败！database is locked"), std::string::npos)
+    EXPECT_NE(r.output.find("message 警告信息 | 数据保存失败！数据库正被其他工作站使用（已锁定），请稍后再试："),
+              std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("modified=1"), std::string::npos) << r.output;
     sqlite3_stmt* stmt = nullptr;

@@ -160,11 +160,19 @@ TEST_F(DataWindowTest, UpdateNamesTheRetrievedValuesOfWhatItChanges) {
     dw.setitem(1, "note", value("O'Brien'; DROP TABLE tc_og_assetregister;--"));
     auto plan = dw.plan_update();
     ASSERT_EQ(plan.size(), 1u);
+    // Every written column as it was read, null-safe: a record changed in
+    // any way meanwhile matches nothing.
     EXPECT_EQ(plan[0].sql,
               "UPDATE tc_og_assetregister SET goodsname = ?, note = ? "
-              "WHERE commno = ? AND orderno = ? AND goodsname = ? AND note IS NULL");
+              "WHERE commno = ? AND orderno = ? AND assetsort = ? AND goodsname = ? AND namebrand "
+              "IS NULL AND goodstype IS NULL AND goodscount IS NULL AND computeunit IS NULL AND "
+              "originvalue = ? AND purchasedate = ? AND keepperson IS NULL AND scrapedate IS NULL "
+              "AND recorder IS NULL AND recorddate IS NULL AND issave IS NULL AND note IS NULL AND "
+              "prepare1 IS NULL AND prepare2 IS NULL AND prepare3 IS NULL AND prepare4 IS NULL AND "
+              "prepare5 IS NULL AND prepare6 IS NULL");
     EXPECT_EQ(join(plan[0].params),
-              "复印机|O'Brien'; DROP TABLE tc_og_assetregister;--|420106001001|7|打印机");
+              "复印机|O'Brien'; DROP TABLE tc_og_assetregister;--|420106001001|7|02|打印机|3580.50|"
+              "2020-06-18");
     EXPECT_TRUE(plan[0].expect_one_row);
 
     ASSERT_TRUE(dw.update().is_ok());
@@ -197,7 +205,7 @@ TEST_F(DataWindowTest, UpdateOfARowChangedMeanwhileWritesNothing) {
     status st = dw.update();
     EXPECT_FALSE(st.is_ok());
     EXPECT_NE(st.message().find("其他工作站"), std::string::npos) << st.message();
-    db.sqlca().rollback();
+    EXPECT_EQ(db.sqlca().rollback(), sql_code::ok);
     auto stored = db.sqlca().select_value("SELECT goodsname FROM tc_og_assetregister WHERE orderno = 7");
     EXPECT_EQ(stored->text(), "彩色打印机");
 }

@@ -29,7 +29,7 @@ protected:
 
     scratch_database db{true};
     recording_host host;
-    session s{host, *db.db.sqlca, *db.db.photosqlca, {}, {}, nullptr};
+    session s{host, host, *db.db.sqlca, *db.db.photosqlca, {}, {}, nullptr};
     uo_tabpg_datawindow page;
 };
 

@@ -174,7 +174,7 @@ int add_records(const std::string& path, int child, channel& ready, channel& sta
     }
     start.pass_gate();
     recording_host host;
-    session s{host, *db->sqlca, *db->photosqlca, k_commno, {}, nullptr};
+    session s{host, host, *db->sqlca, *db->photosqlca, k_commno, {}, nullptr};
     for (int i = 1; i <= k_saves_per_child; ++i) {
         w_m_og_assetregister w(s);
         w.open_with(k_mode_add);
@@ -268,29 +268,56 @@ TEST(OpeningTheDatabase, WaitsForAnotherWorkstationsLock) {
 
 struct stale_case {
     const char* name;
+    // How another program left the record before it is opened; "" for as inserted.
+    const char* setup_sql;
     // What another workstation commits while the record is open; "" for nothing.
     const char* other_sql;
     // What this workstation then changes.
     const char* column;
     value typed;
     bool refused;
-    const char* stored;  // goodsname|goodscount afterwards, "" when gone
+    // goodsname|goodscount|originvalue|purchasedate|scrapedate afterwards, "" when gone
+    const char* stored;
 };
 
 const char* const k_set_name =
     "UPDATE tc_og_assetregister SET goodsname = '会议桌（已改）' WHERE commno = '420106001001' "
     "AND orderno = 1";
+const char* const k_where_record = " WHERE commno = '420106001001' AND orderno = 1";
+
+std::string on_record(const char* set) {
+    return std::string("UPDATE tc_og_assetregister SET ") + set + k_where_record;
+}
 
 const stale_case k_stale_cases[] = {
-    // The UPDATE names the key and the retrieved values of what it changes,
-    // so a change of another column meanwhile is kept beside this one.
-    {"OtherColumnChangedMeanwhile", k_set_name, "goodscount", value(7), false, "会议桌（已改）|7\n"},
-    {"SameColumnChangedMeanwhile", k_set_name, "goodsname", value("办公桌（甲改）"), true,
-     "会议桌（已改）|2\n"},
-    {"RecordDeletedMeanwhile",
+    // The UPDATE names the key and the retrieved values of every column the
+    // window writes: any change meanwhile refuses the save, so no rule this
+    // workstation checked on its copy can be broken by a merge.
+    {"OtherColumnChangedMeanwhile", "", k_set_name, "goodscount", value(7), true,
+     "会议桌（已改）|2|860.5|2020-05-01|~\n"},
+    {"SameColumnChangedMeanwhile", "", k_set_name, "goodsname", value("办公桌（甲改）"), true,
+     "会议桌（已改）|2|860.5|2020-05-01|~\n"},
+    // B scraps the asset in 2019; A, who saw no scrap date, moves the
+    // purchase to 2020: saved, the row would break the scrap-date rule.
+    {"RuleBrokenThroughAnotherChange", "",
+     "UPDATE tc_og_assetregister SET scrapedate = '2019-05-01' WHERE commno = '420106001001' "
+     "AND orderno = 1",
+     "purchasedate", value(*date::parse("2020-01-01")), true, "办公桌|2|860.5|2020-05-01|2019-05-01\n"},
+    {"RecordDeletedMeanwhile", "",
      "DELETE FROM tc_og_assetregister WHERE commno = '420106001001' AND orderno = 1", "goodscount",
      value(7), true, ""},
-    {"NothingChangedMeanwhile", "", "goodscount", value(7), false, "办公桌|7\n"},
+    {"NothingChangedMeanwhile", "", "", "goodscount", value(7), false, "办公桌|7|860.5|2020-05-01|~\n"},
+    // Values another program stored in a form the window would not write
+    // them in: an edit of that very column is no conflict.
+    {"DateStoredWithATime", "purchasedate = '2020-05-01 00:00:00'", "", "purchasedate",
+     value(*date::parse("2020-05-03")), false, "办公桌|2|860.5|2020-05-03|~\n"},
+    {"MoneyStoredWithMoreDigits", "originvalue = '19960.001'", "", "originvalue",
+     value(decimal(1996000, 2)), false, "办公桌|2|19960.00|2020-05-01|~\n"},
+    {"MoneyStoredAsABinaryFraction", "originvalue = CAST(0.1 + 0.2 AS REAL)", "", "originvalue",
+     value(decimal(30, 2)), false, "办公桌|2|0.30|2020-05-01|~\n"},
+    // An untouched odd value stays exactly as it was stored.
+    {"OddValuesUntouched", "originvalue = '19960.001', purchasedate = '2020-05-01 08:00:00'", "",
+     "goodscount", value(7), false, "办公桌|7|19960.001|2020-05-01 08:00:00|~\n"},
 };
 
 void PrintTo(const stale_case& c, std::ostream* os) { *os << c.name; }
@@ -309,6 +336,9 @@ TEST_P(StaleEdit, NeverOverwritesAnotherWorkstationsChange) {
                       "'2020-05-01', '李秀英', '2020-05-02', '1')",
                       {value(k_commno)}),
         "");
+    if (*c.setup_sql) {
+        ASSERT_EQ(run_committed(path, on_record(c.setup_sql)), "");
+    }
 
     // The other workstation is a process of its own, forked while this one
     // holds no connection; it commits its change when the gate opens.
@@ -332,7 +362,7 @@ TEST_P(StaleEdit, NeverOverwritesAnotherWorkstationsChange) {
     ASSERT_TRUE(db.is_ok()) << db.message();
     recording_host host;
     uo_tabpg_datawindow page;
-    session s{host, *db->sqlca, *db->photosqlca, k_commno, {}, &page};
+    session s{host, host, *db->sqlca, *db->photosqlca, k_commno, {}, &page};
     page.window = "w_m_og_assetregister";
     ASSERT_TRUE(page.dw_1.set_dataobject(d_og_assetregister(), *db->sqlca).is_ok());
     value commno(k_commno);
@@ -366,8 +396,9 @@ TEST_P(StaleEdit, NeverOverwritesAnotherWorkstationsChange) {
     }
     EXPECT_FALSE(db->sqlca->in_transaction()) << "a refused save must not keep the write lock";
     EXPECT_EQ(dump(path,
-                   "SELECT goodsname, goodscount FROM tc_og_assetregister WHERE commno = "
-                   "'420106001001' AND orderno = 1"),
+                   std::string("SELECT goodsname, goodscount, originvalue, purchasedate, "
+                               "scrapedate FROM tc_og_assetregister") +
+                       k_where_record),
               c.stored);
 }
 

@@ -4,6 +4,13 @@
 
 #include "tests/test_support.h"
 
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -89,7 +96,7 @@ protected:
 TEST_F(sqlite_transaction_test, open_of_a_missing_file_fails_and_creates_nothing) {
     auto opened = sqlite_transaction::open(path_, open_mode::existing, clock_);
     ASSERT_FALSE(opened.is_ok());
-    EXPECT_EQ(opened.message(), "database file not found: " + path_);
+    EXPECT_EQ(opened.message(), "找不到数据库文件：" + path_);
     EXPECT_FALSE(fs::exists(path_));
 }
 
@@ -100,14 +107,134 @@ TEST_F(sqlite_transaction_test, open_of_a_file_that_is_not_a_database_says_so) {
     }
     auto opened = sqlite_transaction::open(path_, open_mode::existing, clock_);
     ASSERT_FALSE(opened.is_ok());
-    EXPECT_EQ(opened.message(), path_ + " is not a valid database: file is not a database");
+    EXPECT_EQ(opened.message(), "这不是数据库文件（文件是空的，或者内容不是数据库）：" + path_);
+}
+
+// The bytes of a file and whether SQLite left companions beside it.
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool has_companions(const std::string& path) {
+    return fs::exists(path + "-wal") || fs::exists(path + "-shm") || fs::exists(path + "-journal");
+}
+
+// Opening something that is not the expected database must not change it:
+// no switch to WAL (which rewrites the header), no empty file turned into a
+// database, nothing left beside it.
+TEST_F(sqlite_transaction_test, opening_what_is_not_ours_changes_nothing) {
+    sqlite_options ours;
+    ours.required_table = "tc_ge_community";
+    ours.required_what = "本系统的数据库";
+    struct {
+        const char* name;
+        std::function<void()> make;
+        std::string message;
+    } cases[] = {
+        {"empty file", [&] { std::ofstream(path_, std::ios::binary); },
+         "这不是数据库文件（文件是空的，或者内容不是数据库）：" + path_},
+        {"another program's database",
+         [&] {
+             sqlite3* other = nullptr;
+             sqlite3_open(path_.c_str(), &other);
+             sqlite3_exec(other, "CREATE TABLE letters (x); INSERT INTO letters VALUES (1)", nullptr,
+                          nullptr, nullptr);
+             sqlite3_close(other);
+         },
+         "这不是本系统的数据库（其中没有表 tc_ge_community）：" + path_},
+        {"a damaged database",
+         [&] {
+             sqlite3* other = nullptr;
+             sqlite3_open(path_.c_str(), &other);
+             sqlite3_exec(other, "CREATE TABLE letters (x)", nullptr, nullptr, nullptr);
+             sqlite3_close(other);
+             // Keep the header, spoil the first page's b-tree.
+             std::string bytes = contents(path_);
+             for (std::size_t i = 100; i < bytes.size(); ++i) bytes[i] = '\x5a';
+             std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
+         },
+         "数据库文件已损坏：" + path_ + "：database disk image is malformed"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(path_);
+        c.make();
+        const std::string before = contents(path_);
+        auto opened = sqlite_transaction::open(path_, open_mode::existing, clock_, ours);
+        ASSERT_FALSE(opened.is_ok()) << c.name;
+        EXPECT_EQ(opened.message(), c.message) << c.name;
+        EXPECT_EQ(contents(path_), before) << c.name << ": the file was changed";
+        EXPECT_FALSE(has_companions(path_)) << c.name;
+    }
+}
+
+// Each cause has its own first words; a child without root's privileges
+// meets the read-only file and folder as a clerk would.
+TEST_F(sqlite_transaction_test, read_only_file_and_folder_are_told_apart) {
+    create_with_schema().reset();
+    const std::string folder = dir_.string();
+    struct {
+        const char* name;
+        mode_t file_mode;
+        mode_t folder_mode;
+        std::string message;
+    } cases[] = {
+        {"read-only file", 0444, 0777, "数据库文件是只读的，不能保存记录：" + path_},
+        {"read-only folder", 0666, 0555, "数据库所在的文件夹不能写入，不能保存记录：" + folder},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(::chmod(path_.c_str(), c.file_mode), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), c.folder_mode), 0);
+        int pipe_fds[2];
+        ASSERT_EQ(::pipe(pipe_fds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(pipe_fds[0]);
+            if (::getuid() == 0 && ::setuid(65534) != 0) _exit(3);
+            auto opened = sqlite_transaction::open(path_, open_mode::existing, clock_);
+            const std::string said = opened ? std::string("opened") : opened.message();
+            if (::write(pipe_fds[1], said.data(), said.size()) < 0) _exit(4);
+            _exit(0);
+        }
+        ::close(pipe_fds[1]);
+        std::string said;
+        char buf[512];
+        for (ssize_t n; (n = ::read(pipe_fds[0], buf, sizeof buf)) > 0;) said.append(buf, n);
+        ::close(pipe_fds[0]);
+        int st = 0;
+        ::waitpid(child, &st, 0);
+        ::chmod(folder.c_str(), 0777);
+        ::chmod(path_.c_str(), 0666);
+        EXPECT_EQ(WEXITSTATUS(st), 0) << c.name;
+        EXPECT_EQ(said, c.message) << c.name;
+        EXPECT_FALSE(has_companions(path_)) << c.name;
+    }
+}
+
+TEST_F(sqlite_transaction_test, a_full_disk_and_a_lock_say_what_happened) {
+    auto db = create_with_schema();
+    auto other = open();
+    ASSERT_TRUE(db && other);
+    other->set_busy_timeout_ms(0);
+    // The database may not grow: exactly what a full disk does to a write.
+    ASSERT_EQ(db->execute_script("PRAGMA max_page_count = 2"), sql_code::ok);
+    const value big[] = {value(std::string(100000, 'x'))};
+    EXPECT_EQ(db->execute("INSERT INTO loose (v) VALUES (?)", big), sql_code::error);
+    EXPECT_EQ(db->sqlerrtext().rfind("磁盘空间已满，数据没有写入，请清理磁盘后再试：", 0), 0u)
+        << db->sqlerrtext();
+    ASSERT_EQ(db->rollback(), sql_code::ok);
+
+    ASSERT_EQ(db->begin_write(), sql_code::ok);
+    EXPECT_EQ(other->begin_write(), sql_code::error);
+    EXPECT_EQ(other->sqlerrtext(), "数据库正被其他工作站使用（已锁定），请稍后再试：database is locked");
+    ASSERT_EQ(db->rollback(), sql_code::ok);
 }
 
 TEST_F(sqlite_transaction_test, create_refuses_an_existing_file_and_leaves_it_alone) {
     create_with_schema().reset();
     auto again = sqlite_transaction::open(path_, open_mode::create, clock_);
     ASSERT_FALSE(again.is_ok());
-    EXPECT_EQ(again.message(), path_ + " already exists; refusing to overwrite it");
+    EXPECT_EQ(again.message(), "文件已经存在，不会覆盖它：" + path_);
     auto db = open();
     ASSERT_TRUE(db);
     EXPECT_EQ(dump(*db, "SELECT * FROM person ORDER BY id"), "1|Li\n2|Wang\n");
@@ -120,6 +247,7 @@ TEST_F(sqlite_transaction_test, paths_are_utf8) {
     const std::string path(file.begin(), file.end());
     auto created = sqlite_transaction::open(path, open_mode::create, clock_);
     ASSERT_TRUE(created.is_ok()) << created.message();
+    ASSERT_EQ((*created)->execute_script("CREATE TABLE t (x)"), sql_code::ok);
     created->reset();
     EXPECT_TRUE(fs::exists(folder / "office.db"));
     auto again = sqlite_transaction::open(path, open_mode::create, clock_);
@@ -133,7 +261,7 @@ TEST_F(sqlite_transaction_test, connection_runs_wal_with_foreign_keys) {
     ASSERT_TRUE(db);
     EXPECT_EQ(dump(*db, "PRAGMA journal_mode"), "wal\n");
     EXPECT_EQ(dump(*db, "PRAGMA foreign_keys"), "1\n");
-    EXPECT_EQ(dump(*db, "PRAGMA synchronous"), "1\n");  // NORMAL
+    EXPECT_EQ(dump(*db, "PRAGMA synchronous"), "2\n");  // FULL: commits survive a power cut
     EXPECT_EQ(db->describe_target(), path_);
 }
 
@@ -184,14 +312,14 @@ INSTANTIATE_TEST_SUITE_P(
         status_case{"row", "SELECT name FROM person WHERE id = ?", {1}, true, 0, ""},
         status_case{"no_row", "SELECT name FROM person WHERE id = ?", {99}, true, 100, ""},
         status_case{
-            "bad_column", "SELECT nosuch FROM person", {}, true, -1, "no such column: nosuch"},
-        status_case{"syntax", "SELEC 1", {}, false, -1, "near \"SELEC\": syntax error"},
+            "bad_column", "SELECT nosuch FROM person", {}, true, -1, "数据库操作失败：no such column: nosuch"},
+        status_case{"syntax", "SELEC 1", {}, false, -1, "数据库操作失败：near \"SELEC\": syntax error"},
         status_case{"duplicate_key",
                     "INSERT INTO person (id, name) VALUES (?, ?)",
                     {1, "Zhao"},
                     false,
                     -1,
-                    "UNIQUE constraint failed: person.id"},
+                    "数据不符合数据库的约束：UNIQUE constraint failed: person.id"},
         status_case{"too_few_values",
                     "SELECT name FROM person WHERE id = ?",
                     {},
@@ -230,7 +358,8 @@ TEST_F(sqlite_transaction_test, sqlnrows_counts_the_rows_the_last_write_changed)
 }
 
 // Each kind of value lands in the database as the type the data window reads
-// back; decimals with a fraction go as real numbers, dates as ISO text.
+// back; decimals with a fraction go as their digits, never through a
+// double, dates as ISO text.
 TEST_F(sqlite_transaction_test, parameters_bind_by_kind) {
     auto db = create_with_schema();
     ASSERT_TRUE(db);
@@ -254,7 +383,7 @@ TEST_F(sqlite_transaction_test, parameters_bind_by_kind) {
               "integer|9007199254740993\n"
               "real|2.5\n"
               "integer|1200\n"
-              "real|12.5\n"
+              "text|'12.50'\n"
               "text|'2026-03-05'\n"
               "blob|X'0041'\n"
               "blob|X''\n");
@@ -342,7 +471,10 @@ TEST_F(sqlite_transaction_test, a_write_opens_a_transaction_and_a_read_does_not)
     EXPECT_FALSE(db->in_transaction());
     ASSERT_EQ(db->begin_write(), sql_code::ok);
     EXPECT_TRUE(db->in_transaction());
-    EXPECT_EQ(db->begin_write(), sql_code::ok);  // already open
+    // Joining would commit another unit's half-done work with this one.
+    EXPECT_EQ(db->begin_write(), sql_code::error);
+    EXPECT_EQ(db->sqlerrtext(), "上一次的数据库操作还没有结束，不能开始新的保存");
+    EXPECT_TRUE(db->in_transaction());
     ASSERT_EQ(db->rollback(), sql_code::ok);
     EXPECT_FALSE(db->in_transaction());
 }
@@ -413,8 +545,7 @@ TEST_F(sqlite_transaction_test, second_writer_fails_after_the_busy_timeout) {
     EXPECT_EQ(second->execute("INSERT INTO person VALUES (3, 'Zhao')"), sql_code::error);
     const auto waited = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(second->sqlcode(), -1);
-    EXPECT_EQ(second->sqlerrtext(),
-              "database is locked by another workstation: database is locked");
+    EXPECT_EQ(second->sqlerrtext(), "数据库正被其他工作站使用（已锁定），请稍后再试：database is locked");
     EXPECT_GE(waited, std::chrono::milliseconds(150));
     EXPECT_FALSE(second->in_transaction());
     EXPECT_EQ(second->begin_write(), sql_code::error);
@@ -491,7 +622,7 @@ INSTANTIATE_TEST_SUITE_P(
         function_case{"SELECT 'isnull(1)', \"isnull(\" FROM (SELECT 5 AS \"isnull(\")",
                       "isnull(1)|5\n"},
         function_case{"SELECT NULL ISNULL, 1 ISNULL", "1|0\n"},
-        function_case{"SELECT myisnull(1) FROM person", "error: no such function: myisnull"},
+        function_case{"SELECT myisnull(1) FROM person", "error: 数据库操作失败：no such function: myisnull"},
         function_case{"SELECT isnull(name, '?') FROM person ORDER BY id", "Li\nWang\n"}));
 
 // today() must never be folded into an index: its answer changes.
@@ -504,7 +635,7 @@ TEST_F(sqlite_transaction_test, only_today_is_not_deterministic) {
         << db->sqlerrtext();
     EXPECT_EQ(db->execute_script("CREATE INDEX by_today ON person(f_getpersonage(today(), name))"),
               sql_code::error);
-    EXPECT_EQ(db->sqlerrtext(), "non-deterministic functions prohibited in index expressions");
+    EXPECT_EQ(db->sqlerrtext(), "数据库操作失败：non-deterministic functions prohibited in index expressions");
 }
 
 TEST_F(sqlite_transaction_test, today_follows_the_clock) {

@@ -1,0 +1,146 @@
+// Writing the data window back: the statements for deleted, changed and
+// new rows, and what the rows look like after a commit or a revert.
+#include <algorithm>
+
+#include "foundation/data_window.h"
+#include "foundation/transaction.h"
+
+namespace officerecords {
+
+namespace {
+
+constexpr const char* k_changed_elsewhere =
+    "该记录已被其他工作站修改或删除，本次修改没有保存。"
+    "请按“还原数据(Ctrl+U)”或重新打开该记录，看过其他工作站保存的内容后再修改。";
+constexpr const char* k_deleted_elsewhere =
+    "该记录已被其他工作站修改或删除，没有删除。请刷新列表后再操作。";
+
+}  // namespace
+
+std::vector<planned_statement> data_window::plan_update() const {
+    std::vector<planned_statement> out;
+    const auto& cols = object_.columns;
+    const std::string& table = object_.update_table;
+
+    // The key and every column the window writes, as they were read: a row
+    // another workstation changed in any way, or removed, then matches
+    // nothing, so no rule checked on this copy is broken by a merge.
+    auto where = [&](const row& r, std::vector<value>& params) {
+        std::string w;
+        auto add = [&](int i) {
+            if (!w.empty()) w += " AND ";
+            // An item stored in another form than its typed value is named
+            // as stored, so an untouched value is never a false conflict.
+            const delivered_item* d = r.delivered_at(i);
+            value v = d ? d->stored : r.original.get(i, cols[i]);
+            if (v.is_null()) {
+                w += cols[i].name + " IS NULL";
+            } else {
+                w += cols[i].name + " = ?";
+                params.push_back(std::move(v));
+            }
+        };
+        for (int k : key_columns_) add(k);
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            if (cols[i].updatable && !cols[i].key) add(static_cast<int>(i));
+        return w;
+    };
+
+    for (const row& r : deleted_) {
+        if (r.original.empty()) continue;
+        planned_statement s;
+        s.sql = "DELETE FROM " + table + " WHERE " + where(r, s.params);
+        s.expect_one_row = true;
+        out.push_back(std::move(s));
+    }
+    for (const row& r : rows_) {
+        if (r.status != row_status::data_modified || r.current.empty()) continue;
+        std::string set;
+        planned_statement s;
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            if (!cols[i].updatable || !r.current.is_modified(static_cast<int>(i))) continue;
+            if (!set.empty()) set += ", ";
+            set += cols[i].name + " = ?";
+            s.params.push_back(r.current.get(static_cast<int>(i), cols[i]));
+        }
+        if (set.empty()) continue;
+        s.sql = "UPDATE " + table + " SET " + set + " WHERE " + where(r, s.params);
+        s.expect_one_row = true;
+        out.push_back(std::move(s));
+    }
+    for (const row& r : rows_) {
+        if (r.status != row_status::new_modified) continue;
+        planned_statement s;
+        std::string names, marks;
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            if (!cols[i].updatable) continue;
+            value v = r.current.get(static_cast<int>(i), cols[i]);
+            // Columns left empty are not named, so the table's reserved
+            // columns are never written by a window.
+            if (v.is_null()) continue;
+            if (!names.empty()) {
+                names += ", ";
+                marks += ", ";
+            }
+            names += cols[i].name;
+            marks += "?";
+            s.params.push_back(std::move(v));
+        }
+        if (names.empty()) continue;
+        s.sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+status data_window::update() {
+    if (!trans_) return status::error("no transaction");
+    if (object_.update_table.empty()) return status::error(object_.name + " has no update table");
+    for (const auto& s : plan_update()) {
+        if (trans_->execute(s.sql, s.params) != sql_code::ok) return status::error(trans_->sqlerrtext());
+        if (s.expect_one_row && trans_->sqlnrows() != 1)
+            return status::error(s.sql.starts_with("DELETE") ? k_deleted_elsewhere
+                                                            : k_changed_elsewhere);
+    }
+    return status::ok();
+}
+
+void data_window::resetupdate() {
+    deleted_.clear();
+    deleted_at_.clear();
+    for (row& r : rows_) {
+        if (r.status == row_status::new_row) continue;
+        if (!r.current.empty()) {
+            // What was written is now stored exactly as typed.
+            if (r.delivered) {
+                std::erase_if(*r.delivered,
+                              [&](const delivered_item& d) { return r.current.is_modified(d.col); });
+                if (r.delivered->empty()) r.delivered.reset();
+            }
+            r.original = r.current.with_no_modified();
+            r.current = packed_row();
+        }
+        r.status = row_status::not_modified;
+    }
+}
+
+void data_window::revert() {
+    pending_.reset();
+    // Deleted rows go back where they stood, the last deleted first, so
+    // the list reads as before the deletions.
+    for (std::size_t k = deleted_.size(); k-- > 0;) {
+        const long at = std::clamp<long>(deleted_at_[k], 1, rowcount() + 1);
+        rows_.insert(rows_.begin() + (at - 1), std::move(deleted_[k]));
+    }
+    deleted_.clear();
+    deleted_at_.clear();
+    std::erase_if(rows_, [](const row& r) { return r.original.empty(); });
+    for (row& r : rows_) {
+        r.current = packed_row();
+        r.status = row_status::not_modified;
+    }
+    if (current_row_ > rowcount()) current_row_ = rowcount();
+    if (current_row_ == 0 && rowcount() > 0) current_row_ = 1;
+}
+
+}  // namespace officerecords

@@ -108,6 +108,126 @@ TEST(CliTest, ALockedDatabaseFailsTheSaveWithAMessageAndWritesNothing) {
     sqlite3_close(other);
 }
 
+// How a script file is read: its first bytes, its line ends, its comments.
+TEST(CliTest, ScriptsAreReadWhateverTheirLineEndsAndComments) {
+    scratch_dir dir;
+    std::string db = dir.file("office.db");
+    ASSERT_EQ(run_cli("init " + db + " --demo").status, 0);
+    const std::string body =
+        "# a \"quote, a \\d and a # in a comment\n"
+        "  # an indented comment\n"
+        "today 2026-12-08\n"
+        "open w_m_og_assetregister 修改 1\n"
+        "print item goodsname\n";
+    auto with_ends = [&](const char* end) {
+        std::string out;
+        for (char c : body) {
+            if (c == '\n')
+                out += end;
+            else
+                out += c;
+        }
+        return out;
+    };
+    const std::string expected = "open w_m_og_assetregister\ngoodsname = 台式计算机\n";
+    struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"LF", body},
+        {"CR LF", with_ends("\r\n")},
+        {"CR", with_ends("\r")},
+        {"BOM", "\xEF\xBB\xBF" + body},
+        {"BOM and CR LF, no final line end", "\xEF\xBB\xBF" + with_ends("\r\n").substr(0, with_ends("\r\n").size() - 2)},
+    };
+    for (const auto& c : cases) {
+        const std::string script = dir.file("s.script");
+        write(script, c.text);
+        auto r = run_cli("run " + script + " --db " + db);
+        EXPECT_EQ(r.status, 0) << c.name << "\n" << r.output;
+        EXPECT_EQ(r.output, expected) << c.name;
+    }
+}
+
+TEST(CliTest, AScriptThatSaysTooMuchOrNamesNoModeIsAnError) {
+    scratch_dir dir;
+    std::string db = dir.file("office.db");
+    ASSERT_EQ(run_cli("init " + db + " --demo").status, 0);
+    struct {
+        const char* line;
+        const char* error;
+    } cases[] = {
+        {"type keepperson 王 芳", "error: line 2: type takes at most 2 argument(s), 3 given: 芳\n"},
+        {"close now", "error: line 2: close takes at most 0 argument(s), 1 given: now\n"},
+        {"print window now", "error: line 2: print window takes no argument\n"},
+        {"print item", "error: line 2: print item needs argument\n"},
+        {"open w_m_og_assetregister 删除", "error: line 2: the mode is 添加 or 修改, not 删除\n"},
+        {"answer maybe", "error: line 2: answer yes, no or cancel\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string script = dir.file("s.script");
+        write(script, std::string("open w_m_og_assetregister 修改 1\n") + c.line + "\n");
+        auto r = run_cli("run " + script + " --db " + db);
+        EXPECT_EQ(r.status, 2) << c.line;
+        EXPECT_EQ(r.output, std::string("open w_m_og_assetregister\n") + c.error) << c.line;
+    }
+    auto folder = run_cli("run " + dir.file("") + " --db " + db);
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.output.find("is a folder"), std::string::npos) << folder.output;
+}
+
+// Leaving a changed record asks the frame's question; a queued answer
+// decides it, and without one the changes are dropped, the question shown.
+TEST(CliTest, TheUnsavedChangesQuestionTakesAQueuedAnswer) {
+    scratch_dir dir;
+    std::string db = dir.file("office.db");
+    ASSERT_EQ(run_cli("init " + db + " --demo").status, 0);
+    const std::string script = dir.file("s.script");
+    write(script,
+          "today 2026-12-08\n"
+          "open w_m_og_assetregister 修改 1\n"
+          "type goodsname 留下\n"
+          "answer cancel\n"
+          "click cb_next\n"
+          "print item goodsname\n"
+          "answer yes\n"
+          "close\n"
+          "open w_m_og_assetregister 修改 1\n"
+          "print item goodsname\n"
+          "type goodsname 不要\n"
+          "close\n"
+          "open w_m_og_assetregister 修改 1\n"
+          "print item goodsname\n");
+    auto r = run_cli("run " + script + " --db " + db);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output,
+              "open w_m_og_assetregister\n"
+              "question 提示信息 | 当前记录已经修改，是否保存？ -> cancel\n"
+              "goodsname = 留下\n"
+              "question 提示信息 | 当前记录已经修改，是否保存？ -> yes\n"
+              "close w_m_og_assetregister\n"
+              "open w_m_og_assetregister\n"
+              "goodsname = 留下\n"
+              "question 提示信息 | 当前记录已经修改，是否保存？ -> no\n"
+              "close w_m_og_assetregister\n"
+              "open w_m_og_assetregister\n"
+              "goodsname = 留下\n");
+}
+
+TEST(CliTest, ADatabaseWithoutACommunityOpensNoRecordWindow) {
+    scratch_dir dir;
+    std::string db = dir.file("office.db");
+    ASSERT_EQ(run_cli("init " + db).status, 0);
+    const std::string script = dir.file("s.script");
+    write(script, "open w_m_og_assetregister 添加\nprint window\n");
+    auto r = run_cli("run " + script + " --db " + db);
+    EXPECT_EQ(r.output,
+              "open w_m_og_assetregister\n"
+              "message 提示信息 | 数据库中还没有登记社区，不能打开登记窗口。请先登记社区后再录入记录。\n"
+              "close w_m_og_assetregister\n"
+              "error: line 2: no window is open\n");
+}
+
 TEST(ScriptWordsTest, SplitsQuotedWordsWithEscapes) {
     struct {
         const char* line;

@@ -234,6 +234,19 @@ TEST_F(DataWindowTest, TypedTextIsCheckedAgainstTheColumn) {
         {"computeunit", "一二三四五六七八九十一", false, ""},
         {"assetsort", "03", true, "03"},
         {"assetsort", "04", false, ""},
+        // 18 digits in all, two of them after the point.
+        {"originvalue", "9999999999999999.99", true, "9999999999999999.99"},
+        {"originvalue", "-9999999999999999.99", true, "-9999999999999999.99"},
+        {"originvalue", "10000000000000000", false, ""},
+        {"originvalue", "99999999999999999999999", false, ""},
+        {"originvalue", "9999999999999999.995", false, ""},
+        // Only valid UTF-8 and no control characters but tab and line ends.
+        {"note", "第一行\r\n第二行\t完", true, "第一行\r\n第二行\t完"},
+        {"note", "\xE8\xB5", false, ""},          // cut in the middle of a character
+        {"note", "\xC0\xAF", false, ""},          // an overlong "/"
+        {"note", "\xED\xA0\x80", false, ""},      // a surrogate
+        {"goodsname", "a\x01b", false, ""},
+        {"goodsname", "a\x7F", false, ""},
     };
     for (const auto& c : cases) {
         auto v = dw.parse_input(dw.column_number(c.column), c.text);
@@ -244,6 +257,93 @@ TEST_F(DataWindowTest, TypedTextIsCheckedAgainstTheColumn) {
         if (!v) {
             EXPECT_NE(v.message().find("【"), std::string::npos) << v.message();
         }
+    }
+}
+
+TEST_F(DataWindowTest, TypedTextWithANulIsRefusedAndWidthsCountCharacters) {
+    const int name = dw.column_number("goodsname");
+    EXPECT_FALSE(dw.parse_input(name, std::string("资产\0名称", 10)).is_ok());
+    auto message = dw.parse_input(dw.column_number("computeunit"), "一二三四五六七八九十一");
+    ASSERT_FALSE(message.is_ok());
+    EXPECT_EQ(message.message(), "【计量单位:】最多只能输入10个字符，现在输入了11个！");
+    auto big = dw.parse_input(dw.column_number("originvalue"), "10000000000000000");
+    ASSERT_FALSE(big.is_ok());
+    EXPECT_EQ(big.message(), "【价值（元）:】“10000000000000000”超出范围，整数部分最多只能有16位！");
+}
+
+// Money goes into the database and comes back digit for digit, at the
+// edges of what the column holds.
+TEST_F(DataWindowTest, DecimalsRoundTripExactly) {
+    for (const char* typed : {"99999999999999.99", "9999999999999999.99", "-9999999999999999.99",
+                              "0.01", "-0.01", "0.30", "19960.00"}) {
+        auto v = dw.parse_input(dw.column_number("originvalue"), typed);
+        ASSERT_TRUE(v.is_ok()) << typed << ": " << v.message();
+        ASSERT_EQ(dw.setitem(1, "originvalue", *v), 1);
+        ASSERT_TRUE(dw.update().is_ok()) << typed;
+        ASSERT_EQ(db.sqlca().commit(), sql_code::ok);
+        dw.resetupdate();
+        ASSERT_EQ(dw.retrieve(), 1);
+        EXPECT_EQ(dw.getitem(1, "originvalue").to_text(), typed);
+    }
+    EXPECT_EQ(dw.setitem(1, "originvalue", value(decimal(1'000'000'000'000'000'000, 2))), -1)
+        << "a value the column cannot hold is refused, not clipped";
+}
+
+// What another program stored in a form the column would not write is read
+// for what it means, named as stored in the WHERE, and left as stored.
+TEST_F(DataWindowTest, ItemsStoredInAnotherFormAreReadShownAndKept) {
+    transaction& other = *db.db.photosqlca;
+    ASSERT_EQ(other.execute("UPDATE tc_og_assetregister SET purchasedate = '2019-04-10 00:00:00', "
+                            "scrapedate = '2019-13-45', originvalue = '19960.001', goodscount = "
+                            "'3.5' WHERE orderno = 7"),
+              sql_code::ok);
+    ASSERT_EQ(other.commit(), sql_code::ok);
+    ASSERT_EQ(dw.retrieve(), 1);
+    EXPECT_EQ(dw.getitem(1, "purchasedate"), value(*date::parse("2019-04-10")));
+    EXPECT_EQ(dw.getitem(1, "originvalue"), value(decimal(1996000, 2)));
+    // Not readable as their types: null to the rules, shown as stored.
+    for (const char* column : {"scrapedate", "goodscount"}) {
+        const int col = dw.column_number(column);
+        EXPECT_TRUE(dw.getitem(1, col).is_null()) << column;
+        ASSERT_TRUE(dw.unreadable_item(1, col)) << column;
+    }
+    EXPECT_EQ(dw.display_text(1, dw.column_number("scrapedate")), "2019-13-45");
+    EXPECT_EQ(dw.display_text(1, dw.column_number("goodscount")), "3.5");
+
+    ASSERT_EQ(dw.setitem(1, "goodsname", value("复印机")), 1);
+    ASSERT_TRUE(dw.update().is_ok()) << "no false conflict";
+    ASSERT_EQ(db.sqlca().commit(), sql_code::ok);
+    dw.resetupdate();
+    auto row = other.select_row(
+        "SELECT goodsname, purchasedate, scrapedate, originvalue, goodscount FROM "
+        "tc_og_assetregister WHERE orderno = 7");
+    ASSERT_TRUE(row);
+    std::string stored;
+    for (const value& v : *row) stored += v.to_text() + "|";
+    EXPECT_EQ(stored, "复印机|2019-04-10 00:00:00|2019-13-45|19960.001|3.5|");
+
+    // Entering a value in place of an unreadable one writes it.
+    ASSERT_EQ(dw.setitem(1, "scrapedate", value(*date::parse("2026-01-02"))), 1);
+    EXPECT_FALSE(dw.unreadable_item(1, dw.column_number("scrapedate")));
+    ASSERT_TRUE(dw.update().is_ok());
+    ASSERT_EQ(db.sqlca().commit(), sql_code::ok);
+    dw.resetupdate();
+    ASSERT_EQ(dw.setitem(1, "goodsname", value("传真机")), 1);
+    ASSERT_TRUE(dw.update().is_ok()) << "what was written is now named as written";
+    ASSERT_EQ(db.sqlca().commit(), sql_code::ok);
+    EXPECT_EQ(other.select_value("SELECT scrapedate FROM tc_og_assetregister WHERE orderno = 7"),
+              value("2026-01-02"));
+}
+
+// Property strings come from scripts: none may read outside the text.
+TEST_F(DataWindowTest, DescribeAnswersAnythingWithoutReadingPastIt) {
+    for (const char* odd : {"", ".", ".text", "..", "#", "#.", "#.name", "#0.name", "#99.name",
+                            "#-1.name", "#99999999999999999999.name", "_t.text", "a.", "evaluate(",
+                            "Evaluate('LookUpDisplay(assetsort)',", "Evaluate('LookUpDisplay(',1)",
+                            "Evaluate('LookUpDisplay(assetsort)',99999999999999999999)",
+                            "Evaluate(')',LookUpDisplay(", "datawindow.", "datawindow"}) {
+        const std::string answer = dw.describe(odd);
+        EXPECT_EQ(answer, "!") << "describe(\"" << odd << "\")";
     }
 }
 

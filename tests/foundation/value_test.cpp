@@ -277,6 +277,57 @@ TEST(text_test, utf8_length_counts_characters) {
     EXPECT_EQ(utf8_length("\xF0\x9F\x98\x80"), 1u);  // one character outside the BMP
 }
 
+TEST(text_test, valid_utf8_refuses_every_malformed_sequence) {
+    struct {
+        const char* bytes;
+        std::size_t size;
+        bool valid;
+    } cases[] = {
+        {"", 0, true},
+        {"资产 abc", 10, true},
+        {"\xF0\x9F\x98\x80", 4, true},      // outside the BMP
+        {"\xF4\x8F\xBF\xBF", 4, true},      // U+10FFFF, the last code point
+        {"\xF4\x90\x80\x80", 4, false},     // beyond it
+        {"\x80", 1, false},                  // a continuation byte first
+        {"\xE8\xB5", 2, false},              // cut short
+        {"\xE8\x41\x41", 3, false},          // a lead without its continuations
+        {"\xC0\x80", 2, false},              // overlong NUL
+        {"\xE0\x80\xAF", 3, false},          // overlong "/"
+        {"\xED\xB2\x80", 3, false},          // a surrogate
+        {"\xFF", 1, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(valid_utf8(std::string_view(c.bytes, c.size)), c.valid) << testing::PrintToString(
+                                                                                 std::string(c.bytes, c.size));
+    EXPECT_TRUE(has_control_character(std::string_view("a\0b", 3)));
+    EXPECT_TRUE(has_control_character("\x1B[0m"));
+    EXPECT_FALSE(has_control_character("行一\r\n行二\t"));
+}
+
+TEST(number_text_test, leading_whole_reads_like_long_and_never_overflows) {
+    struct {
+        const char* text;
+        std::int64_t expected;
+    } cases[] = {
+        {"20", 20},      {" -7x", -7},  {"AB", 0},  {"", 0},
+        {"+3", 3},       {"9223372036854775807", INT64_MAX},
+        {"99999999999999999999", INT64_MAX}, {"-99999999999999999999", INT64_MIN},
+        {"-9223372036854775808", INT64_MIN},
+    };
+    for (const auto& c : cases) EXPECT_EQ(leading_whole(c.text), c.expected) << c.text;
+    EXPECT_EQ(saturated_add(INT64_MAX, 10), INT64_MAX);
+    EXPECT_EQ(saturated_add(INT64_MIN, -1), INT64_MIN);
+    EXPECT_EQ(saturated_add(20, 10), 30);
+}
+
+TEST(decimal_test, fits_column_counts_eighteen_digits) {
+    EXPECT_TRUE(decimal::parse("9999999999999999.99")->fits_column(2));
+    EXPECT_FALSE(decimal::parse("10000000000000000")->fits_column(2));
+    EXPECT_FALSE(decimal::parse("9999999999999999.995")->fits_column(2)) << "rounds into a 17th digit";
+    EXPECT_TRUE(decimal::parse("999999999999999999")->fits_column(0));
+    EXPECT_FALSE(decimal::parse("1000000000000000000")->fits_column(0));
+}
+
 TEST(text_test, case_folding_is_ascii_only) {
     EXPECT_TRUE(iequals("CommNo", "commno"));
     EXPECT_FALSE(iequals("commno", "commn"));

@@ -1,0 +1,149 @@
+// Every step of a save and of a deletion fails in turn: the database must
+// be exactly as before, the window must keep what the clerk typed, and
+// the message must name the failure.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "finance/assetregister.h"
+#include "foundation/register_page.h"
+#include "foundation/w_modify.h"
+#include "tests/fault_injection.h"
+#include "tests/test_support.h"
+
+namespace officerecords {
+namespace {
+
+using testkit::faulty_transaction;
+using testkit::k_injected_fault;
+using testkit::recording_host;
+using testkit::scratch_database;
+
+constexpr const char* k_commno = "420106001001";
+
+class SaveFailureTest : public ::testing::Test {
+protected:
+    // Everything stored in the register, read on another connection so that
+    // only what was committed shows.
+    std::string stored() {
+        transaction& other = *db.db.photosqlca;
+        std::string out;
+        auto rows = other.open_cursor("SELECT * FROM tc_og_assetregister ORDER BY orderno");
+        while (rows && rows->fetch()) {
+            for (int i = 0; i < rows->column_count(); ++i) out += rows->column_value(i).to_text() + "|";
+            out += "\n";
+        }
+        return out;
+    }
+    std::string integrity() {
+        auto v = db.db.photosqlca->select_value("PRAGMA integrity_check");
+        return v ? v->to_text() : db.db.photosqlca->sqlerrtext();
+    }
+
+    // Lists the community's assets on the faulty connection, the current row at `row`.
+    void list(long row) {
+        ASSERT_TRUE(list_register(page, "w_m_og_assetregister", d_og_assetregister(), s).is_ok());
+        page.dw_1.setrow(row);
+    }
+
+    scratch_database db{true};
+    faulty_transaction faulty{*db.db.sqlca};
+    recording_host host;
+    session s{host, host, faulty, *db.db.photosqlca, k_commno, {}, &page};
+    uo_tabpg_datawindow page;
+};
+
+struct save_case {
+    const char* name;
+    const char* mode;
+    // What the clerk does in the window before pressing Save.
+    std::function<void(w_modify&)> edit;
+    // What must still be in the window after a failure.
+    std::function<void(w_modify&)> kept;
+};
+
+TEST_F(SaveFailureTest, EachFailedStepOfASaveLeavesTheDatabaseAsItWas) {
+    const save_case cases[] = {
+        {"changed record", k_mode_modify,
+         [](w_modify& w) {
+             (void)w.dw_1.setitem(1, "goodsname", value("改过的名称"));
+             (void)w.dw_1.setitem(1, "originvalue", value(decimal(99999999999999'99, 2)));
+         },
+         [](w_modify& w) {
+             EXPECT_EQ(w.dw_1.getitem(1, "goodsname"), value("改过的名称"));
+             EXPECT_EQ(w.dw_1.getitemstatus(1, 0), row_status::data_modified);
+         }},
+        {"new record", k_mode_add,
+         [](w_modify& w) { (void)w.dw_1.setitem(1, "goodsname", value("碎纸机")); },
+         [](w_modify& w) {
+             EXPECT_EQ(w.dw_1.getitem(1, "goodsname"), value("碎纸机"));
+             EXPECT_EQ(w.dw_1.getitemstatus(1, 0), row_status::new_modified);
+             EXPECT_TRUE(w.dw_1.getitem(1, "orderno").is_null()) << "the number is taken back";
+         }},
+    };
+    for (const save_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = stored();
+        // Count the steps of a save that goes through, then undo nothing:
+        // the failing runs below each start from the state before it.
+        int steps = 0;
+        for (int fail = 1;; ++fail) {
+            SCOPED_TRACE("failing step " + std::to_string(fail));
+            list(2);
+            host.messages.clear();
+            w_m_og_assetregister w(s);
+            w.open_with(c.mode);
+            c.edit(w);
+            faulty.fail_at(fail);
+            w.cb_save_clicked();
+            if (host.messages.empty()) {
+                steps = fail - 1;
+                break;
+            }
+            EXPECT_EQ(host.messages,
+                      std::vector<std::string>{std::string("警告信息 | 数据保存失败！") + k_injected_fault});
+            EXPECT_EQ(stored(), before);
+            EXPECT_EQ(integrity(), "ok");
+            EXPECT_FALSE(faulty.in_transaction());
+            c.kept(w);
+            ASSERT_LT(fail, 20) << "a save never got through";
+        }
+        // begin, (the next number,) the write, the commit.
+        EXPECT_EQ(steps, c.mode == std::string(k_mode_add) ? 4 : 3);
+        EXPECT_NE(stored(), before) << "the last run saved";
+        faulty.fail_at(0);
+    }
+}
+
+TEST_F(SaveFailureTest, EachFailedStepOfADeletionKeepsTheRecordListedWhereItWas) {
+    const std::string before = stored();
+    int steps = 0;
+    for (int fail = 1;; ++fail) {
+        SCOPED_TRACE("failing step " + std::to_string(fail));
+        list(2);
+        const long rows = page.dw_1.rowcount();
+        const value key = page.dw_1.getitem(2, "orderno");
+        host.messages.clear();
+        host.answers = {true};
+        faulty.fail_at(fail);
+        if (delete_current_record(page, s)) {
+            steps = fail - 1;
+            break;
+        }
+        EXPECT_EQ(host.messages,
+                  std::vector<std::string>{std::string("警告信息 | 数据删除失败！") + k_injected_fault});
+        EXPECT_EQ(stored(), before);
+        EXPECT_EQ(integrity(), "ok");
+        EXPECT_FALSE(faulty.in_transaction());
+        EXPECT_EQ(page.dw_1.rowcount(), rows);
+        EXPECT_EQ(page.dw_1.getitem(2, "orderno"), key) << "the record keeps its place";
+        EXPECT_EQ(page.dw_1.getrow(), 2);
+        ASSERT_LT(fail, 20) << "a deletion never got through";
+    }
+    EXPECT_EQ(steps, 3);  // begin, the DELETE, the commit
+    EXPECT_NE(stored(), before);
+}
+
+}  // namespace
+}  // namespace officerecords

@@ -1,6 +1,7 @@
 // The asset register's record window in the real dialog, driven with the
 // mouse and the keyboard as a clerk drives it, on a scratch demo database.
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -174,6 +175,26 @@ private Q_SLOTS:
         if (messages.isEmpty())
             QVERIFY(std::count(w->events.begin(), w->events.end(),
                                "itemchanged " + col + " " + typed.toStdString()) == 1);
+    }
+
+    // The field cuts nothing: a paste longer than the column reaches the
+    // core whole, which refuses it with the width message.
+    void a_long_paste_is_refused_not_cut() {
+        open_asset_record r(*office_, k_mode_modify, 1);
+        QWidget* f = field(r, "goodsname");
+        f->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(f->hasFocus());
+        const value stored = r.window().dw_1.getitem(1, "goodsname");
+        QApplication::clipboard()->setText(QString(61, QChar(0x8D44)));
+        QTest::keyClick(f, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(f, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(shown(r, "goodsname").size(), 61);
+        box_answerer boxes;
+        QTest::keyClick(f, Qt::Key_Tab);
+        QTRY_COMPARE(boxes.seen.size(), size_t(1));
+        QCOMPARE(boxes.seen.front(),
+                 QString::fromUtf8("提示信息 | 【资产名称:】最多只能输入60个字符，现在输入了61个！"));
+        QVERIFY(r.window().dw_1.getitem(1, "goodsname") == stored);
     }
 
     void typing_and_leaving_raise_the_events() {

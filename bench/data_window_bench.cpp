@@ -14,21 +14,18 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <new>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "finance/assetregister.h"
 #include "foundation/session.h"
 #include "platform/database.h"
@@ -68,7 +65,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int k_rows = 100000;
-constexpr const char* k_commno = "420106001001";
+constexpr const char* k_commno = k_bench_commno;
 // The records the two save benchmarks change: different rows, so that the
 // raw UPDATE never makes the window's record stale.
 constexpr std::int64_t k_frame_record = 50000;
@@ -78,169 +75,7 @@ constexpr double k_retrieve_target = 1.5;
 constexpr double k_memory_target = 1.5;
 constexpr double k_save_target = 1.3;
 
-// ---- host ---------------------------------------------------------------------
-
-// The least a record window needs from its host: answers no, shows nothing,
-// and remembers every message so a benchmark can prove none was shown.
-class bench_host final : public host_services, public clock_source {
-public:
-    void message_box(std::string_view title, std::string_view text, icon) override {
-        messages.push_back(std::string(title) + " | " + std::string(text));
-    }
-    bool question(std::string_view, std::string_view, bool) override { return false; }
-    unsaved_choice ask_unsaved(std::string_view, std::string_view) override {
-        return unsaved_choice::discard;
-    }
-    std::optional<std::string> file_open(std::string_view, std::string_view,
-                                         std::string_view) override {
-        return std::nullopt;
-    }
-    std::string open_with_parm(std::string_view, std::string_view, w_modify&) override {
-        return {};
-    }
-    void open_window(std::string_view, std::string_view, w_modify&) override {}
-    void close_window(w_modify&) override {}
-    void set_pointer(pointer) override {}
-    std::string current_directory() override { return fs::temp_directory_path().string(); }
-    bool change_directory(const std::string&) override { return true; }
-    date today() const override { return *date::from_ymd(2026, 12, 8); }
-    int gf_readphotofile(const std::string&, blob&) override { return -1; }
-    int gf_writephotofile(const std::string&, const blob&) override { return -1; }
-
-    std::vector<std::string> messages;
-};
-
 // ---- the database -------------------------------------------------------------
-
-void check_sqlite(int rc, sqlite3* db, const char* what) {
-    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) return;
-    std::fprintf(stderr, "%s: %s\n", what, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    std::exit(1);
-}
-
-// A connection set up as our backend sets up its own.
-sqlite3* open_raw(const std::string& path) {
-    sqlite3* db = nullptr;
-    check_sqlite(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), db, "open");
-    sqlite3_busy_timeout(db, 5000);
-    check_sqlite(sqlite3_exec(db,
-                              "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; "
-                              "PRAGMA synchronous=NORMAL",
-                              nullptr, nullptr, nullptr),
-                 db, "pragmas");
-    return db;
-}
-
-std::string chinese_text(std::mt19937& rng, int chars) {
-    // Common characters of office inventories; all three bytes in UTF-8.
-    static const std::vector<std::string> pool = [] {
-        const std::string all =
-            "办公桌椅台式计算机激光打印机多功能复印传真投影仪空调文件柜书架沙发饮水机碎纸"
-            "保险箱电视音响话筒会议室长条折叠凳档案密集架扫描仪笔记本电脑显示器交换路由器"
-            "摄像头门禁消防灭火器材宣传栏展板健身乒乓球羽毛网电动车三轮自行社区服务中心";
-        std::vector<std::string> out;
-        for (std::size_t i = 0; i + 3 <= all.size(); i += 3) out.push_back(all.substr(i, 3));
-        return out;
-    }();
-    std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
-    std::string s;
-    for (int i = 0; i < chars; ++i) s += pool[pick(rng)];
-    return s;
-}
-
-// One transaction of bound INSERTs, the way an import would fill a register.
-void fill_assets(const std::string& path) {
-    sqlite3* db = open_raw(path);
-    check_sqlite(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db, "begin");
-    check_sqlite(sqlite3_exec(db,
-                              "INSERT INTO tc_ge_community (commno, commname) VALUES "
-                              "('420106001001', '水果湖街道东亭社区')",
-                              nullptr, nullptr, nullptr),
-                 db, "community");
-    const char* codes[][2] = {{"01", "办公设备"}, {"02", "电子设备"},     {"03", "家具用具"},
-                              {"04", "交通工具"}, {"05", "房屋及构筑物"}, {"06", "文体设备"},
-                              {"09", "其他资产"}};
-    sqlite3_stmt* code = nullptr;
-    check_sqlite(sqlite3_prepare_v2(db,
-                                    "INSERT INTO tc_ge_code (codetable, tcode, tname) "
-                                    "VALUES ('dddw_og_assetsort', ?, ?)",
-                                    -1, &code, nullptr),
-                 db, "prepare code");
-    for (const auto& c : codes) {
-        sqlite3_bind_text(code, 1, c[0], -1, SQLITE_STATIC);
-        sqlite3_bind_text(code, 2, c[1], -1, SQLITE_STATIC);
-        check_sqlite(sqlite3_step(code), db, "code");
-        sqlite3_reset(code);
-    }
-    sqlite3_finalize(code);
-
-    sqlite3_stmt* ins = nullptr;
-    check_sqlite(sqlite3_prepare_v2(
-                     db,
-                     "INSERT INTO tc_og_assetregister (commno, orderno, assetsort, goodsname, "
-                     "namebrand, goodstype, goodscount, computeunit, originvalue, purchasedate, "
-                     "keepperson, scrapedate, recorder, recorddate, issave, note) "
-                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                     -1, &ins, nullptr),
-                 db, "prepare insert");
-    const std::vector<std::string> brands = {"联想", "海尔", "得力",   "惠普", "格力", "美的",
-                                             "晨光", "佳能", "爱普生", "TCL",  "长虹", "华为"};
-    const std::vector<std::string> units = {"台", "件", "张", "把", "套", "个", "辆"};
-    const std::vector<std::string> people = {"张建国", "李秀英", "王志强", "刘芳", "陈明",
-                                             "杨丽华", "赵卫东", "黄小红", "周敏", "吴建华"};
-    const std::vector<std::string> sorts = {"01", "02", "03", "04", "05", "06", "09"};
-    std::mt19937 rng(20261208);
-    auto one_of = [&](const std::vector<std::string>& v) -> const std::string& {
-        return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
-    };
-    const date first = *date::from_ymd(2000, 1, 1);
-    const date last = *date::from_ymd(2026, 11, 30);
-    std::uniform_int_distribution<int> day(0, last.days() - first.days());
-    for (int i = 1; i <= k_rows; ++i) {
-        std::string name = chinese_text(rng, std::uniform_int_distribution<int>(4, 8)(rng));
-        char type[16];
-        std::snprintf(type, sizeof type, "XK-%04d-%05d", static_cast<int>(rng() % 10000),
-                      static_cast<int>(rng() % 100000));
-        const date bought = date::from_days(first.days() + day(rng));
-        const date recorded =
-            date::from_days(std::min(bought.days() + static_cast<int>(rng() % 30), last.days()));
-        const std::string bought_text = bought.iso(), recorded_text = recorded.iso();
-        std::string scrapped;
-        if (rng() % 5 == 0) scrapped = date::from_days(bought.days() + 365 * 5).iso();
-        std::string note;
-        if (rng() % 2 == 0) note = chinese_text(rng, 20);
-        const double cost = static_cast<double>(rng() % 2000000) / 100.0;
-
-        int k = 1;
-        auto text = [&](const std::string& s) {
-            if (s.empty())
-                sqlite3_bind_null(ins, k++);
-            else
-                sqlite3_bind_text(ins, k++, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-        };
-        text(k_commno);
-        sqlite3_bind_int64(ins, k++, i);
-        text(one_of(sorts));
-        text(name);
-        text(one_of(brands));
-        text(type);
-        sqlite3_bind_int64(ins, k++, 1 + static_cast<int>(rng() % 20));
-        text(one_of(units));
-        sqlite3_bind_double(ins, k++, cost);
-        text(bought_text);
-        text(one_of(people));
-        text(scrapped);
-        text(one_of(people));
-        text(recorded_text);
-        text("1");
-        text(note);
-        check_sqlite(sqlite3_step(ins), db, "insert");
-        sqlite3_reset(ins);
-    }
-    sqlite3_finalize(ins);
-    check_sqlite(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-    sqlite3_close_v2(db);
-}
 
 // The temp database, its connections and the SELECT both retrieves run.
 struct bench_env {
@@ -252,15 +87,9 @@ struct bench_env {
     std::vector<value> params{value(k_commno)};
 
     bench_env() {
-        dir = fs::temp_directory_path() /
-              ("officerecords_bench_" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir);
+        dir = scratch_folder("officerecords_bench_");
         path = (dir / "office.db").string();
-        if (status st = create_database(path, false, host); !st) {
-            std::fprintf(stderr, "create_database: %s\n", st.message().c_str());
-            std::exit(1);
-        }
-        fill_assets(path);
+        build_asset_database(path, k_rows, host);
         auto opened = open_database(path, host);
         if (!opened) {
             std::fprintf(stderr, "open_database: %s\n", opened.message().c_str());
@@ -549,11 +378,6 @@ BENCHMARK(BM_FrameSaveWholeList)->Unit(benchmark::kMicrosecond)->MinTime(1.0)->U
 
 // ---- summary ------------------------------------------------------------------
 
-struct timing {
-    double wall = 0;  // seconds per operation
-    double cpu = 0;   // this thread's CPU seconds per operation
-};
-
 // Keeps each benchmark's times per iteration (the median when repeated)
 // while the console shows the usual table.
 class capturing_reporter final : public benchmark::ConsoleReporter {
@@ -575,38 +399,6 @@ public:
     std::map<std::string, timing> times;
 };
 
-double thread_cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-template <typename F>
-timing time_of(F&& f) {
-    const double cpu = thread_cpu_seconds();
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    timing t;
-    t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    t.cpu = thread_cpu_seconds() - cpu;
-    return t;
-}
-
-timing median(std::vector<timing> v) {
-    timing m;
-    std::sort(v.begin(), v.end(), [](const timing& a, const timing& b) { return a.wall < b.wall; });
-    m.wall = v[v.size() / 2].wall;
-    std::sort(v.begin(), v.end(), [](const timing& a, const timing& b) { return a.cpu < b.cpu; });
-    m.cpu = v[v.size() / 2].cpu;
-    return m;
-}
-
-struct pair_timing {
-    timing window, raw;
-};
-
-// Both sides alternately, the median of each: a burst of load elsewhere on
-// the machine then hits both sides alike.
 pair_timing interleaved_retrieve(int rounds) {
     bench_env& e = env();
     data_window dw;
@@ -616,17 +408,15 @@ pair_timing interleaved_retrieve(int rounds) {
     rows.reserve(k_rows);
     dw_retrieve(dw);
     raw_retrieve(db, e.select, rows);
-    std::vector<timing> w, r;
-    for (int i = 0; i < rounds; ++i) {
-        w.push_back(time_of([&] { benchmark::DoNotOptimize(dw_retrieve(dw)); }));
-        r.push_back(time_of([&] {
+    const pair_timing t = interleaved(
+        rounds, [&](int) { benchmark::DoNotOptimize(dw_retrieve(dw)); },
+        [&](int) {
             rows.clear();
             raw_retrieve(db, e.select, rows);
             benchmark::DoNotOptimize(rows.data());
-        }));
-    }
+        });
     sqlite3_close_v2(db);
-    return {median(w), median(r)};
+    return t;
 }
 
 std::optional<pair_timing> interleaved_save(int rounds) {
@@ -636,15 +426,12 @@ std::optional<pair_timing> interleaved_save(int rounds) {
     raw_saver raw(e.path);
     if (!rec.listed || !rec.edit_and_save(e, k_names[1])) return std::nullopt;
     raw.save(k_names[1]);
-    std::vector<timing> w, r;
     bool ok = true;
-    for (int i = 0; i < rounds; ++i) {
-        const char* name = k_names[i & 1];
-        w.push_back(time_of([&] { ok = rec.edit_and_save(e, name) && ok; }));
-        r.push_back(time_of([&] { raw.save(name); }));
-    }
+    const pair_timing t = interleaved(
+        rounds, [&](int i) { ok = rec.edit_and_save(e, k_names[i & 1]) && ok; },
+        [&](int i) { raw.save(k_names[i & 1]); });
     if (!ok) return std::nullopt;
-    return pair_timing{median(w), median(r)};
+    return t;
 }
 
 const char* verdict(double ratio, double target) { return ratio <= target ? "met" : "MISSED"; }

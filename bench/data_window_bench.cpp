@@ -49,6 +49,10 @@ void* operator new(std::size_t size) {
     return p;
 }
 
+// GCC pairs this free() with the replaced operator new above by name, not
+// by what it calls (malloc), and reports a mismatch that is not there.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept {
     if (!p) return;
     g_live_bytes.fetch_sub(static_cast<long long>(malloc_usable_size(p)),
@@ -56,6 +60,7 @@ void operator delete(void* p) noexcept {
     g_live_blocks.fetch_sub(1, std::memory_order_relaxed);
     std::free(p);
 }
+#pragma GCC diagnostic pop
 
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 

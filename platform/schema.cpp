@@ -19,7 +19,7 @@ constexpr table_column bytes(std::string_view name) { return {name, column_kind:
 // Every register carries six reserved columns that no window shows; they sit
 // between `before` and `after` in stored order.
 std::vector<table_column> with_prepares(std::initializer_list<table_column> before,
-                                      std::initializer_list<table_column> after = {}) {
+                                        std::initializer_list<table_column> after = {}) {
     std::vector<table_column> columns(before);
     columns.insert(columns.end(), {day("prepare1"), money("prepare2", 2), text("prepare3", 254),
                                    day("prepare4"), money("prepare5", 2), text("prepare6", 254)});
@@ -162,23 +162,6 @@ std::vector<table_def> build_tables() {
     };
 }
 
-std::string sql_type(const table_column& c, sql_dialect d) {
-    const bool pg = d == sql_dialect::postgresql;
-    switch (c.kind) {
-        case column_kind::text:
-            return "VARCHAR(" + std::to_string(c.size) + ")";
-        case column_kind::date:
-            return "DATE";
-        case column_kind::decimal:
-            return "NUMERIC(18," + std::to_string(c.size) + ")";
-        case column_kind::integer:
-            return pg ? "BIGINT" : "INTEGER";
-        case column_kind::blob:
-            return pg ? "BYTEA" : "BLOB";
-    }
-    return {};
-}
-
 std::string joined(const std::vector<std::string_view>& names, std::string_view separator) {
     std::string out;
     for (std::string_view n : names) {
@@ -217,6 +200,23 @@ std::string create_index(const table_def& t, const std::vector<std::string_view>
 }
 
 }  // namespace
+
+std::string sql_type(const table_column& c, sql_dialect d) {
+    const bool pg = d == sql_dialect::postgresql;
+    switch (c.kind) {
+        case column_kind::text:
+            return "VARCHAR(" + std::to_string(c.size) + ")";
+        case column_kind::date:
+            return "DATE";
+        case column_kind::decimal:
+            return "NUMERIC(18," + std::to_string(c.size) + ")";
+        case column_kind::integer:
+            return pg ? "BIGINT" : "INTEGER";
+        case column_kind::blob:
+            return pg ? "BYTEA" : "BLOB";
+    }
+    return {};
+}
 
 const table_column* table_def::find_column(std::string_view column) const {
     for (const table_column& c : columns) {

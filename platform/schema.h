@@ -49,6 +49,9 @@ const table_def* find_table(std::string_view name);
 
 enum class sql_dialect { sqlite, postgresql };
 
+// The type the DDL declares `c` with in dialect `d`, e.g. "VARCHAR(60)".
+std::string sql_type(const table_column& c, sql_dialect d);
+
 // CREATE TABLE statements for every table, in schema_tables() order,
 // followed by the CREATE INDEX statements. No statement ends in ";".
 std::vector<std::string> schema_ddl(sql_dialect d);

@@ -10,6 +10,7 @@
 
 // Both halves of the comparison in one file on purpose: a type declared
 // under one name in both headers would not compile here.
+#include "foundation/data_window.h"
 #include "foundation/dw_object.h"
 #include "foundation/value.h"
 #include "platform/schema.h"
@@ -18,41 +19,9 @@
 namespace officerecords {
 namespace {
 
-std::string describe(const column_def& c) {
-    switch (c.type) {
-        case column_type::text:
-            return "text(" + std::to_string(c.width) + ")";
-        case column_type::date:
-            return "date";
-        case column_type::decimal:
-            return "decimal(" + std::to_string(c.width) + ")";
-        case column_type::whole:
-            return "whole";
-        case column_type::number:
-            return "number";
-    }
-    return "?";
-}
-
-std::string describe(const table_column& c) {
-    switch (c.kind) {
-        case column_kind::text:
-            return "text(" + std::to_string(c.size) + ")";
-        case column_kind::date:
-            return "date";
-        case column_kind::decimal:
-            return "decimal(" + std::to_string(c.size) + ")";
-        case column_kind::integer:
-            return "integer";
-        case column_kind::blob:
-            return "blob";
-    }
-    return "?";
-}
-
-// Strict on purpose: a whole-number column is not read from a decimal of
-// scale 0 (the registers' orderno is decimal(0) on both sides), and no
-// table column holds a general number or a blob a data-window column could.
+// Strict on purpose: a whole column matches an integer only, not a decimal
+// of scale 0 (the registers' orderno is decimal(0) on both sides); a general
+// number and a blob have no counterpart on the other side.
 bool agree(const column_def& c, const table_column& t) {
     switch (c.type) {
         case column_type::text:
@@ -95,8 +64,8 @@ std::string disagreements(const dw_object& o) {
             continue;
         }
         if (!agree(c, *t))
-            out += o.name + "." + c.name + ": " + describe(c) + " in the object, " + describe(*t) +
-                   in_table + "\n";
+            out += o.name + "." + c.name + ": " + coltype_name(c) + " in the object, " +
+                   sql_type(*t, sql_dialect::sqlite) + in_table + "\n";
     }
     for (std::string_view k : table->key) table_key.insert(lower(k));
     // A row found by less than the table's key may be several rows.
@@ -138,16 +107,17 @@ TEST(catalog_schema, a_disagreeing_object_is_reported_by_column_and_both_types) 
         column("personname").text(30),
         column("shelf").text(4).update(),
     };
-    EXPECT_EQ(disagreements(o),
-              "d_wrong_f.orderno: whole in the object, decimal(0) in tc_og_assetregister\n"
-              "d_wrong_f.goodsname: text(50) in the object, text(60) in tc_og_assetregister\n"
-              "d_wrong_f.goodscount: decimal(0) in the object, integer in tc_og_assetregister\n"
-              "d_wrong_f.originvalue: decimal(3) in the object, decimal(2) in tc_og_assetregister\n"
-              "d_wrong_f.purchasedate: text(10) in the object, date in tc_og_assetregister\n"
-              "d_wrong_f.scrapedate: number in the object, date in tc_og_assetregister\n"
-              "d_wrong_f.keepperson: date in the object, text(30) in tc_og_assetregister\n"
-              "d_wrong_f.shelf: written back but not in tc_og_assetregister\n"
-              "d_wrong_f: key (commno) but (commno, orderno) in tc_og_assetregister\n");
+    EXPECT_EQ(
+        disagreements(o),
+        "d_wrong_f.orderno: long in the object, NUMERIC(18,0) in tc_og_assetregister\n"
+        "d_wrong_f.goodsname: char(50) in the object, VARCHAR(60) in tc_og_assetregister\n"
+        "d_wrong_f.goodscount: decimal(0) in the object, INTEGER in tc_og_assetregister\n"
+        "d_wrong_f.originvalue: decimal(3) in the object, NUMERIC(18,2) in tc_og_assetregister\n"
+        "d_wrong_f.purchasedate: char(10) in the object, DATE in tc_og_assetregister\n"
+        "d_wrong_f.scrapedate: number in the object, DATE in tc_og_assetregister\n"
+        "d_wrong_f.keepperson: date in the object, VARCHAR(30) in tc_og_assetregister\n"
+        "d_wrong_f.shelf: written back but not in tc_og_assetregister\n"
+        "d_wrong_f: key (commno) but (commno, orderno) in tc_og_assetregister\n");
 
     o.update_table = "tc_og_nosuchregister";
     EXPECT_EQ(disagreements(o),
@@ -159,7 +129,7 @@ TEST(catalog_schema, a_blob_column_agrees_with_no_data_window_type) {
     o.name = "d_photo";
     o.update_table = "TS_PersonPhoto";
     o.columns = {column("personno").text(24).key(), column("photo").text(254).update()};
-    EXPECT_EQ(disagreements(o), "d_photo.photo: text(254) in the object, blob in TS_PersonPhoto\n");
+    EXPECT_EQ(disagreements(o), "d_photo.photo: char(254) in the object, BLOB in TS_PersonPhoto\n");
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ void row_writer::insert(std::string_view table, const std::vector<cell>& cells) 
     std::string marks;
     std::vector<value> params;
     for (const auto& [name, v] : cells) {
-        const column_def* col = def->find_column(name);
+        const table_column* col = def->find_column(name);
         if (col == nullptr)
             return fail(std::string(table) + "." + std::string(name) + ": no such column");
         if (col->kind == column_kind::text && v.is_text() &&

@@ -20,7 +20,7 @@ namespace officerecords {
 
 enum class column_kind { text, date, decimal, integer, blob };
 
-struct column_def {
+struct table_column {
     std::string_view name;
     column_kind kind;
     int size = 0;  // text: width in characters; decimal: scale (fraction digits)
@@ -31,13 +31,13 @@ struct column_def {
 
 struct table_def {
     std::string_view name;
-    std::vector<column_def> columns;
+    std::vector<table_column> columns;
     std::vector<std::string_view> key;
     // Secondary indexes, each a list of columns, for the windows' lookups.
     std::vector<std::vector<std::string_view>> indexes = {};
 
     // The column of that name (case-insensitive), or nullptr.
-    const column_def* find_column(std::string_view column) const;
+    const table_column* find_column(std::string_view column) const;
 };
 
 // Every table, in a fixed order: the fifteen windows' tables first, then
@@ -48,6 +48,9 @@ const std::vector<table_def>& schema_tables();
 const table_def* find_table(std::string_view name);
 
 enum class sql_dialect { sqlite, postgresql };
+
+// The type the DDL declares `c` with in dialect `d`, e.g. "VARCHAR(60)".
+std::string sql_type(const table_column& c, sql_dialect d);
 
 // CREATE TABLE statements for every table, in schema_tables() order,
 // followed by the CREATE INDEX statements. No statement ends in ";".

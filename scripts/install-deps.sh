@@ -7,6 +7,8 @@ packages=(
     build-essential cmake pkg-config
     libsqlite3-dev sqlite3
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    # The runtimes of the sanitizer build in scripts/test.sh (GCC 12's).
+    libasan8 libubsan1
     # The desktop program: Qt widgets, Qt's own Chinese texts, and a CJK
     # font for "宋体" to stand for on a machine without one.
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei

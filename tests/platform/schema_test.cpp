@@ -124,7 +124,7 @@ TEST_F(schema_test, every_table_has_its_columns_in_order_and_its_key) {
     EXPECT_EQ(schema_tables().size(), 21u);
     for (const table_def& t : schema_tables()) {
         std::string expected_columns, expected_key;
-        for (const column_def& c : t.columns) expected_columns += std::string(c.name) + "\n";
+        for (const table_column& c : t.columns) expected_columns += std::string(c.name) + "\n";
         for (std::size_t i = 0; i < t.key.size(); ++i)
             expected_key += std::to_string(i + 1) + " " + std::string(t.key[i]) + "\n";
         const std::string info = "pragma_table_info('" + std::string(t.name) + "')";
@@ -183,7 +183,7 @@ TEST_F(schema_test, registers_share_the_register_pattern) {
         EXPECT_EQ(t->columns[0].size, 12);
         EXPECT_EQ(t->find_column("issave")->size, 1) << name;
         std::string prepares;
-        for (const column_def& c : t->columns) {
+        for (const table_column& c : t->columns) {
             if (c.name.starts_with("prepare"))
                 prepares += std::string(c.name) + ":" + std::to_string(static_cast<int>(c.kind)) +
                             "/" + std::to_string(c.size) + " ";
@@ -532,7 +532,7 @@ TEST_F(demo_data_test, persons_are_consistent) {
 
 TEST_F(demo_data_test, no_date_lies_after_2025) {
     for (const table_def& t : schema_tables()) {
-        for (const column_def& c : t.columns) {
+        for (const table_column& c : t.columns) {
             if (c.kind != column_kind::date) continue;
             EXPECT_EQ(count("SELECT count(*) FROM " + std::string(t.name) + " WHERE " +
                             std::string(c.name) + " > '2025-12-31' OR " + std::string(c.name) +

@@ -187,7 +187,7 @@ bool qt_host::change_directory(const std::string& path) {
 date qt_host::today() const { return system_clock().today(); }
 
 int qt_host::gf_readphotofile(const std::string& path, blob& bytes) {
-    return read_file(resolve_for_reading(path).toStdString(), bytes);
+    return read_photo_file(resolve_for_reading(path).toStdString(), bytes);
 }
 
 int qt_host::gf_writephotofile(const std::string& path, const blob& bytes) {

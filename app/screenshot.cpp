@@ -40,7 +40,7 @@ int screenshot_main_frame(qt_host& host, const QString& community, const QString
 int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
                       const QString& file) {
     const window_entry* entry = find_window_entry(window.toStdString());
-    if (!entry) return fail("no window " + window);
+    if (!entry || !entry->list) return fail("no register window " + window);
     uo_tabpg_datawindow page;
     if (status st = list_register(page, std::string(entry->window), entry->list(), host.sess());
         !st)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "foundation/picture_format.h"
 #include "foundation/register_page.h"
 #include "platform/file_access.h"
 #include "platform/system_clock.h"
@@ -321,6 +322,7 @@ void script_session::do_sql(const words& w) {
 void script_session::do_open(const words& w) {
     const window_entry* entry = find_window_entry(w[1]);
     if (!entry) throw script_error{"no window " + w[1]};
+    if (!entry->list) throw script_error{w[1] + " opens only from its register's window"};
     const std::string& mode = w[2];
     if (mode != k_mode_add && mode != k_mode_modify)
         throw script_error{"the mode is " + std::string(k_mode_add) + " or " + k_mode_modify +
@@ -444,9 +446,14 @@ void script_session::do_print(const words& w) {
         }
         control* c = win.find_control(w[2]);
         if (!c) throw script_error{"no control " + w[2] + " in " + win.name()};
+        // A picture shown from memory prints its kind and size.
+        const std::string picture =
+            c->picture_bytes().empty()
+                ? escape_text(c->picture())
+                : "<" + std::string(picture_format_name(picture_format_of(c->picture_bytes()))) + " " +
+                      std::to_string(c->picture_bytes().size()) + " bytes>";
         print(w[2] + " enabled=" + (c->enabled() ? "1" : "0") + " visible=" +
-              (c->visible() ? "1" : "0") + " picture=" + escape_text(c->picture()) +
-              " text=" + escape_text(c->text()));
+              (c->visible() ? "1" : "0") + " picture=" + picture + " text=" + escape_text(c->text()));
     } else if (what == "window") {
         bool modified = win.dw_1.modifiedcount() + win.dw_1.deletedcount() > 0;
         print("window " + win.name() + " mode=" + win.is_stringparm +
@@ -547,7 +554,7 @@ bool script_session::change_directory(const std::string& path) {
 date script_session::today() const { return today_ ? *today_ : system_clock().today(); }
 
 int script_session::gf_readphotofile(const std::string& path, blob& bytes) {
-    return read_file(path, bytes);
+    return read_photo_file(path, bytes);
 }
 
 int script_session::gf_writephotofile(const std::string& path, const blob& bytes) {

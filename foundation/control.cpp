@@ -26,6 +26,13 @@ void control::set_visible(bool on) {
 
 void control::set_picture(std::string file) {
     picture_ = std::move(file);
+    picture_bytes_.clear();
+    changed();
+}
+
+void control::set_picture_bytes(blob bytes) {
+    picture_.clear();
+    picture_bytes_ = std::move(bytes);
     changed();
 }
 

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "foundation/value.h"
+
 namespace officerecords {
 
 enum class control_kind { button, picture, label, edit, groupbox, calendar };
@@ -25,12 +27,17 @@ public:
     bool enabled() const { return enabled_; }
     bool visible() const { return visible_; }
     const std::string& picture() const { return picture_; }
+    // A picture shown from bytes in memory rather than from a file.
+    const blob& picture_bytes() const { return picture_bytes_; }
     const std::string& tooltip() const { return tooltip_; }
     const std::string& text() const { return text_; }
 
     void uf_setenabled(bool on);
     void set_visible(bool on);
+    // Shows the picture file (empty: none); drops bytes shown before.
     void set_picture(std::string file);
+    // Shows a picture from its bytes, no file written; drops the file name.
+    void set_picture_bytes(blob bytes);
     void set_tooltip(std::string tip);
     void set_text(std::string text);
 
@@ -46,6 +53,7 @@ private:
     bool enabled_ = true;
     bool visible_ = true;
     std::string picture_;
+    blob picture_bytes_;
     std::string tooltip_;
     std::string text_;
     observer observer_;

@@ -70,4 +70,17 @@ public:
     }
 };
 
+// The busy pointer for as long as it lives: whichever way a handler leaves,
+// the normal pointer comes back.
+class busy_pointer {
+public:
+    explicit busy_pointer(host_services& host) : host_(host) { host_.set_pointer(pointer::hourglass); }
+    ~busy_pointer() { host_.set_pointer(pointer::arrow); }
+    busy_pointer(const busy_pointer&) = delete;
+    busy_pointer& operator=(const busy_pointer&) = delete;
+
+private:
+    host_services& host_;
+};
+
 }  // namespace officerecords

@@ -1,9 +1,12 @@
 #include "platform/file_access.h"
 
+#include "foundation/picture_format.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -22,6 +25,17 @@ int read_file(const std::string& path, blob& bytes) {
     if (!in) return -1;
     blob data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return -1;
+    bytes = std::move(data);
+    return 1;
+}
+
+int read_photo_file(const std::string& path, blob& bytes) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(native_path(path), ec);
+    if (ec || size > k_max_photo_bytes) return -1;
+    blob data;
+    if (read_file(path, data) != 1 || data.size() > k_max_photo_bytes) return -1;
+    if (picture_format_of(data) == picture_format::none) return -1;
     bytes = std::move(data);
     return 1;
 }

@@ -1,5 +1,7 @@
 #include "platform/window_catalog.h"
 
+#include "activities/commactivityrecord.h"
+#include "activities/commactivityrecord_pic.h"
 #include "finance/assetregister.h"
 #include "finance/incomemoneyrecord.h"
 #include "finance/moneyoutgorecord.h"
@@ -29,13 +31,24 @@ const std::vector<window_entry>& window_catalog() {
          &d_og_dailyworkrecord, &make<w_m_og_dailyworkrecord>},
         {"w_m_og_comminregister", "社区准入登记", "办公登记", &d_og_comminregister_f,
          &d_og_comminregister, &make<w_m_og_comminregister>},
+        {"w_m_og_commactivityrecord", "社区活动记录", "社区活动", &d_og_commactivityrecord_f,
+         &d_og_commactivityrecord, &make<w_m_og_commactivityrecord>},
+    };
+    return entries;
+}
+
+const std::vector<window_entry>& child_windows() {
+    static const std::vector<window_entry> entries = {
+        {"w_m_og_commactivityrecord_pic", "社区活动记录照片", "社区活动", nullptr, nullptr,
+         &make<w_m_og_commactivityrecord_pic>},
     };
     return entries;
 }
 
 const window_entry* find_window_entry(std::string_view window) {
-    for (const auto& e : window_catalog())
-        if (iequals(e.window, window)) return &e;
+    for (const auto* entries : {&window_catalog(), &child_windows()})
+        for (const auto& e : *entries)
+            if (iequals(e.window, window)) return &e;
     return nullptr;
 }
 

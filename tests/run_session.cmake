@@ -7,6 +7,10 @@ set(work ${WORK}/${name})
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
 set(db ${work}/office.db)
+# The picture files scripts choose in file dialogs, beside the database.
+if(EXISTS ${dir}/files)
+    file(COPY ${dir}/files/ DESTINATION ${work})
+endif()
 execute_process(COMMAND ${CLI} init ${db} --demo
     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)

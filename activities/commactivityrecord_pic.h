@@ -1,0 +1,75 @@
+// The photo album of one community activity: its photos one at a time with
+// their notes, to browse, add from a picture file, replace, annotate, save
+// and delete. The activity is the current row of the host's list
+// (guo_tabpg_now); everything is read and written through the photo store
+// on photosqlca, which the album alone commits and rolls back.
+//
+// The album takes the frame's toolbar only: its open, ue_loadphoto,
+// navigation and Save replace the frame's, and dw_1 holds nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "activities/photo_store.h"
+#include "foundation/w_modify.h"
+
+namespace officerecords {
+
+class w_m_og_commactivityrecord_pic : public w_modify {
+public:
+    explicit w_m_og_commactivityrecord_pic(session& s);
+
+    void open() override;
+    void ue_loadphoto() override;
+    void cb_first_clicked() override;
+    void cb_prior_clicked() override;
+    void cb_next_clicked() override;
+    void cb_last_clicked() override;
+    void cb_save_clicked() override;
+    void cb_roll_clicked() override;
+    void cb_new_clicked();
+    void cb_alter_clicked();
+    void cb_del_clicked();
+
+    void wf_getdata() { ue_loadphoto(); }
+    void wf_scroll();
+    // Asks whether to save a chosen picture; 1 = stay, 0 = go on.
+    int wf_closequery() override;
+
+    std::int64_t il_orderno = 0;
+    std::vector<std::int64_t> il_photo;  // positions from 1; slot 0 unused
+    long il_photono = 0;
+    bool ib_notsaved = false;
+    std::string is_picfile;
+    std::string is_filename;
+
+    control st_2;
+    control st_subject;
+    control gb_1;
+    control p_1;
+    control st_1;
+    control st_photono;
+    control st_5;
+    control st_total;
+    control st_4;
+    control sle_note;
+    control cb_new;
+    control cb_alter;
+    control cb_del;
+
+private:
+    long total() const;
+    std::int64_t number_at(long position) const;
+    void show_position();
+    // The file dialog; false when cancelled (both names are then empty).
+    bool choose_file();
+    bool reserved_name() const;
+    // A failure of the save: rolled back, said, and stopped.
+    void save_failed(const char* title, const std::string& text, icon kind);
+
+    photo_store store_;
+};
+
+}  // namespace officerecords

@@ -1,0 +1,61 @@
+// The photo store: the photographs of community activities in
+// TS_CommActivePhoto, one row per photo, found by the activity's OrderNo
+// and the photo's PhotoNo (CommNo is written, never searched by).
+//
+// Every operation is one statement on the transaction it is given, which
+// is photosqlca; after each the caller reads that transaction's sqlcode()
+// and sqlerrtext(). Reads are never committed; the album commits or rolls
+// back its saves and deletions itself. Numbers are not reused while a
+// higher one exists: a deletion leaves a gap.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/transaction.h"
+
+namespace officerecords {
+
+class photo_store {
+public:
+    explicit photo_store(transaction& photosqlca) : t_(photosqlca) {}
+    transaction& trans() { return t_; }
+
+    // The activity's number of photos; nullopt when the count failed.
+    std::optional<long> count(std::int64_t orderno);
+    // Fetches the photo numbers in ascending order into slots 1, 2, … of
+    // `slots` (slot 0 unused), growing it as needed; slots past the new
+    // count keep what they held. False when the list cannot be opened.
+    bool list(std::int64_t orderno, std::vector<std::int64_t>& slots);
+    // How many photos have that number (0 or 1); nullopt when the count failed.
+    std::optional<long> exists(std::int64_t orderno, std::int64_t photono);
+    // File name and note, each null when empty; nullopt when the read failed.
+    struct name_and_note {
+        value file_name;
+        value note;
+    };
+    std::optional<name_and_note> read_name_and_note(std::int64_t orderno, std::int64_t photono);
+    // The picture bytes (empty for a null picture); nullopt when the read failed.
+    std::optional<blob> read_picture(std::int64_t orderno, std::int64_t photono);
+    // The number for a new photo: one more than the highest, 1 for the
+    // first; nullopt when the highest cannot be read.
+    std::optional<std::int64_t> next_number(std::int64_t orderno);
+
+    sql_code create(const std::string& commno, std::int64_t orderno, std::int64_t photono);
+    sql_code store_note(std::int64_t orderno, std::int64_t photono, const std::string& note);
+    sql_code store_name_and_note(std::int64_t orderno, std::int64_t photono,
+                                 const std::string& file_name, const std::string& note);
+    sql_code store_picture(std::int64_t orderno, std::int64_t photono, const blob& bytes);
+    sql_code remove(std::int64_t orderno, std::int64_t photono);
+    sql_code commit() { return t_.commit(); }
+    sql_code rollback() { return t_.rollback(); }
+
+private:
+    std::optional<long> count_of(std::string_view sql, std::span<const value> params);
+
+    transaction& t_;
+};
+
+}  // namespace officerecords

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,20 +68,34 @@ public:
         answers.erase(answers.begin());
         return a;
     }
+    // The files the dialog "chooses", in order; none left is a cancel.
+    std::vector<std::string> chosen;
     std::optional<std::string> file_open(std::string_view, std::string_view,
                                          std::string_view) override {
-        return std::nullopt;
+        if (chosen.empty()) return std::nullopt;
+        std::string path = chosen.front();
+        chosen.erase(chosen.begin());
+        return path;
     }
     std::string open_with_parm(std::string_view, std::string_view, w_modify&) override {
         return {};
     }
     void open_window(std::string_view, std::string_view, w_modify&) override {}
     void close_window(w_modify&) override { closed = true; }
-    void set_pointer(pointer) override {}
+    // Busy pointers shown and not yet taken back.
+    int busy = 0;
+    void set_pointer(pointer p) override { busy += p == pointer::hourglass ? 1 : -1; }
     std::string current_directory() override { return "."; }
     bool change_directory(const std::string&) override { return true; }
     date today() const override { return day; }
-    int gf_readphotofile(const std::string&, blob&) override { return -1; }
+    // The picture files there are, by path.
+    std::map<std::string, blob> files;
+    int gf_readphotofile(const std::string& path, blob& bytes) override {
+        auto it = files.find(path);
+        if (it == files.end()) return -1;
+        bytes = it->second;
+        return 1;
+    }
     int gf_writephotofile(const std::string&, const blob&) override { return -1; }
     void calendar_changed(w_modify&, std::string_view column) override {
         calendar.push_back(column.empty() ? "hidden" : std::string(column));

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/test_support.h"
@@ -38,6 +39,49 @@ TEST(FileAccessTest, AWriteTheDiskRefusesFailsAndLeavesNothing) {
     EXPECT_EQ(kept, blob(3, 'a')) << "the old picture stays whole";
     EXPECT_FALSE(std::filesystem::exists(target + ".part"));
     EXPECT_EQ(write_file(dir.file("no/such/folder/x.jpg"), blob(1, 'c')), -1);
+}
+
+// What the photo store takes from a file: whole, a picture, not too large.
+TEST(FileAccessTest, APhotoFileIsReadOnlyWhenItIsAPictureOfAFairSize) {
+    scratch_dir dir;
+    auto make = [&](const std::string& name, blob bytes) {
+        EXPECT_EQ(write_file(dir.file(name), bytes), 1);
+        return dir.file(name);
+    };
+    auto with = [](std::initializer_list<unsigned char> head, std::size_t size) {
+        blob b(size, 0x55);
+        std::copy(head.begin(), head.end(), b.begin());
+        return b;
+    };
+    struct {
+        std::string path;
+        int result;
+    } cases[] = {
+        {make("a.bmp", with({'B', 'M'}, 100)), 1},
+        {make("a.gif", with({'G', 'I', 'F', '8', '9', 'a'}, 50)), 1},
+        {make("a.jpg", with({0xFF, 0xD8, 0xFF, 0xE0}, 50)), 1},
+        {make("a.png", with({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, 50)), 1},
+        {make("letter.jpg", blob{'D', 'e', 'a', 'r', ' ', 'c', 'o', 'm', 'm', 'i', 't', 't', 'e', 'e'}), -1},
+        {make("empty.bmp", blob{}), -1},
+        {make("short.bmp", blob{'B', 'M'}), -1},
+        {dir.file("missing.bmp"), -1},
+        {dir.file(""), -1},  // a folder
+    };
+    for (const auto& c : cases) {
+        blob bytes{1, 2, 3};
+        EXPECT_EQ(read_photo_file(c.path, bytes), c.result) << c.path;
+        if (c.result == -1) {
+            EXPECT_EQ(bytes, (blob{1, 2, 3})) << "nothing is stored on a refusal";
+        }
+    }
+    // Just over the limit, without writing 20 MB: a sparse file.
+    const std::string big = make("big.bmp", with({'B', 'M'}, 64));
+    std::filesystem::resize_file(big, k_max_photo_bytes + 1);
+    blob bytes;
+    EXPECT_EQ(read_photo_file(big, bytes), -1);
+    std::filesystem::resize_file(big, k_max_photo_bytes);
+    EXPECT_EQ(read_photo_file(big, bytes), 1);
+    EXPECT_EQ(bytes.size(), k_max_photo_bytes);
 }
 
 TEST(FileAccessTest, BackslashPathsAreReadAndWritten) {

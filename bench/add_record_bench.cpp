@@ -13,15 +13,12 @@
 // prints each ratio beside its target.
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -258,17 +255,6 @@ private:
     sqlite3_stmt* update_ = nullptr;
 };
 
-// A sync on this kind of disk may complete only on a clock tick of the
-// device or kernel (a few ms). Run back to back, each side would start at
-// the same phase of that tick every round, and the side whose work ends
-// just after a tick would wait almost a whole one each time. A random pause
-// before each side spreads the phases, so both wait the same on average.
-void sync_phase() {
-    static std::mt19937 rng(20261208);
-    std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 5000)(rng)));
-}
-
 // ---- one size -----------------------------------------------------------------
 
 struct result_row {
@@ -365,15 +351,6 @@ void run_size(const fs::path& dir, int rows, std::vector<result_row>& out) {
 }
 
 // ---- summary ------------------------------------------------------------------
-
-std::string duration(double seconds) {
-    char buf[32];
-    if (seconds >= 1e-3)
-        std::snprintf(buf, sizeof buf, "%.2f ms", seconds * 1e3);
-    else
-        std::snprintf(buf, sizeof buf, "%.1f us", seconds * 1e6);
-    return buf;
-}
 
 void print_summary(const std::vector<result_row>& results) {
     std::printf(

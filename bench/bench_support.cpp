@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <random>
+#include <thread>
 
 #include "platform/database.h"
 
@@ -187,6 +188,21 @@ timing median(std::vector<timing> v) {
     std::sort(v.begin(), v.end(), [](const timing& a, const timing& b) { return a.cpu < b.cpu; });
     m.cpu = v[v.size() / 2].cpu;
     return m;
+}
+
+void sync_phase() {
+    static std::mt19937 rng(20261208);
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 5000)(rng)));
+}
+
+std::string duration(double seconds) {
+    char buf[32];
+    if (seconds >= 1e-3)
+        std::snprintf(buf, sizeof buf, "%.2f ms", seconds * 1e3);
+    else
+        std::snprintf(buf, sizeof buf, "%.1f us", seconds * 1e6);
+    return buf;
 }
 
 }  // namespace officerecords

@@ -90,6 +90,17 @@ timing time_of(F&& f) {
 // Wall and CPU medians, each taken on its own.
 timing median(std::vector<timing> v);
 
+// A sync on this kind of disk may complete only on a clock tick of the
+// device or kernel (a few ms). Run back to back, each side would start at
+// the same phase of that tick every round, and the side whose work ends
+// just after a tick would wait almost a whole one each time. A random pause
+// of up to 5 ms before each side spreads the phases, so both wait the same
+// on average; pass it as the pause of interleaved() when a side commits.
+void sync_phase();
+
+// "1.23 ms" from a millisecond up, "45.6 us" below.
+std::string duration(double seconds);
+
 struct pair_timing {
     timing window, raw;
 };

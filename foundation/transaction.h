@@ -72,9 +72,10 @@ public:
     // Reads one blob column in one piece (null blob gives an empty vector).
     virtual std::optional<blob> select_blob(std::string_view sql,
                                             std::span<const value> params = {}) = 0;
-    // Writes one blob; the blob is the first parameter of the statement.
-    sql_code update_blob(std::string_view sql, const blob& bytes,
-                         std::span<const value> params = {});
+    // Writes one blob; the blob is the first parameter of the statement. A
+    // backend may bind the bytes where they lie instead of copying them.
+    virtual sql_code update_blob(std::string_view sql, const blob& bytes,
+                                 std::span<const value> params = {});
 
     // Fails, without touching the open transaction, when one is still open.
     virtual sql_code begin_write() = 0;

@@ -316,15 +316,30 @@ void sqlite_transaction::release(lease& statement) {
     statement = {};
 }
 
-sql_code sqlite_transaction::bind(sqlite3_stmt* stmt, std::span<const value> params) {
+// Binds `leading` (when given) as the first placeholder and `params` after
+// it. Blobs are bound without a copy unless `copy_blobs`: a statement run
+// and reset within the call never holds them past it, while a cursor does.
+sql_code sqlite_transaction::bind(sqlite3_stmt* stmt, std::span<const value> params,
+                                  const blob* leading, bool copy_blobs) {
+    const int first = leading ? 2 : 1;
     const int expected = sqlite3_bind_parameter_count(stmt);
-    if (expected != static_cast<int>(params.size())) {
+    if (expected != static_cast<int>(params.size()) + first - 1) {
         return set_status(sql_code::error,
                           "the statement has " + std::to_string(expected) + " placeholders but " +
-                              std::to_string(params.size()) + " values were given");
+                              std::to_string(params.size() + static_cast<std::size_t>(first - 1)) +
+                              " values were given");
     }
-    for (int i = 1; i <= expected; ++i) {
-        const value& v = params[static_cast<std::size_t>(i - 1)];
+    const auto blob_lifetime = copy_blobs ? SQLITE_TRANSIENT : SQLITE_STATIC;
+    auto bind_bytes = [&](int i, const blob& bytes) {
+        // bind_blob with no data would store NULL, not an empty blob.
+        return bytes.empty() ? sqlite3_bind_zeroblob(stmt, i, 0)
+                             : sqlite3_bind_blob64(stmt, i, bytes.data(), bytes.size(), blob_lifetime);
+    };
+    if (leading) {
+        if (const int rc = bind_bytes(1, *leading); rc != SQLITE_OK) return from_sqlite(rc);
+    }
+    for (int i = first; i <= expected; ++i) {
+        const value& v = params[static_cast<std::size_t>(i - first)];
         int rc = SQLITE_OK;
         if (v.is_null()) {
             rc = sqlite3_bind_null(stmt, i);
@@ -349,11 +364,8 @@ sql_code sqlite_transaction::bind(sqlite3_stmt* stmt, std::span<const value> par
             const std::string iso = v.day().iso();
             rc =
                 sqlite3_bind_text64(stmt, i, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-        } else if (v.bytes().empty()) {
-            // bind_blob with no data would store NULL, not an empty blob.
-            rc = sqlite3_bind_zeroblob(stmt, i, 0);
         } else {
-            rc = sqlite3_bind_blob64(stmt, i, v.bytes().data(), v.bytes().size(), SQLITE_TRANSIENT);
+            rc = bind_bytes(i, v.bytes());
         }
         if (rc != SQLITE_OK) return from_sqlite(rc);
     }
@@ -614,11 +626,21 @@ sqlite_transaction::~sqlite_transaction() {
 }
 
 sql_code sqlite_transaction::execute(std::string_view sql, std::span<const value> params) {
+    return run(sql, params, nullptr);
+}
+
+sql_code sqlite_transaction::update_blob(std::string_view sql, const blob& bytes,
+                                         std::span<const value> params) {
+    return run(sql, params, &bytes);
+}
+
+sql_code sqlite_transaction::run(std::string_view sql, std::span<const value> params,
+                                 const blob* leading) {
     const std::string text = rewrite_isnull(sql);
     lease statement = prepare(text);
     if (!statement.stmt) return sql_code::error;
     set_nrows(0);
-    sql_code code = bind(statement.stmt, params);
+    sql_code code = bind(statement.stmt, params, leading, false);
     if (code == sql_code::ok) code = begin_if_write(statement.stmt, text);
     if (code == sql_code::ok) {
         const sqlite3_int64 before = sqlite3_total_changes64(db_);
@@ -656,7 +678,7 @@ std::optional<blob> sqlite_transaction::select_blob(std::string_view sql,
     lease statement = prepare(text);
     if (!statement.stmt) return std::nullopt;
     std::optional<blob> bytes;
-    sql_code code = bind(statement.stmt, params);
+    sql_code code = bind(statement.stmt, params, nullptr, false);
     if (code == sql_code::ok) code = begin_if_write(statement.stmt, text);
     if (code == sql_code::ok) {
         const int rc = sqlite3_step(statement.stmt);

@@ -60,6 +60,8 @@ public:
                                         std::span<const value> params = {}) override;
     std::optional<blob> select_blob(std::string_view sql,
                                     std::span<const value> params = {}) override;
+    sql_code update_blob(std::string_view sql, const blob& bytes,
+                         std::span<const value> params = {}) override;
     sql_code begin_write() override;
     sql_code commit() override;
     sql_code rollback() override;
@@ -85,7 +87,10 @@ private:
     // with sqlcode -1 when the text does not prepare.
     lease prepare(const std::string& sql);
     void release(lease& statement);
-    sql_code bind(sqlite3_stmt* stmt, std::span<const value> params);
+    sql_code bind(sqlite3_stmt* stmt, std::span<const value> params, const blob* leading = nullptr,
+                  bool copy_blobs = true);
+    // Runs a statement that returns no rows, `leading` bound first when given.
+    sql_code run(std::string_view sql, std::span<const value> params, const blob* leading);
     sql_code begin_if_write(sqlite3_stmt* stmt, std::string_view sql);
     sql_code run_control(const char* sql);
 

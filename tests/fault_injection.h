@@ -47,6 +47,11 @@ public:
         if (!c) return nullptr;
         return std::make_unique<mirrored_cursor>(std::move(c), *this);
     }
+    sql_code update_blob(std::string_view sql, const blob& bytes,
+                         std::span<const value> params = {}) override {
+        if (injected()) return sql_code::error;
+        return mirror(inner_.update_blob(sql, bytes, params));
+    }
     std::optional<blob> select_blob(std::string_view sql,
                                     std::span<const value> params = {}) override {
         if (injected()) return std::nullopt;

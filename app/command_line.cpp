@@ -26,6 +26,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
                 return std::nullopt;
             }
             if (i + 1 < args.size() && !args[i + 1].startsWith("--")) c.open_key = args[++i];
+        } else if (a == "--press") {
+            if (!value_of(i, c.press)) return std::nullopt;
         } else if (a == "--help" || a == "-h") {
             c.help = true;
         } else {
@@ -37,12 +39,17 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--open is only used with --screenshot";
         return std::nullopt;
     }
+    if (!c.press.isEmpty() && c.open_window.isEmpty()) {
+        why = "--press is only used with --open";
+        return std::nullopt;
+    }
     return c;
 }
 
 QString usage_text() {
     return "usage: officerecords [--db FILE] [--community COMMNO]\n"
-           "                     [--screenshot FILE.png [--open WINDOW MODE [KEY]]]\n";
+           "                     [--screenshot FILE.png [--open WINDOW MODE [KEY] "
+           "[--press CONTROL]]]\n";
 }
 
 }  // namespace officerecords::app

@@ -1,7 +1,10 @@
 // The desktop program's command line:
 //
 //   officerecords [--db FILE] [--community COMMNO]
-//                 [--screenshot FILE.png [--open WINDOW MODE [KEY]]]
+//                 [--screenshot FILE.png [--open WINDOW MODE [KEY] [--press CONTROL]]]
+//
+// --press presses a control of the opened window; when that opens another
+// window (cb_photo opens the photo album), the picture is of that one.
 #pragma once
 
 #include <QString>
@@ -17,6 +20,7 @@ struct command_line {
     QString open_window;
     QString open_mode;
     QString open_key;
+    QString press;
     bool help = false;
 };
 

@@ -11,6 +11,8 @@ namespace officerecords::app {
 
 // Each pattern is offered in its lower-case spelling too: the windows write
 // "*.JPG" while a Linux file system tells "photo.jpg" from "photo.JPG".
+// An entry of several picture patterns and nothing else (BMP, GIF, JPG)
+// offers every picture the photo store reads: JPEG and PNG as well.
 // An empty filter gives an empty text (every file).
 QString qt_file_filter(std::string_view filter);
 

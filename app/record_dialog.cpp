@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCloseEvent>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,9 +16,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/app_paths.h"
 #include "app/column_editor.h"
 #include "app/form_view.h"
+#include "app/picture_label.h"
 
 namespace officerecords::app {
 
@@ -45,8 +46,10 @@ QKeySequence promised_shortcut(const std::string& tooltip) {
     return combo.keyboardModifiers() != Qt::NoModifier || named_key ? k : QKeySequence();
 }
 
-QPixmap picture_of(const std::string& file) {
-    return file.empty() ? QPixmap() : QPixmap(resolve_for_reading(file));
+// "照片序号:" names the value after it.
+bool is_caption(const control& c) {
+    const QString text = qs(c.text()).trimmed();
+    return c.kind() == control_kind::label && (text.endsWith(':') || text.endsWith(u'：'));
 }
 
 }  // namespace
@@ -61,19 +64,28 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ti
     auto* layout = new QVBoxLayout(this);
     auto* toolbar = new QHBoxLayout;
     toolbar->setSpacing(2);
-    auto* extras = new QHBoxLayout;
-    build_controls(toolbar, extras);
     layout->addLayout(toolbar);
-    layout->addLayout(extras);
-
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    form_ = new form_view(*window_, scroll);
-    scroll->setWidget(form_);
-    layout->addWidget(scroll, 1);
-    connect(form_, &form_view::core_changed, this, &record_dialog::refresh);
+    std::vector<control*> own = build_toolbar(toolbar);
+    if (window_->dw_1.has_object()) {
+        auto* extras = new QHBoxLayout;
+        lay_out_extras(own, extras);
+        layout->addLayout(extras);
+        auto* scroll = new QScrollArea(this);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        form_ = new form_view(*window_, scroll);
+        scroll->setWidget(form_);
+        layout->addWidget(scroll, 1);
+        connect(form_, &form_view::core_changed, this, &record_dialog::refresh);
+        QSize form_size = form_->sizeHint();
+        int above = toolbar->sizeHint().height() + extras->sizeHint().height();
+        resize(std::max(760, form_size.width() + 48),
+               std::min(720, form_size.height() + above + 64));
+    } else {
+        lay_out_album(own, layout);
+        resize(800, 640);
+    }
 
     calendar_ = new QCalendarWidget(this);
     calendar_->setWindowFlags(Qt::Popup);
@@ -87,10 +99,6 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ti
     connect(calendar_, &QCalendarWidget::activated, this, choose);
     calendar_->installEventFilter(this);
     qApp->installEventFilter(this);
-
-    QSize form_size = form_->sizeHint();
-    resize(std::max(760, form_size.width() + 48),
-           std::min(720, form_size.height() + toolbar->sizeHint().height() + 64));
 }
 
 record_dialog::~record_dialog() {
@@ -114,58 +122,122 @@ record_dialog* record_dialog::topmost() {
     return dialogs.empty() ? nullptr : dialogs.back();
 }
 
-void record_dialog::build_controls(QHBoxLayout* toolbar, QHBoxLayout* extras) {
+std::vector<control*> record_dialog::build_toolbar(QHBoxLayout* toolbar) {
+    // A form page keeps the frame's buttons above the form and a window's
+    // own button beside its own labels; a page without a form (the photo
+    // album) is worked from the toolbar alone.
+    const bool page_without_form = !window_->dw_1.has_object();
+    std::vector<control*> own;
+    bool frame = true;
     for (control* c : window_->controls()) {
-        switch (c->kind()) {
-            case control_kind::calendar:
-                break;  // drawn as a pop-up when the window opens it
-            case control_kind::button: {
-                auto* b = new QToolButton(this);
-                b->setObjectName(qs(c->name()));
-                b->setIconSize(k_button_icon);
-                b->setAutoRaise(true);
-                // The field being typed in keeps the focus: a button that
-                // needs the pending edit accepts it itself.
-                b->setFocusPolicy(Qt::NoFocus);
-                connect(b, &QToolButton::clicked, this, [this, c] { press(*c); });
-                toolbar->addWidget(b);
-                buttons_[c] = b;
-                QKeySequence key = promised_shortcut(c->tooltip());
-                if (!key.isEmpty()) {
-                    shortcuts_[key] = c;
-                    auto* s = new QShortcut(key, this);
-                    connect(s, &QShortcut::activated, this, [this, c] { press(*c); });
-                }
-                break;
-            }
-            case control_kind::edit: {
-                auto* e = new QLineEdit(this);
-                e->setObjectName(qs(c->name()));
-                connect(e, &QLineEdit::textEdited, this, [this, c](const QString& text) {
-                    (void)window_->enter_text(*c, text.toStdString());
-                });
-                extras->addWidget(e);
-                others_[c] = e;
-                break;
-            }
-            case control_kind::label:
-            case control_kind::picture:
-            case control_kind::groupbox: {
-                auto* l = new QLabel(this);
-                l->setObjectName(qs(c->name()));
-                extras->addWidget(l);
-                others_[c] = l;
-                break;
-            }
-        }
+        if (c->kind() == control_kind::button && (frame || page_without_form))
+            toolbar->addWidget(make_button(*c));
+        else if (c->kind() != control_kind::calendar)  // the calendar is a pop-up
+            own.push_back(c);
+        if (c == &window_->cb_tempsave) frame = false;  // the frame's last control
     }
     toolbar->addStretch(1);
+    return own;
+}
+
+QToolButton* record_dialog::make_button(control& c) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(qs(c.name()));
+    b->setIconSize(k_button_icon);
+    b->setAutoRaise(true);
+    // The field being typed in keeps the focus: a button that needs the
+    // pending edit accepts it itself.
+    b->setFocusPolicy(Qt::NoFocus);
+    connect(b, &QToolButton::clicked, this, [this, &c] { press(c); });
+    buttons_[&c] = b;
+    QKeySequence key = promised_shortcut(c.tooltip());
+    if (!key.isEmpty()) {
+        shortcuts_[key] = &c;
+        auto* s = new QShortcut(key, this);
+        connect(s, &QShortcut::activated, this, [this, &c] { press(c); });
+    }
+    return b;
+}
+
+QWidget* record_dialog::make_widget(control& c, picture_label::sizing pictures) {
+    QWidget* w = nullptr;
+    switch (c.kind()) {
+        case control_kind::button:
+            return make_button(c);
+        case control_kind::edit: {
+            auto* e = new QLineEdit(this);
+            connect(e, &QLineEdit::textEdited, this, [this, &c](const QString& text) {
+                (void)window_->enter_text(c, text.toStdString());
+            });
+            w = e;
+            break;
+        }
+        case control_kind::picture:
+            w = new picture_label(pictures, this);
+            break;
+        case control_kind::groupbox:
+            w = new QGroupBox(this);
+            break;
+        case control_kind::label:
+        case control_kind::calendar:
+            w = new QLabel(this);
+            break;
+    }
+    w->setObjectName(qs(c.name()));
+    others_[&c] = w;
+    return w;
+}
+
+void record_dialog::lay_out_extras(const std::vector<control*>& own, QHBoxLayout* extras) {
+    for (control* c : own) extras->addWidget(make_widget(*c, picture_label::sizing::natural));
     extras->addStretch(1);
+}
+
+void record_dialog::lay_out_album(const std::vector<control*>& own, QVBoxLayout* page) {
+    // Rows of captions and values; a group box frames the pictures that
+    // follow it and takes the room left, the photo fitted into it.
+    QHBoxLayout* row = nullptr;
+    bool row_stretches = false;
+    QVBoxLayout* group = nullptr;
+    auto end_row = [&] {
+        if (row && !row_stretches) row->addStretch(1);
+        row = nullptr;
+        row_stretches = false;
+    };
+    for (control* c : own) {
+        if (c->kind() == control_kind::groupbox) {
+            end_row();
+            QWidget* box = make_widget(*c, picture_label::sizing::fit);
+            group = new QVBoxLayout(box);
+            page->addWidget(box, 1);
+            continue;
+        }
+        if (group && c->kind() == control_kind::picture) {
+            group->addWidget(make_widget(*c, picture_label::sizing::fit), 1);
+            continue;
+        }
+        group = nullptr;
+        if (!row) {
+            row = new QHBoxLayout;
+            page->addLayout(row);
+        }
+        if (is_caption(*c) && row->count() > 0) row->addSpacing(24);
+        const bool stretches = c->kind() == control_kind::edit;
+        row->addWidget(make_widget(*c, picture_label::sizing::natural), stretches ? 1 : 0);
+        row_stretches = row_stretches || stretches;
+    }
+    end_row();
 }
 
 QToolButton* record_dialog::button(std::string_view control_name) const {
     for (const auto& [c, b] : buttons_)
         if (iequals(c->name(), control_name)) return b;
+    return nullptr;
+}
+
+QWidget* record_dialog::control_widget(std::string_view control_name) const {
+    for (const auto& [c, w] : others_)
+        if (iequals(c->name(), control_name)) return w;
     return nullptr;
 }
 
@@ -176,7 +248,7 @@ void record_dialog::open_with(const std::string& mode) {
 
 void record_dialog::refresh() {
     refresh_controls();
-    form_->refresh();
+    if (form_) form_->refresh();
     if (calendar_->isVisible() && !window_->mc_1.visible()) show_calendar({});
     Q_EMIT refreshed();
 }
@@ -191,7 +263,7 @@ void record_dialog::refresh_controls() {
                                                 : Qt::ToolButtonTextBesideIcon);
         if (b->property("picture").toString() != qs(c->picture())) {
             b->setProperty("picture", qs(c->picture()));
-            b->setIcon(QIcon(picture_of(c->picture())));
+            b->setIcon(QIcon(picture_file(c->picture())));
         }
     }
     for (auto& [c, w] : others_) {
@@ -199,14 +271,15 @@ void record_dialog::refresh_controls() {
         w->setEnabled(c->enabled());
         w->setToolTip(qs(c->tooltip()));
         if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            if (!e->hasFocus() && e->text() != qs(c->text())) e->setText(qs(c->text()));
+            // Typing reaches the core at once, so a text that differs is
+            // the core's own (another photo's note, a refused character).
+            if (e->text() != qs(c->text())) e->setText(qs(c->text()));
+        } else if (auto* p = qobject_cast<picture_label*>(w)) {
+            p->show_picture(*c);
+        } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+            g->setTitle(qs(c->text()));
         } else if (auto* l = qobject_cast<QLabel*>(w)) {
-            if (c->kind() != control_kind::picture) {
-                l->setText(qs(c->text()));
-            } else if (l->property("picture").toString() != qs(c->picture())) {
-                l->setProperty("picture", qs(c->picture()));
-                l->setPixmap(picture_of(c->picture()));
-            }
+            l->setText(qs(c->text()));
         }
     }
 }
@@ -220,7 +293,7 @@ void record_dialog::show_calendar(std::string_view column) {
     }
     QWidget* anchor = this;
     QPoint at = rect().center();
-    if (column_editor* e = form_->editor(column)) {
+    if (column_editor* e = form_ ? form_->editor(column) : nullptr) {
         anchor = e->widget();
         at = QPoint(0, anchor->height());
         long row = window_->dw_1.getrow();
@@ -273,7 +346,7 @@ void record_dialog::closeEvent(QCloseEvent* event) {
 
 void record_dialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!focused_once_) {
+    if (!focused_once_ && form_) {
         focused_once_ = true;
         form_->focus_first();
     }

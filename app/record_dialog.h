@@ -1,6 +1,10 @@
 // A record window on the screen: the dialog that shows one core window
 // object (w_m_og_…), its toolbar in the order of the window's controls,
-// its form, and the calendar when the window opens it.
+// its form, and the calendar when the window opens it. The window's own
+// controls (labels, pictures, edits, its own buttons) stand in a row
+// between the toolbar and the form. A window whose dw_1 has no data-window
+// object has no form: its own controls make the page instead, rows of
+// captions and values around a group box that frames its picture.
 //
 // The dialog owns the window object. Every button and shortcut presses
 // the control (only when it is enabled and shown), and after every event
@@ -16,10 +20,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/picture_label.h"
 #include "foundation/w_modify.h"
 
 class QCalendarWidget;
 class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -41,9 +47,14 @@ public:
     static record_dialog* topmost();
 
     w_modify& window() { return *window_; }
+    // Only for a window whose dw_1 has a data-window object.
     form_view& form() { return *form_; }
-    // The toolbar button of a control; nullptr for other controls.
+    bool has_form() const { return form_ != nullptr; }
+    // The button of a control; nullptr for other controls.
     QToolButton* button(std::string_view control_name) const;
+    // The widget of one of the window's own labels, pictures, edits or
+    // group boxes (a picture_label for a picture); nullptr for others.
+    QWidget* control_widget(std::string_view control_name) const;
     QCalendarWidget* calendar() const { return calendar_; }
 
     // Raises open, ue_postopen and ue_loadphoto with the edit mode, then
@@ -74,7 +85,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void build_controls(QHBoxLayout* toolbar, QHBoxLayout* extras);
+    // Fills the toolbar; returns the controls left for the page, in order.
+    std::vector<control*> build_toolbar(QHBoxLayout* toolbar);
+    QToolButton* make_button(control& c);
+    QWidget* make_widget(control& c, picture_label::sizing pictures);
+    void lay_out_extras(const std::vector<control*>& own, QHBoxLayout* extras);
+    void lay_out_album(const std::vector<control*>& own, QVBoxLayout* page);
     void calendar_closed_by_clerk();
 
     std::unique_ptr<w_modify> window_;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/main_window.h"
@@ -26,6 +27,24 @@ int save(QWidget& w, const QString& file) {
     return 0;
 }
 
+// A window the press opens runs modally: it is pictured and closed from
+// inside its own event loop, once it is the topmost dialog.
+int press_and_save(record_dialog& dialog, const QString& press, const QString& file) {
+    control* c = dialog.window().find_control(press.toStdString());
+    if (!c || c->kind() != control_kind::button) return fail("no button " + press);
+    if (!c->enabled() || !c->visible()) return fail(press + " cannot be pressed");
+    int rc = -1;
+    QTimer::singleShot(0, &dialog, [&] {
+        record_dialog* opened = record_dialog::topmost();
+        if (opened == &dialog) return;
+        rc = save(*opened, file);
+        opened->press(opened->window().cb_exit);
+        if (!opened->close_requested()) opened->done(QDialog::Rejected);
+    });
+    dialog.press(*c);
+    return rc >= 0 ? rc : save(dialog, file);
+}
+
 }  // namespace
 
 int screenshot_main_frame(qt_host& host, const QString& community, const QString& file) {
@@ -38,7 +57,7 @@ int screenshot_main_frame(qt_host& host, const QString& community, const QString
 }
 
 int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
-                      const QString& file) {
+                      const QString& press, const QString& file) {
     const window_entry* entry = find_window_entry(window.toStdString());
     if (!entry || !entry->list) return fail("no register window " + window);
     uo_tabpg_datawindow page;
@@ -54,7 +73,7 @@ int screenshot_record(qt_host& host, const QString& window, const QString& mode,
     host.sess().guo_tabpg_now = &page;
     auto dialog = host.open_record(*entry, mode.toStdString(), nullptr);
     dialog->show();
-    int rc = save(*dialog, file);
+    int rc = press.isEmpty() ? save(*dialog, file) : press_and_save(*dialog, press, file);
     dialog.reset();
     host.sess().guo_tabpg_now = nullptr;
     return rc;

@@ -1,6 +1,7 @@
 // Pictures of the program for its documentation, made without a user and
 // without a display: the main frame with the first register of the
-// catalogue listed, or a record window on one record.
+// catalogue listed, or a record window on one record, or a window that a
+// record window opens.
 #pragma once
 
 #include <QString>
@@ -13,8 +14,10 @@ class qt_host;
 // `file` (PNG). Returns 0, or 1 after printing why to standard error.
 int screenshot_main_frame(qt_host& host, const QString& community, const QString& file);
 // Renders the record window `window` opened with `mode` on the listed
-// record whose number is `key` (the first when empty).
+// record whose number is `key` (the first when empty). With `press`, the
+// control of that name is pressed first; when that opens another window,
+// the picture is of the window it opened, which is then closed.
 int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
-                      const QString& file);
+                      const QString& press, const QString& file);
 
 }  // namespace officerecords::app

@@ -1,16 +1,21 @@
 // Shared pieces of the Qt tests: a scratch demo office with a connected
 // host, a record window opened in a real dialog, and the answering of
-// modal message boxes as a clerk would answer them.
+// modal message boxes, file dialogs and nested record windows as a clerk
+// would answer them.
 #pragma once
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -108,6 +113,74 @@ private:
 
     QTimer timer_;
     QMessageBox::StandardButton answer_;
+};
+
+// Answers every file-open dialog that opens while it lives with the next
+// queued file, or cancels it when none is queued. Each is recorded as
+// "TITLE | FILTERS". Qt's own dialog is needed (a platform's native one is
+// no widget): the test sets Qt::AA_DontUseNativeDialogs.
+class file_answerer {
+public:
+    file_answerer() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { answer_open_dialog(); });
+        timer_.start();
+    }
+    std::vector<QString> seen;
+    void queue(const QString& path) { files_.push_back(path); }
+
+private:
+    void answer_open_dialog() {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d || d->property("answered").toBool()) return;
+        d->setProperty("answered", true);
+        seen.push_back(d->windowTitle() + " | " + d->nameFilters().join(";;"));
+        if (files_.empty()) {
+            d->reject();
+            return;
+        }
+        // The file's name in the name field, then the dialog's Open button.
+        d->selectFile(files_.front());
+        files_.pop_front();
+        auto* buttons = d->findChild<QDialogButtonBox*>();
+        QAbstractButton* open = buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;
+        if (open)
+            open->click();
+        else
+            static_cast<QDialog*>(d)->accept();
+    }
+
+    QTimer timer_;
+    std::deque<QString> files_;
+};
+
+// Drives the next record window that opens modally while it lives (one a
+// record window opens, as cb_photo opens the album): `drive` runs once
+// inside the window's own event loop, and the window is closed after it
+// if `drive` left it open (a failed check), so that the test goes on.
+class modal_record_driver {
+public:
+    explicit modal_record_driver(std::function<void(record_dialog&)> drive)
+        : drive_(std::move(drive)) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { drive_open_window(); });
+        timer_.start();
+    }
+    bool ran() const { return ran_; }
+
+private:
+    void drive_open_window() {
+        auto* d = qobject_cast<record_dialog*>(QApplication::activeModalWidget());
+        if (!d || ran_) return;
+        ran_ = true;
+        timer_.stop();
+        drive_(*d);
+        if (!d->close_requested()) d->done(QDialog::Rejected);
+    }
+
+    QTimer timer_;
+    std::function<void(record_dialog&)> drive_;
+    bool ran_ = false;
 };
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }

@@ -80,6 +80,9 @@ private Q_SLOTS:
         for (int i = 0; i < frame_->navigator().topLevelItemCount(); ++i)
             leaves += frame_->navigator().topLevelItem(i)->childCount();
         QCOMPARE(leaves, static_cast<int>(window_catalog().size()));
+        // A window only a register opens (the photo album) is not listed.
+        QCOMPARE(frame_->navigator().findItems("社区活动记录", Qt::MatchRecursive).size(), 1);
+        QVERIFY(frame_->navigator().findItems("社区活动记录照片", Qt::MatchRecursive).isEmpty());
     }
 
     void opening_a_register_lists_the_communitys_records() {

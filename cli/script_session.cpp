@@ -8,6 +8,7 @@
 #include "foundation/picture_format.h"
 #include "foundation/register_page.h"
 #include "platform/file_access.h"
+#include "platform/person_selection.h"
 #include "platform/system_clock.h"
 #include "platform/window_catalog.h"
 
@@ -330,7 +331,9 @@ void script_session::do_open(const words& w) {
     auto page = std::make_unique<uo_tabpg_datawindow>();
     if (status st = list_register(*page, std::string(entry->window), entry->list(), *session_); !st)
         throw script_error{"cannot list " + w[1] + ": " + st.message()};
-    if (w.size() > 3) {
+    // In 添加 the key names the new record's owner (the body a member joins).
+    const bool owner_given = w.size() > 3 && mode == k_mode_add;
+    if (w.size() > 3 && !owner_given) {
         auto wanted = decimal::parse(w[3]);
         if (!wanted) throw script_error{"not a record number: " + w[3]};
         long found = find_listed(*page, value(*wanted));
@@ -347,6 +350,12 @@ void script_session::do_open(const words& w) {
     windows_.push_back(std::move(e));
     print("open " + std::string(entry->window));
     opened->open_with(mode);
+    if (owner_given) {
+        const auto owner = parse_whole(w[3]);
+        if (!owner) throw script_error{"not a record number: " + w[3]};
+        if (!opened->set_owner(value(*owner)))
+            throw script_error{w[1] + " takes no owner for a new record"};
+    }
 }
 
 void script_session::do_type(const words& w) {
@@ -511,11 +520,27 @@ std::optional<std::string> script_session::file_open(std::string_view title, std
     return chosen;
 }
 
-std::string script_session::open_with_parm(std::string_view window, std::string_view,
-                                           w_modify&) {
+std::string script_session::open_with_parm(std::string_view window, std::string_view parm,
+                                           w_modify& caller) {
+    if (!person_selection::handles(window))
+        throw script_error{"no selection window " + std::string(window)};
     if (picks_.empty())
         throw script_error{"selection window " + std::string(window) + " opened with no pick queued"};
-    throw script_error{"selection window " + std::string(window) + " is not available"};
+    person_selection selection(window, parm, caller);
+    if (status st = selection.search(); !st) throw script_error{st.message()};
+    const std::string pick = picks_.front();
+    picks_.pop_front();
+    std::string result = pick;
+    if (pick != person_selection::k_abandoned && !pick.empty()) {
+        const long n = selection.find(pick);
+        if (n == 0)
+            throw script_error{"selection window " + selection.window() + " does not list " + pick +
+                               " for “" + selection.typed() + "”"};
+        result = selection.pick(n);
+    }
+    print("select " + selection.window() + " | " + escape_text(selection.typed()) + " | " +
+          std::to_string(selection.count()) + " listed -> " + (pick.empty() ? "\"\"" : pick));
+    return result;
 }
 
 void script_session::open_window(std::string_view window, std::string_view mode, w_modify&) {

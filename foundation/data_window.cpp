@@ -240,6 +240,7 @@ int data_window::setitem(long r, int col, const value& v) {
     value converted = convert(col, v, &ok);
     if (!ok) return -1;
     row& rw = rows_[r - 1];
+    if (entering_.row == r && entering_.col == col) entering_.set = true;
     rw.current = rw.values().with_item(col - 1, converted, object_.columns, true);
     if (rw.status == row_status::not_modified) rw.status = row_status::data_modified;
     if (rw.status == row_status::new_row) rw.status = row_status::new_modified;
@@ -424,11 +425,17 @@ int data_window::accepttext() {
         if (events_) events_->itemerror(r, column_object(col), parsed.message());
         return -1;
     }
+    // A handler that sets the very item being entered (a picker writing the
+    // chosen person's full name) has decided its value: the typed text does
+    // not overwrite it.
+    entering_ = {r, col, false};
     int rc = events_ ? events_->itemchanged(r, column_object(col), text) : 0;
+    const bool set_by_handler = entering_.set;
+    entering_ = {};
     last_itemchanged_ = rc;
     if (rc != 0) return rc == 2 ? 1 : -1;
     // The handler may have moved or removed rows (a window may close).
-    if (!valid_row(r)) return 1;
+    if (!valid_row(r) || set_by_handler) return 1;
     setitem(r, col, *parsed);
     return 1;
 }

@@ -210,7 +210,8 @@ public:
     bool has_pending_edit() const { return pending_.has_value(); }
     std::string gettext() const;
     // Moves the pending edit into the row: 1 when it was stored (or there
-    // was none), -1 when it was refused.
+    // was none), -1 when it was refused. When itemchanged accepts the text
+    // but has itself set that item, its value stands.
     int accepttext();
     int last_itemchanged_result() const { return last_itemchanged_; }
     // Parses typed text for a column without storing it.
@@ -272,6 +273,12 @@ private:
     long current_row_ = 0;
     int current_column_ = 0;
     std::optional<std::string> pending_;
+    // The item accepttext() is entering while itemchanged runs.
+    struct entering {
+        long row = 0;
+        int col = 0;
+        bool set = false;
+    } entering_;
     int last_itemchanged_ = 0;
     std::string last_error_;
 };

@@ -72,7 +72,8 @@ public:
     column& radio(std::string values);
     column& ddlb(std::string values);
     column& initial(std::string v);
-    column& tab(int order);
+    column& tab(int order);  // also shows the column
+    column& shown();         // on the form, but not in the tab order
     column& group(std::string caption);
     column& background(long colour);
     operator column_def() const { return def_; }

@@ -146,10 +146,25 @@ void w_modify::new_record() {
     dw_1.setrow(r);
     // The community is the record's owner from the start, not an edit of
     // the user's: the row stays unmodified until something is entered.
-    dw_1.setitem(r, "commno", value(session_.gs_commno));
-    dw_1.setitemstatus(r, 0, row_status::new_row);
-    dw_1.setitemstatus(r, dw_1.column_number("commno"), row_status::not_modified);
+    set_owned_item(r, "commno", value(session_.gs_commno));
     ue_setautocolumn(r);
+}
+
+void w_modify::set_owned_item(long row, std::string_view column, const value& v) {
+    const row_status before = dw_1.getitemstatus(row, 0);
+    (void)dw_1.setitem(row, column, v);
+    (void)dw_1.setitemstatus(row, dw_1.column_number(column), row_status::not_modified);
+    if (before == row_status::new_row) (void)dw_1.setitemstatus(row, 0, row_status::new_row);
+}
+
+bool w_modify::set_owner(const value& owner) {
+    const long row = dw_1.getrow();
+    const std::string_view column = owner_column();
+    if (column.empty() || row < 1 || dw_1.column_number(column) == 0) return false;
+    const row_status s = dw_1.getitemstatus(row, 0);
+    if (s != row_status::new_row && s != row_status::new_modified) return false;
+    set_owned_item(row, column, owner);
+    return true;
 }
 
 void w_modify::load_record(long list_row) {
@@ -222,6 +237,17 @@ bool w_modify::save(bool checks) {
     if (dw_1.accepttext() < 0) return false;
     if (checks && wf_dw_verify() == 1) return false;
 
+    // A record without its owner would be saved where no list shows it.
+    if (!owner_column().empty()) {
+        for (long r = 1; r <= dw_1.rowcount(); ++r) {
+            if (dw_1.getitemstatus(r, 0) != row_status::new_modified) continue;
+            if (!dw_1.getitem(r, owner_column()).is_null()) continue;
+            host().message_box("提示信息",
+                               "新记录还没有所属的" + std::string(owner_caption()) + "，不能保存！",
+                               icon::exclamation);
+            return false;
+        }
+    }
     transaction& t = sqlca();
     std::vector<long> numbered;
     // Numbers given for this attempt are taken back when it fails, so the

@@ -43,6 +43,16 @@ public:
     void open_with(std::string mode);
     // The column that holds the record number: orderno, or orgno.
     const std::string& key_column() const { return key_column_; }
+    // The column a new record takes from where the host adds it (the body
+    // an organisation member joins); empty for records owned by the
+    // community alone.
+    virtual std::string_view owner_column() const { return {}; }
+    // What the owner is, for the message when a new record has none.
+    virtual std::string_view owner_caption() const { return {}; }
+    // The host gives the new record in dw_1 its owner; like the community,
+    // that is not an edit of the clerk's. False when there is no new record
+    // or no such column.
+    bool set_owner(const value& owner);
     // dw_1 holds changes that are not saved.
     bool has_unsaved_changes() const;
     // Offers to save unsaved changes before the record is left; false
@@ -120,6 +130,9 @@ private:
     void move_to(long list_row);
     void load_record(long list_row);
     void new_record();
+    // Sets an item of a new row that the row owns from the start: the row
+    // stays unmodified by it.
+    void set_owned_item(long row, std::string_view column, const value& v);
     void refresh_list_row(bool inserted);
     void on_control_changed(control& c);
 

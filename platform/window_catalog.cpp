@@ -2,11 +2,15 @@
 
 #include "activities/commactivityrecord.h"
 #include "activities/commactivityrecord_pic.h"
+#include "committee/councilmemberinfo.h"
+#include "committee/councilorgduty.h"
+#include "committee/councilorgmember.h"
 #include "finance/assetregister.h"
 #include "finance/incomemoneyrecord.h"
 #include "finance/moneyoutgorecord.h"
 #include "office/comminregister.h"
 #include "office/dailyworkrecord.h"
+#include "office/sealuserecord.h"
 
 namespace officerecords {
 
@@ -29,10 +33,18 @@ const std::vector<window_entry>& window_catalog() {
          &d_og_moneyoutgorecord, &make<w_m_og_moneyoutgorecord>},
         {"w_m_og_dailyworkrecord", "日常工作记录", "办公登记", &d_og_dailyworkrecord_f,
          &d_og_dailyworkrecord, &make<w_m_og_dailyworkrecord>},
+        {"w_m_og_sealuserecord", "印章使用登记", "办公登记", &d_og_sealuserecord_f,
+         &d_og_sealuserecord, &make<w_m_og_sealuserecord>},
         {"w_m_og_comminregister", "社区准入登记", "办公登记", &d_og_comminregister_f,
          &d_og_comminregister, &make<w_m_og_comminregister>},
         {"w_m_og_commactivityrecord", "社区活动记录", "社区活动", &d_og_commactivityrecord_f,
          &d_og_commactivityrecord, &make<w_m_og_commactivityrecord>},
+        {"w_m_og_councilorgduty", "居委会组织机构", "居委会组织", &d_og_councilorgduty_f,
+         &d_og_councilorgduty, &make<w_m_og_councilorgduty>},
+        {"w_m_og_councilmemberinfo", "居委会成员", "居委会组织", &d_og_councilmemberinfo_f,
+         &d_og_councilmemberinfo, &make<w_m_og_councilmemberinfo>},
+        {"w_m_og_councilorgmember", "组织机构成员", "居委会组织", &d_og_councilorgmember_f,
+         &d_og_councilorgmember, &make<w_m_og_councilorgmember>},
     };
     return entries;
 }

@@ -1,0 +1,97 @@
+#include "committee/personinfo.h"
+
+namespace officerecords {
+
+namespace {
+
+constexpr const char* k_yes_no = "是\t1/否\t0/";
+
+bool is_letter_or_digit(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// The last three characters of a stored file name, when they can safely
+// end a file name under bmp: three ASCII letters or digits, nothing else.
+std::optional<std::string> safe_extension(const std::string& name) {
+    if (name.size() < 3) return std::nullopt;
+    std::string ext = name.substr(name.size() - 3);
+    for (char c : ext)
+        if (!is_letter_or_digit(c)) return std::nullopt;
+    return ext;
+}
+
+}  // namespace
+
+std::vector<column_def> person_columns(int name_tab, const std::string& group) {
+    return {
+        column("personname").text(30).label("姓名:").tab(name_tab).group(group),
+        column("idcard").text(20).label("证件号码:").shown().group(group),
+        column("sex").text(2).label("性别:").dropdown("dddw_gb_sex").shown().group(group),
+        column("birthdate").date().label("出生日期:").format("yyyy-mm-dd").shown().group(group),
+        column("rprtype").text(2).label("户口类别:").dropdown("dddw_ge_rprtype").shown().group(group),
+        column("rpraddr").text(60).label("户籍地址:").shown().group(group),
+        column("nationality").text(2).label("民族:").dropdown("dddw_gb_folk").shown().group(group),
+        column("polity").text(2).label("政治面貌:").dropdown("dddw_gb_polity").shown().group(group),
+        column("contactphone").text(30).label("联系电话:").shown().group(group),
+        column("edulevel").text(2).label("文化程度:").dropdown("dddw_gb_edulevel").shown().group(group),
+        column("presentaddr1").text(60).label("居住地址:").shown().group(group),
+        column("personkind").text(2).label("从业状况:").dropdown("dddw_gb_jobstatus").shown().group(group),
+        column("tc_ge_personotherinfo_isvolunteer").text(1).label("是否是志愿者:").radio(k_yes_no).shown().group(group),
+        column("age").whole().label("年龄:").format("###").shown().group(group),
+    };
+}
+
+std::vector<list_column> person_list_columns() {
+    return {
+        {"personname", "姓名", {}, "tc_ge_personinfo_personname"},
+        {"idcard", "身份证号码", {}, "tc_ge_personinfo_idcard"},
+        {"sex", "性别", {}, "tc_ge_personinfo_sex"},
+        {"birthdate", "出生日期", "yyyy-mm-dd", "tc_ge_personinfo_birthdate"},
+        {"rprtype", "户口类别", {}, "tc_ge_personinfo_rprtype"},
+        {"rpraddr", "户籍地址", {}, "tc_ge_personinfo_rpraddr"},
+        {"nationality", "民族", {}, "tc_ge_personinfo_nationality"},
+        {"polity", "政治面貌", {}, "tc_ge_personinfo_polity"},
+        {"contactphone", "联系电话", {}, "tc_ge_personinfo_contactphone"},
+        {"edulevel", "文化程度", {}, "tc_ge_personinfo_edulevel"},
+        {"presentaddr1", "居住地址", {}, "tc_ge_personinfo_presentaddr1"},
+        {"personkind", "从业状况", {}, "tc_ge_personinfo_personkind"},
+        {"tc_ge_personotherinfo_isvolunteer", "是否志愿者", {}, {}, "dddw_ge_is"},
+        {"age", "年龄", "###"},
+    };
+}
+
+void show_member_photo(w_modify& w) {
+    data_window& dw = w.dw_1;
+    const long row = dw.getrow();
+    if (row < 1) return;
+    const value personno(dw.getitemstring(row, "personno").value_or(""));
+    // The normal pointer comes back whichever way this ends.
+    busy_pointer busy(w.host());
+    transaction& photos = w.photosqlca();
+    const value key[] = {personno};
+    const auto count = photos.select_value("select count(*) from TS_PersonPhoto where PersonNo = ?", key);
+    if (photos.sqlcode() != 0 || !count || count->as_double().value_or(0) == 0) {
+        (void)dw.modify("p_photo.FileName = 'bmp\\photo.jpg'");
+        return;
+    }
+    const auto stored = photos.select_value("select PhotoFileName from TS_PersonPhoto where PersonNo = ?", key);
+    std::optional<blob> image = photos.select_blob("SELECT Photo FROM TS_PersonPhoto WHERE PersonNo = ?", key);
+    if (photos.sqlcode() != 0) {
+        w.host().message_box("警告信息", "检索照片出错！错误信息为：" + photos.sqlerrtext(), icon::exclamation);
+        return;
+    }
+    const std::string name = stored && !stored->is_null() ? stored->to_text() : std::string();
+    const std::optional<std::string> extension = safe_extension(name);
+    if (!extension) {
+        w.host().message_box("警告信息", "检索照片出错！上次保存的图片名无法读取！", icon::exclamation);
+        return;
+    }
+    const std::string file = "bmp\\cap_model." + *extension;
+    if (w.host().gf_writephotofile(file, image.value_or(blob{})) == -1) {
+        w.host().message_box("警告信息", "检索照片出错！上次保存的图片无法读取！", icon::exclamation);
+        return;
+    }
+    (void)dw.modify("p_photo.FileName='" + file + "'");
+}
+
+}  // namespace officerecords

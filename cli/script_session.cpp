@@ -433,14 +433,29 @@ void script_session::do_print(const words& w) {
         std::string_view name;
         bool takes_argument;
     };
-    static constexpr kind kinds[] = {{"item", true},     {"row", false},    {"describe", true},
-                                     {"control", true},  {"window", false}, {"child", true}};
+    static constexpr kind kinds[] = {{"item", true},    {"row", false},    {"describe", true},
+                                     {"control", true}, {"window", false}, {"child", true},
+                                     {"list", false},   {"listed", true}};
     const auto* k = std::find_if(std::begin(kinds), std::end(kinds),
                                  [&](const kind& x) { return x.name == what; });
     if (k == std::end(kinds)) throw script_error{"unknown print " + what};
     if (k->takes_argument != (w.size() == 3))
         throw script_error{"print " + what + (k->takes_argument ? " needs" : " takes no") +
                            " argument"};
+    if (what == "list" || what == "listed") {
+        // The host's list the current window works on (guo_tabpg_now).
+        const uo_tabpg_datawindow* page = session_->guo_tabpg_now;
+        if (!page) throw script_error{"no list is open"};
+        if (what == "list") {
+            print("list " + page->window + " row=" + std::to_string(page->dw_1.getrow()) +
+                  " rows=" + std::to_string(page->dw_1.rowcount()));
+            return;
+        }
+        const int col = page->dw_1.column_number(w[2]);
+        if (col == 0) throw script_error{"no column " + w[2] + " in " + page->dw_1.object().name};
+        print(w[2] + " = " + escape_text(page->dw_1.display_text(page->dw_1.getrow(), col)));
+        return;
+    }
     w_modify& win = current();
     if (what == "item") {
         print_item(win, column_or_fail(win, w[2]));

@@ -68,29 +68,25 @@ void show_member_photo(w_modify& w) {
     // The normal pointer comes back whichever way this ends.
     busy_pointer busy(w.host());
     transaction& photos = w.photosqlca();
+    auto show_default = [&dw] { (void)dw.modify("p_photo.FileName = 'bmp\\photo.jpg'"); };
+    // After a warning the default picture, never the photo of the person
+    // shown before, stands beside this one.
+    auto warn = [&](const std::string& text) {
+        w.host().message_box("警告信息", text, icon::exclamation);
+        show_default();
+    };
     const value key[] = {personno};
     const auto count = photos.select_value("select count(*) from TS_PersonPhoto where PersonNo = ?", key);
-    if (photos.sqlcode() != 0 || !count || count->as_double().value_or(0) == 0) {
-        (void)dw.modify("p_photo.FileName = 'bmp\\photo.jpg'");
-        return;
-    }
+    if (photos.sqlcode() != 0 || !count || count->as_double().value_or(0) == 0) return show_default();
     const auto stored = photos.select_value("select PhotoFileName from TS_PersonPhoto where PersonNo = ?", key);
     std::optional<blob> image = photos.select_blob("SELECT Photo FROM TS_PersonPhoto WHERE PersonNo = ?", key);
-    if (photos.sqlcode() != 0) {
-        w.host().message_box("警告信息", "检索照片出错！错误信息为：" + photos.sqlerrtext(), icon::exclamation);
-        return;
-    }
+    if (photos.sqlcode() != 0) return warn("检索照片出错！错误信息为：" + photos.sqlerrtext());
     const std::string name = stored && !stored->is_null() ? stored->to_text() : std::string();
     const std::optional<std::string> extension = safe_extension(name);
-    if (!extension) {
-        w.host().message_box("警告信息", "检索照片出错！上次保存的图片名无法读取！", icon::exclamation);
-        return;
-    }
+    if (!extension) return warn("检索照片出错！上次保存的图片名无法读取！");
     const std::string file = "bmp\\cap_model." + *extension;
-    if (w.host().gf_writephotofile(file, image.value_or(blob{})) == -1) {
-        w.host().message_box("警告信息", "检索照片出错！上次保存的图片无法读取！", icon::exclamation);
-        return;
-    }
+    if (w.host().gf_writephotofile(file, image.value_or(blob{})) == -1)
+        return warn("检索照片出错！上次保存的图片无法读取！");
     (void)dw.modify("p_photo.FileName='" + file + "'");
 }
 

@@ -27,7 +27,8 @@ std::vector<list_column> person_list_columns();
 // stored picture written to "bmp\cap_model." + its three-character
 // extension. A stored name whose extension is not three letters or digits
 // is reported like an unreadable name, so nothing is ever written outside
-// bmp. Problems are warnings; nothing else stops.
+// bmp. Problems are warnings, after which the default picture is shown;
+// nothing else stops.
 void show_member_photo(w_modify& window);
 
 }  // namespace officerecords

@@ -96,7 +96,14 @@ public:
         bytes = it->second;
         return 1;
     }
-    int gf_writephotofile(const std::string&, const blob&) override { return -1; }
+    // Files written, by path; writing fails while `writes_fail`.
+    std::map<std::string, blob> written;
+    bool writes_fail = false;
+    int gf_writephotofile(const std::string& path, const blob& bytes) override {
+        if (writes_fail) return -1;
+        written[path] = bytes;
+        return 1;
+    }
     void calendar_changed(w_modify&, std::string_view column) override {
         calendar.push_back(column.empty() ? "hidden" : std::string(column));
     }

@@ -218,22 +218,10 @@ int w_m_og_councilmemberinfo::itemchanged(long row, const dwo& column, const std
             host().message_box("提示信息", "请先选择【" + label("falldue") + "】!", icon::exclamation);
             return 1;
         }
-        const std::string result = host().open_with_parm("w_select_councilmember", data, *this);
-        if (result == "close") {
-            // The new row is given up: it will not be inserted.
-            (void)dw_1.setitemstatus(1, 0, row_status::data_modified);
-            (void)dw_1.setitemstatus(1, 0, row_status::not_modified);
-            host().close_window(*this);
-            return 0;
-        }
-        (void)dw_1.setitem(row, column.id, value(result));
+        const member_pick pick = pick_member(*this, "w_select_councilmember", row, column.id, data);
+        if (pick == member_pick::abandoned) return 0;
         ue_loadphoto();
-        if (result.empty()) {
-            if (sess().guo_tabpg_now) host().set_focus("guo_tabpg_now");
-            host().set_focus(name());
-            return 1;
-        }
-        return 0;
+        return pick == member_pick::nothing ? 1 : 0;
     }
     std::optional<std::string> duty, party_post;
     if (column.name == "duty") {

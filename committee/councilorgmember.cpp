@@ -95,22 +95,10 @@ void w_m_og_councilorgmember::ue_loadphoto() {
 int w_m_og_councilorgmember::itemchanged(long row, const dwo& column, const std::string& data) {
     const int rc = w_modify::itemchanged(row, column, data);
     if (rc != 0 || column.name != "personname") return rc;
-    const std::string result = host().open_with_parm("w_select_councilorgmember", data, *this);
-    if (result == "close") {
-        // The new row is given up: it will not be inserted.
-        (void)dw_1.setitemstatus(1, 0, row_status::data_modified);
-        (void)dw_1.setitemstatus(1, 0, row_status::not_modified);
-        host().close_window(*this);
-        return 0;
-    }
-    (void)dw_1.setitem(row, column.id, value(result));
-    if (result.empty()) {
-        if (sess().guo_tabpg_now) host().set_focus("guo_tabpg_now");
-        host().set_focus(name());
-        return 1;
-    }
-    ue_loadphoto();
-    return 0;
+    const member_pick pick = pick_member(*this, "w_select_councilorgmember", row, column.id, data);
+    // Unlike the member register, a photo only for a person picked.
+    if (pick == member_pick::picked) ue_loadphoto();
+    return pick == member_pick::nothing ? 1 : 0;
 }
 
 int w_m_og_councilorgmember::wf_dw_verify() {

@@ -60,6 +60,22 @@ std::vector<list_column> person_list_columns() {
     };
 }
 
+member_pick pick_member(w_modify& w, const char* selection, long row, int column,
+                        const std::string& typed) {
+    const std::string result = w.host().open_with_parm(selection, typed, w);
+    if (result == "close") {
+        (void)w.dw_1.setitemstatus(1, 0, row_status::data_modified);
+        (void)w.dw_1.setitemstatus(1, 0, row_status::not_modified);
+        w.host().close_window(w);
+        return member_pick::abandoned;
+    }
+    (void)w.dw_1.setitem(row, column, value(result));
+    if (!result.empty()) return member_pick::picked;
+    if (w.sess().guo_tabpg_now) w.host().set_focus("guo_tabpg_now");
+    w.host().set_focus(w.name());
+    return member_pick::nothing;
+}
+
 void show_member_photo(w_modify& w) {
     data_window& dw = w.dw_1;
     const long row = dw.getrow();

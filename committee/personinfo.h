@@ -31,4 +31,15 @@ std::vector<list_column> person_list_columns();
 // nothing else stops.
 void show_member_photo(w_modify& window);
 
+// What the member selection window answered for a typed name.
+enum class member_pick { picked, nothing, abandoned };
+
+// Opens the member selection window `selection` for the name typed into
+// `column` of `row`. Abandoned: the new record is given up (it will not be
+// inserted) and the window asked to close. Otherwise the item takes the
+// picked name, or the empty text when nothing was picked, and then the
+// focus goes back to the host's list and the window.
+member_pick pick_member(w_modify& window, const char* selection, long row, int column,
+                        const std::string& typed);
+
 }  // namespace officerecords

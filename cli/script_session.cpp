@@ -351,9 +351,8 @@ void script_session::do_open(const words& w) {
     print("open " + std::string(entry->window));
     opened->open_with(mode);
     if (owner_given) {
-        const auto owner = parse_whole(w[3]);
-        if (!owner) throw script_error{"not a record number: " + w[3]};
-        if (!opened->set_owner(value(*owner)))
+        // Taken as the owner column's type: a body's number, a person's.
+        if (!opened->set_owner(value(w[3])))
             throw script_error{w[1] + " takes no owner for a new record"};
     }
 }

@@ -267,9 +267,8 @@ int w_m_og_councilmemberinfo::wf_dw_verify() {
         return fail("提示信息", "【" + label("havevisadate") + "】不能大于【" + label("dimissdate") + "】!");
     if (onduty && dimiss && *onduty > *dimiss)
         return fail("提示信息", "【" + label("ondutydate") + "】不能大于【" + label("dimissdate") + "】!");
-    for (auto [column, when] : {std::pair{"ondutydate", onduty}, {"dimissdate", dimiss}, {"havevisadate", visa}})
-        if (after_today(when, today()))
-            return fail("提示信息", "【" + label(column) + "】不能大于今天的日期！");
+    for (const char* column : {"ondutydate", "dimissdate", "havevisadate"})
+        if (refuse_future_date(*this, column)) return 1;
     const auto origin = dw_1.getitemstring(1, "formeridentity");
     const auto kind = dw_1.getitemstring(1, "personkind");
     const auto household = dw_1.getitemstring(1, "rprtype");

@@ -1,5 +1,7 @@
 #include "committee/personinfo.h"
 
+#include "foundation/column_check.h"
+
 namespace officerecords {
 
 namespace {
@@ -58,6 +60,50 @@ std::vector<list_column> person_list_columns() {
         {"tc_ge_personotherinfo_isvolunteer", "是否志愿者", {}, {}, "dddw_ge_is"},
         {"age", "年龄", "###"},
     };
+}
+
+int refuse_future_date(w_modify& w, const char* column) {
+    if (!after_today(w.dw_1.getitemdate(1, column), w.today())) return 0;
+    w.host().message_box("提示信息", "【" + w.dw_1.describe(std::string(column) + "_t.text") +
+                                         "】不能大于今天的日期！",
+                         icon::exclamation);
+    return 1;
+}
+
+std::vector<column_def> member_side_columns(const member_tabs& t, const std::string& group) {
+    return {
+        column("commno").text(12).key(),
+        column("orderno").decimal(0).key(),
+        column("falldue").text(2).label("届次:").dropdown("dddw_ds_falldue").tab(t.falldue).group(group),
+        column("personno").text(24).update(),
+        column("personname").text(30).label("姓名:").tab(t.personname).group(group),
+        column("idcard").text(20).label("身份证号码:").tab(t.idcard).group(group),
+        column("sex").text(2).label("性别:").dropdown("dddw_gb_sex").tab(t.sex).group(group),
+        column("birthdate").date().label("出生日期:").tab(t.birthdate).group(group),
+        column("presentaddr1").text(60).label("居住地址:").tab(t.presentaddr1).group(group),
+        column("contactphone").text(30).label("联系电话:").tab(t.contactphone).group(group),
+    };
+}
+
+list_column joined_list_column(const std::string& column, std::string header) {
+    const char* table = column == "falldue" ? "tc_og_councilmemberinfo_" : "tc_ge_personinfo_";
+    return {column, std::move(header), {}, table + column};
+}
+
+void show_member_of_new_row(w_modify& w) {
+    const long row = w.dw_1.getrow();
+    const value personno = w.dw_1.getitem(row, "personno");
+    const value key[] = {personno};
+    auto shown = w.sqlca().select_row(
+        "SELECT m.falldue, p.personname, p.idcard, p.sex, p.birthdate, p.presentaddr1, "
+        "p.contactphone FROM tc_ge_personinfo p, tc_og_councilmemberinfo m WHERE p.personno = ? "
+        "AND m.personno = p.personno ORDER BY m.falldue DESC",
+        key);
+    if (!shown) return;
+    const char* columns[] = {"falldue", "personname", "idcard", "sex", "birthdate", "presentaddr1",
+                             "contactphone"};
+    for (std::size_t i = 0; i < std::size(columns) && i < shown->size(); ++i)
+        w.set_owned_item(row, columns[i], (*shown)[i]);
 }
 
 member_pick pick_member(w_modify& w, const char* selection, long row, int column,

@@ -31,6 +31,38 @@ std::vector<list_column> person_list_columns();
 // nothing else stops.
 void show_member_photo(w_modify& window);
 
+// The tab orders a side register (training, appraisal, honours, part-time
+// posts) designs for the member columns it shows beside its own.
+struct member_tabs {
+    int falldue, personname, idcard, sex, birthdate, contactphone, presentaddr1;
+};
+
+// The columns every side register begins with, in its SELECT order:
+// commno, orderno, the member's term falldue, personno, then the person's
+// name, identity number, sex, birth date, address and telephone; only the
+// register's own are written back, `group` holds the member columns.
+std::vector<column_def> member_side_columns(const member_tabs& tabs, const std::string& group);
+// A list column of a side register that another table joins in, named
+// after that table: tc_ge_personinfo_personname, tc_og_councilmemberinfo_falldue.
+list_column joined_list_column(const std::string& column, std::string header);
+// Shows in a side register's new row which member it belongs to: the
+// person's columns and the member's latest term, as owned items.
+void show_member_of_new_row(w_modify& window);
+
+// The committee's date rule on row 1: a date after today is refused with
+// "【" + the column's label + "】不能大于今天的日期！". 1 when refused, else 0.
+int refuse_future_date(w_modify& window, const char* column);
+
+// A side register's window: a new row belongs to the member the host adds
+// it to, and shows who that is.
+class member_side_window : public w_modify {
+public:
+    using w_modify::w_modify;
+    std::string_view owner_column() const override { return "personno"; }
+    std::string_view owner_caption() const override { return "居委会成员"; }
+    void owner_set() override { show_member_of_new_row(*this); }
+};
+
 // What the member selection window answered for a typed name.
 enum class member_pick { picked, nothing, abandoned };
 

@@ -164,6 +164,9 @@ bool w_modify::set_owner(const value& owner) {
     const row_status s = dw_1.getitemstatus(row, 0);
     if (s != row_status::new_row && s != row_status::new_modified) return false;
     set_owned_item(row, column, owner);
+    // An owner the column cannot hold is no owner.
+    if (dw_1.getitem(row, column).is_null()) return false;
+    owner_set();
     return true;
 }
 

@@ -53,6 +53,13 @@ public:
     // that is not an edit of the clerk's. False when there is no new record
     // or no such column.
     bool set_owner(const value& owner);
+    // After the host gave a new record its owner: a window shows what it
+    // joins in about the owner (the member's name, the body's term).
+    virtual void owner_set() {}
+    // Sets an item of a new row that the row owns from the start (its
+    // community, its owner and what it shows of them): the row stays
+    // unmodified by it.
+    void set_owned_item(long row, std::string_view column, const value& v);
     // dw_1 holds changes that are not saved.
     bool has_unsaved_changes() const;
     // Offers to save unsaved changes before the record is left; false
@@ -130,9 +137,6 @@ private:
     void move_to(long list_row);
     void load_record(long list_row);
     void new_record();
-    // Sets an item of a new row that the row owns from the start: the row
-    // stays unmodified by it.
-    void set_owned_item(long row, std::string_view column, const value& v);
     void refresh_list_row(bool inserted);
     void on_control_changed(control& c);
 

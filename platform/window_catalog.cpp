@@ -2,9 +2,13 @@
 
 #include "activities/commactivityrecord.h"
 #include "activities/commactivityrecord_pic.h"
+#include "committee/councilmemberappr.h"
+#include "committee/councilmemberhonor.h"
 #include "committee/councilmemberinfo.h"
+#include "committee/councilmembertrain.h"
 #include "committee/councilorgduty.h"
 #include "committee/councilorgmember.h"
+#include "committee/parttimejob.h"
 #include "finance/assetregister.h"
 #include "finance/incomemoneyrecord.h"
 #include "finance/moneyoutgorecord.h"
@@ -45,6 +49,14 @@ const std::vector<window_entry>& window_catalog() {
          &d_og_councilmemberinfo, &make<w_m_og_councilmemberinfo>},
         {"w_m_og_councilorgmember", "组织机构成员", "居委会组织", &d_og_councilorgmember_f,
          &d_og_councilorgmember, &make<w_m_og_councilorgmember>},
+        {"w_m_og_councilmembertrain", "居委会成员培训", "居委会组织", &d_og_councilmembertrain_f,
+         &d_og_councilmembertrain, &make<w_m_og_councilmembertrain>},
+        {"w_m_og_councilmemberappr", "居委会成员考核评议", "居委会组织", &d_og_councilmemberappr_f,
+         &d_og_councilmemberappr, &make<w_m_og_councilmemberappr>},
+        {"w_m_og_councilmemberhonor", "居委会成员荣誉", "居委会组织", &d_og_councilmemberhonor_f,
+         &d_og_councilmemberhonor, &make<w_m_og_councilmemberhonor>},
+        {"w_m_og_parttimejob", "居委会成员社会兼职", "居委会组织", &d_og_parttimejob_f,
+         &d_og_parttimejob, &make<w_m_og_parttimejob>},
     };
     return entries;
 }

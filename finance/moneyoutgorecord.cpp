@@ -104,6 +104,11 @@ void w_m_og_moneyoutgorecord::cb_last_clicked() {
     refilter_current();
 }
 
+void w_m_og_moneyoutgorecord::cb_roll_clicked() {
+    w_modify::cb_roll_clicked();
+    refilter_current();
+}
+
 int w_m_og_moneyoutgorecord::itemchanged(long row, const dwo& column, const std::string& data) {
     int rc = w_modify::itemchanged(row, column, data);
     if (column.name != "outlaysort") return rc;

@@ -20,6 +20,8 @@ public:
     void cb_prior_clicked() override;
     void cb_next_clicked() override;
     void cb_last_clicked() override;
+    // Reverting reloads the record: its category's scopes are offered again.
+    void cb_roll_clicked() override;
     int itemchanged(long row, const dwo& column, const std::string& data) override;
     // The generic column check, then the frame's Save.
     void cb_save_clicked() override;

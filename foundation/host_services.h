@@ -58,6 +58,12 @@ public:
     // -1 when the file cannot be written.
     virtual int gf_writephotofile(const std::string& path, const blob& bytes) = 0;
 
+    // A record was saved and committed (with the checks, or without them):
+    // a host may say so briefly where the clerk is looking.
+    virtual void record_saved(w_modify& window, bool checked) {
+        (void)window;
+        (void)checked;
+    }
     // A window changed one of its controls (shown, hidden, enabled, picture).
     virtual void control_changed(w_modify& window, control& c) {
         (void)window;

@@ -4,6 +4,35 @@
 
 namespace officerecords {
 
+long uo_tabpg_datawindow::shown_count() const {
+    return shown.empty() ? dw_1.rowcount() : static_cast<long>(shown.size());
+}
+
+long uo_tabpg_datawindow::shown_row(long position) const {
+    if (position < 1 || position > shown_count()) return 0;
+    return shown.empty() ? position : shown[static_cast<std::size_t>(position - 1)];
+}
+
+long uo_tabpg_datawindow::position_of(long row) const {
+    if (shown.empty()) return row >= 1 && row <= dw_1.rowcount() ? row : 0;
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        if (shown[i] == row) return static_cast<long>(i) + 1;
+    return 0;
+}
+
+long uo_tabpg_datawindow::shown_beside(long row, bool forward) const {
+    if (const long at = position_of(row)) return shown_row(at + (forward ? 1 : -1));
+    // A row the narrowing hides (a record saved out of the search): the
+    // shown rows are in list order, so the nearest one on that side.
+    long found = 0;
+    for (long p = 1; p <= shown_count(); ++p) {
+        const long r = shown_row(p);
+        if (forward && r > row) return r;
+        if (!forward && r < row) found = r;
+    }
+    return found;
+}
+
 std::string record_key_column(const dw_object& object) {
     for (int k : object.key_columns())
         if (!iequals(object.columns[k].name, "commno")) return object.columns[k].name;

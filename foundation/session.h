@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "foundation/data_window.h"
 #include "foundation/host_services.h"
@@ -15,6 +16,18 @@ namespace officerecords {
 struct uo_tabpg_datawindow {
     std::string window;  // the record window that edits its rows
     data_window dw_1{"dw_1"};
+    // The rows the clerk sees, in the order shown, while the list is
+    // narrowed (a search, a date range); empty when every row is shown in
+    // order. The record window moves along these.
+    std::vector<long> shown;
+
+    long shown_count() const;
+    // The list row at a position of the shown rows (1-based); 0 outside.
+    long shown_row(long position) const;
+    // The position of a list row among the shown rows; 0 when not shown.
+    long position_of(long row) const;
+    // The nearest shown row after (`forward`) or before a list row; 0 for none.
+    long shown_beside(long row, bool forward) const;
 };
 
 struct session {

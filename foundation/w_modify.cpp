@@ -48,6 +48,19 @@ bool w_modify::has_unsaved_changes() const {
     return dw_1.modifiedcount() + dw_1.deletedcount() > 0 || dw_1.has_pending_edit();
 }
 
+long w_modify::list_position() const {
+    const uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    if (!list || dw_1.rowcount() < 1) return 0;
+    const row_status s = dw_1.getitemstatus(1, 0);
+    if (s == row_status::new_row || s == row_status::new_modified) return 0;
+    return list->position_of(list->dw_1.getrow());
+}
+
+long w_modify::list_count() const {
+    const uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    return list ? list->shown_count() : 0;
+}
+
 bool w_modify::leave_record() {
     if (!has_unsaved_changes()) return true;
     switch (host().ask_unsaved("提示信息", "当前记录已经修改，是否保存？")) {
@@ -199,18 +212,22 @@ void w_modify::move_to(long list_row) {
     ue_loadphoto();
 }
 
-void w_modify::cb_first_clicked() { move_to(1); }
+// The buttons move along the list as the clerk sees it: narrowed rows
+// are passed over.
+void w_modify::cb_first_clicked() {
+    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_row(1));
+}
 
 void w_modify::cb_prior_clicked() {
-    if (auto* list = session_.guo_tabpg_now) move_to(list->dw_1.getrow() - 1);
+    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_beside(list->dw_1.getrow(), false));
 }
 
 void w_modify::cb_next_clicked() {
-    if (auto* list = session_.guo_tabpg_now) move_to(list->dw_1.getrow() + 1);
+    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_beside(list->dw_1.getrow(), true));
 }
 
 void w_modify::cb_last_clicked() {
-    if (auto* list = session_.guo_tabpg_now) move_to(list->dw_1.rowcount());
+    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_row(list->shown_count()));
 }
 
 void w_modify::cb_save_clicked() { save(true); }
@@ -297,6 +314,7 @@ bool w_modify::save(bool checks) {
     }
     dw_1.resetupdate();
     refresh_list_row(!numbered.empty());
+    host().record_saved(*this, checks);
     return true;
 }
 

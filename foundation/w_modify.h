@@ -62,6 +62,11 @@ public:
     void set_owned_item(long row, std::string_view column, const value& v);
     // dw_1 holds changes that are not saved.
     bool has_unsaved_changes() const;
+    // Where the record stands in the list as the clerk sees it: its
+    // position (0 for a new record or one the list does not show) and the
+    // number of records shown.
+    long list_position() const;
+    long list_count() const;
     // Offers to save unsaved changes before the record is left; false
     // when the user chose to stay.
     bool leave_record();

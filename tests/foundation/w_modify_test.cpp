@@ -105,6 +105,37 @@ TEST_F(FrameTest, ADateChosenInTheCalendarIsEnteredAfterWhatWasBeingTyped) {
     EXPECT_EQ(*w.dw_1.getitemdate(1, "scrapedate"), *date::parse("2026-01-31"));
 }
 
+// The buttons follow the list as the clerk sees it: a narrowed list's
+// hidden rows are passed over, also from a row the narrowing hides.
+TEST_F(FrameTest, NavigationFollowsTheNarrowedList) {
+    ASSERT_GE(page.dw_1.rowcount(), 4);
+    page.shown = {1, 3, 4};
+    page.dw_1.setrow(1);
+    w_m_og_assetregister w(s);
+    w.open_with(k_mode_modify);
+    auto at = [&] { return page.dw_1.getrow(); };
+    w.cb_next.clicked();
+    EXPECT_EQ(at(), 3);
+    EXPECT_EQ(*w.dw_1.getitemnumber(1, "orderno"), *page.dw_1.getitemnumber(3, "orderno"));
+    w.cb_last.clicked();
+    EXPECT_EQ(at(), 4);
+    w.cb_prior.clicked();
+    EXPECT_EQ(at(), 3);
+    w.cb_first.clicked();
+    EXPECT_EQ(at(), 1);
+    w.cb_prior.clicked();
+    EXPECT_EQ(at(), 1) << "nothing before the first shown row";
+    page.shown = {1, 4};
+    page.dw_1.setrow(3);  // the record on screen is no longer shown
+    w.cb_next.clicked();
+    EXPECT_EQ(at(), 4);
+    page.dw_1.setrow(3);
+    w.cb_prior.clicked();
+    EXPECT_EQ(at(), 1);
+    EXPECT_EQ(page.position_of(4), 2);
+    EXPECT_EQ(page.position_of(3), 0);
+}
+
 TEST_F(FrameTest, DeletingAsksFirstAndRefusesARecordChangedMeanwhile) {
     page.dw_1.setrow(2);
     int key = static_cast<int>(*page.dw_1.getitemnumber(2, "orderno"));

@@ -1,5 +1,6 @@
 #include "app/column_editor.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -176,9 +177,15 @@ void column_editor::render_state() {
     }
     QPalette::ColorRole role = radios_ ? QPalette::Window : QPalette::Base;
     QColor background = colour_of(st.background);
-    if (widget_->palette().color(role) != background) {
+    // A field the clerk cannot enter shows its text greyed, as a disabled
+    // drop-down does, on the background the core gave it.
+    const QPalette standard = QApplication::palette(widget_);
+    QColor text = standard.color(enter ? QPalette::Active : QPalette::Disabled, QPalette::Text);
+    if (widget_->palette().color(role) != background ||
+        widget_->palette().color(QPalette::Text) != text) {
         QPalette pal = widget_->palette();
         pal.setColor(role, background);
+        pal.setColor(QPalette::Text, text);
         widget_->setPalette(pal);
     }
     if (radios_) widget_->setAutoFillBackground(st.background != k_default_background);
@@ -221,7 +228,11 @@ void column_editor::render_text(long row) {
         bool masked = !mask_.isEmpty() && (widget_->hasFocus() || !shown.isEmpty());
         if (masked != !line_->inputMask().isEmpty())
             line_->setInputMask(masked ? mask_ : QString());
-        if (text() != shown) line_->setText(shown);
+        if (text() != shown) {
+            line_->setText(shown);
+            // A text wider than the field shows its beginning, as it reads.
+            if (!widget_->hasFocus()) line_->setCursorPosition(0);
+        }
     } else if (multi_->toPlainText() != shown) {
         multi_->setPlainText(shown);
     }

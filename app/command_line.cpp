@@ -26,6 +26,13 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
                 return std::nullopt;
             }
             if (i + 1 < args.size() && !args[i + 1].startsWith("--")) c.open_key = args[++i];
+        } else if (a == "--type") {
+            typed_text t;
+            if (!value_of(i, t.column) || !value_of(i, t.text)) {
+                why = "--type needs COLUMN and TEXT";
+                return std::nullopt;
+            }
+            c.typed.push_back(std::move(t));
         } else if (a == "--press") {
             if (!value_of(i, c.press)) return std::nullopt;
         } else if (a == "--help" || a == "-h") {
@@ -43,12 +50,17 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--press is only used with --open";
         return std::nullopt;
     }
+    if (!c.typed.empty() && c.open_window.isEmpty()) {
+        why = "--type is only used with --open";
+        return std::nullopt;
+    }
     return c;
 }
 
 QString usage_text() {
     return "usage: officerecords [--db FILE] [--community COMMNO]\n"
-           "                     [--screenshot FILE.png [--open WINDOW MODE [KEY] "
+           "                     [--screenshot FILE.png [--open WINDOW MODE [KEY]\n"
+           "                                             [--type COLUMN TEXT]... "
            "[--press CONTROL]]]\n";
 }
 

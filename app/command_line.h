@@ -1,17 +1,27 @@
 // The desktop program's command line:
 //
 //   officerecords [--db FILE] [--community COMMNO]
-//                 [--screenshot FILE.png [--open WINDOW MODE [KEY] [--press CONTROL]]]
+//                 [--screenshot FILE.png [--open WINDOW MODE [KEY]
+//                                         [--type COLUMN TEXT]... [--press CONTROL]]]
 //
-// --press presses a control of the opened window; when that opens another
-// window (cb_photo opens the photo album), the picture is of that one.
+// --type enters a text into a column of the opened window (a code for a
+// drop-down); when the last one opens a selection window (a person's name
+// typed), the picture is of that. --press presses a control of the opened
+// window; when that opens another window (cb_photo opens the photo album),
+// the picture is of that one.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 namespace officerecords::app {
+
+struct typed_text {
+    QString column;
+    QString text;
+};
 
 struct command_line {
     QString db;          // empty: the demo database in the user's data folder
@@ -20,6 +30,7 @@ struct command_line {
     QString open_window;
     QString open_mode;
     QString open_key;
+    std::vector<typed_text> typed;
     QString press;
     bool help = false;
 };

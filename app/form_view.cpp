@@ -4,19 +4,16 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/app_paths.h"
 #include "app/column_editor.h"
 
 namespace officerecords::app {
 
 namespace {
-
-constexpr QSize k_picture_size(160, 200);
 
 // Marks that an event is inside the core for as long as it lives.
 class busy_scope {
@@ -46,9 +43,7 @@ form_view::~form_view() {
 
 void form_view::build() {
     const dw_object& object = dw_.object();
-    auto* outer = new QHBoxLayout(this);
-    auto* sections = new QVBoxLayout;
-    outer->addLayout(sections, 1);
+    auto* sections = new QVBoxLayout(this);
 
     // Ungrouped columns first, then one box per group in the object's order
     // (captions only named by a column come after, as they appear).
@@ -98,20 +93,6 @@ void form_view::build() {
     }
     sections->addStretch(1);
 
-    if (!object.pictures.empty()) {
-        auto* side = new QVBoxLayout;
-        for (const auto& p : object.pictures) {
-            auto* label = new QLabel(this);
-            label->setObjectName(QString::fromStdString(p.name));
-            label->setFixedSize(k_picture_size);
-            label->setAlignment(Qt::AlignCenter);
-            label->setFrameShape(QFrame::StyledPanel);
-            side->addWidget(label);
-            pictures_[officerecords::lower(p.name)] = label;
-        }
-        side->addStretch(1);
-        outer->addLayout(side);
-    }
 }
 
 column_editor* form_view::editor(std::string_view column) const {
@@ -149,20 +130,7 @@ void form_view::focus_first() {
 
 void form_view::refresh() {
     for (column_editor* e : editors_) e->render();
-    render_pictures();
     update_tab_order();
-}
-
-void form_view::render_pictures() {
-    for (auto& [name, label] : pictures_) {
-        QString file = QString::fromStdString(dw_.picture_file(name));
-        if (label->property("file").toString() == file && !label->pixmap().isNull()) continue;
-        label->setProperty("file", file);
-        QPixmap pix(resolve_for_reading(file.toStdString()));
-        label->setPixmap(pix.isNull() ? QPixmap()
-                                      : pix.scaled(k_picture_size, Qt::KeepAspectRatio,
-                                                   Qt::SmoothTransformation));
-    }
 }
 
 void form_view::update_tab_order() {

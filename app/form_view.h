@@ -1,6 +1,7 @@
 // The form of a record window: dw_1 drawn from its data-window object, one
-// label and editor per column, group boxes for the object's groups and its
-// pictures, and the clerk's actions turned into the data window's events.
+// label and editor per column, group boxes for the object's groups, and
+// the clerk's actions turned into the data window's events. The object's
+// pictures are the record window's: they stay in view beside the form.
 //
 // What the clerk does reaches the core as the scripted host sends it:
 // typing is a pending edit of the current column; leaving the field (the
@@ -12,13 +13,11 @@
 #pragma once
 
 #include <QWidget>
-#include <map>
 #include <string_view>
 #include <vector>
 
 #include "foundation/w_modify.h"
 
-class QLabel;
 
 namespace officerecords::app {
 
@@ -59,13 +58,11 @@ private:
     bool enter_column(int col);
     column_editor* editor_of(const QObject* o) const;
     column_editor* editor_at(int col) const;
-    void render_pictures();
     void update_tab_order();
 
     w_modify& window_;
     data_window& dw_;
     std::vector<column_editor*> editors_;
-    std::map<std::string, QLabel*> pictures_;  // picture name -> its label
     QMetaObject::Connection focus_watch_;
     bool busy_ = false;  // an event is inside the core: focus moves are not the clerk's
 };

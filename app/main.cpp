@@ -47,8 +47,8 @@ public:
 
         if (headless_) {
             if (c_.open_window.isEmpty()) return screenshot_main_frame(host_, title, c_.screenshot);
-            return screenshot_record(host_, c_.open_window, c_.open_mode, c_.open_key, c_.press,
-                                     c_.screenshot);
+            return screenshot_record(host_, c_.open_window, c_.open_mode, c_.open_key, c_.typed,
+                                     c_.press, c_.screenshot);
         }
         main_window frame(host_, title);
         frame.show();

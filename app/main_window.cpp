@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/owner_dialog.h"
 #include "app/qt_host.h"
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
@@ -214,8 +215,37 @@ void main_window::run_record(const std::string& mode) {
         if (r < 1) return;
         tab->page().dw_1.setrow(r);
     }
-    host_.run_record(tab->entry(), mode, this);
+    std::unique_ptr<w_modify> window = tab->entry().make(host_.sess());
+    value owner;
+    if (mode == k_mode_add && !window->owner_column().empty()) {
+        owner = owner_of_new_record(*window);
+        if (owner.is_null()) return;
+    }
+    host_.run_record(std::move(window), qs(tab->entry().caption), mode, owner, this);
     tab->sync();
+}
+
+value main_window::owner_of_new_record(const w_modify& window) {
+    const std::string_view column = window.owner_column();
+    const window_entry* owners = owner_register(column);
+    if (!owners) {
+        host_.message_box("警告信息", "找不到" + std::string(window.owner_caption()) + "的登记簿！",
+                          icon::stop);
+        return value();
+    }
+    // The owner selected in its own list is the one the clerk works on.
+    for (int i = 0; i < tabs_->count(); ++i) {
+        auto* tab = qobject_cast<register_tab*>(tabs_->widget(i));
+        if (tab && tab->entry().window == owners->window && tab->current_row() > 0)
+            return tab->page().dw_1.getitem(tab->current_row(), column);
+    }
+    owner_dialog chooser(*owners, window.owner_caption(), this);
+    if (status st = chooser.load(host_.sess()); !st) {
+        host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
+        return value();
+    }
+    if (chooser.exec() != QDialog::Accepted) return value();
+    return chooser.chosen(column);
 }
 
 void main_window::add_record() { run_record(k_mode_add); }

@@ -1,7 +1,9 @@
 // The main frame: a navigator of the registers grouped by subsystem (from
 // the window catalogue), a tab page per open register listing the current
 // community's records, and the commands on the current record: 添加,
-// 修改 (also Enter or a double-click on a row), 删除 and 刷新.
+// 修改 (also Enter or a double-click on a row), 删除 and 刷新. A new record
+// that belongs to a record of another register (an organisation member to
+// a body) is given it when 添加 opens the window.
 #pragma once
 
 #include <QMainWindow>
@@ -44,6 +46,10 @@ private:
     void build_navigator();
     void build_actions();
     void run_record(const std::string& mode);
+    // The owner a new record of `window` gets (the body an organisation
+    // member joins): the owner register's selected record when its tab is
+    // open, else the clerk's choice; null when the clerk chose none.
+    value owner_of_new_record(const w_modify& window);
     void on_tab_changed();
     void update_status();
 

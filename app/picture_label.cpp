@@ -1,5 +1,6 @@
 #include "app/picture_label.h"
 
+#include <QFile>
 #include <QResizeEvent>
 
 #include "app/app_paths.h"
@@ -43,6 +44,22 @@ void picture_label::show_picture(const control& c) {
     shown_file_ = file;
     shown_bytes_ = bytes;
     picture_ = picture_of(c);
+    draw();
+}
+
+void picture_label::show_file(const std::string& file) {
+    // The member forms write every person's photo to the same file name:
+    // only the bytes tell whether another photo is there now.
+    QString name = QString::fromStdString(file);
+    QByteArray bytes;
+    if (QFile f(resolve_for_reading(file)); !file.empty() && f.open(QIODevice::ReadOnly))
+        bytes = f.readAll();
+    if (name == shown_file_ && bytes == shown_bytes_) return;
+    shown_file_ = name;
+    shown_bytes_ = bytes;
+    picture_ = QPixmap();
+    // A file no image reader takes leaves the picture null: nothing is shown.
+    (void)picture_.loadFromData(bytes);
     draw();
 }
 

@@ -35,6 +35,10 @@ public:
     // Reads the control's picture again when it names another one than
     // the picture shown.
     void show_picture(const control& c);
+    // Shows the picture file the windows name ("bmp\cap_model.bmp"), read
+    // again whenever its bytes differ from those shown, even under the
+    // same name.
+    void show_file(const std::string& file);
     // The picture as read, before any fitting; null when none is shown.
     const QPixmap& picture() const { return picture_; }
 

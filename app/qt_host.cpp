@@ -9,6 +9,7 @@
 
 #include "app/app_paths.h"
 #include "app/file_filter.h"
+#include "app/person_dialog.h"
 #include "app/record_dialog.h"
 #include "platform/database.h"
 #include "platform/file_access.h"
@@ -79,7 +80,8 @@ status qt_host::connect(const std::string& target) {
         return status::error(target + "：" + db->sqlca->sqlerrtext());
     sqlca_ = std::move(db->sqlca);
     photosqlca_ = std::move(db->photosqlca);
-    session_ = std::make_unique<session>(session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
+    session_ =
+        std::make_unique<session>(session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
     session_->gs_apppath = QCoreApplication::applicationDirPath().toStdString();
     return status::ok();
 }
@@ -99,15 +101,20 @@ std::unique_ptr<record_dialog> qt_host::open_record(const window_entry& entry,
 
 std::unique_ptr<record_dialog> qt_host::open_record(std::unique_ptr<w_modify> window,
                                                     const QString& title, const std::string& mode,
-                                                    QWidget* parent) {
+                                                    QWidget* parent, const value& owner) {
     auto dialog = std::make_unique<record_dialog>(std::move(window), title, parent);
     QObject::connect(dialog.get(), &record_dialog::refreshed, this, &qt_host::record_event);
-    dialog->open_with(mode);
+    dialog->open_with(mode, owner);
     return dialog;
 }
 
 void qt_host::run_record(const window_entry& entry, const std::string& mode, QWidget* parent) {
-    auto dialog = open_record(entry, mode, parent);
+    run_record(entry.make(*session_), qs(entry.caption), mode, value(), parent);
+}
+
+void qt_host::run_record(std::unique_ptr<w_modify> window, const QString& title,
+                         const std::string& mode, const value& owner, QWidget* parent) {
+    auto dialog = open_record(std::move(window), title, mode, parent, owner);
     // A window may ask to be closed while it opens; it is then never shown.
     if (!dialog->close_requested()) dialog->exec();
 }
@@ -149,9 +156,14 @@ std::optional<std::string> qt_host::file_open(std::string_view title, std::strin
     return chosen.toStdString();
 }
 
-std::string qt_host::open_with_parm(std::string_view, std::string_view, w_modify&) {
-    // No selection window exists yet: nothing is picked.
-    return {};
+std::string qt_host::open_with_parm(std::string_view window, std::string_view parm,
+                                    w_modify& caller) {
+    // Of the windows opened with a parm only the person selections exist.
+    if (!person_selection::handles(window)) return {};
+    QWidget* parent = record_dialog::of(caller);
+    person_dialog dialog(window, parm, caller, parent ? parent : dialog_parent());
+    dialog.exec();
+    return dialog.answer();
 }
 
 void qt_host::open_window(std::string_view window, std::string_view mode, w_modify& caller) {

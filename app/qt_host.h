@@ -43,24 +43,30 @@ public:
     void set_main_widget(QWidget* w) { main_widget_ = w; }
     // Without a user (screenshots, benchmarks): messages go to standard
     // error, questions take their default answer, file dialogs cancel.
+    // Selection windows still open: a screenshot pictures and answers them.
     void set_unattended(bool on) { unattended_ = on; }
 
     // Makes the record window of `entry` (or the given one) in a dialog over
-    // `parent` and opens it with the mode: open, ue_postopen, ue_loadphoto.
-    // The dialog is not shown yet.
+    // `parent` and opens it with the mode: open, ue_postopen, ue_loadphoto,
+    // and a new record gets `owner` when it is not null. The dialog is not
+    // shown yet.
     std::unique_ptr<record_dialog> open_record(const window_entry& entry, const std::string& mode,
                                                QWidget* parent);
     std::unique_ptr<record_dialog> open_record(std::unique_ptr<w_modify> window,
                                                const QString& title, const std::string& mode,
-                                               QWidget* parent);
+                                               QWidget* parent, const value& owner = value());
     // Opens the record window modally; returns when it has closed.
     void run_record(const window_entry& entry, const std::string& mode, QWidget* parent);
+    void run_record(std::unique_ptr<w_modify> window, const QString& title,
+                    const std::string& mode, const value& owner, QWidget* parent);
 
     // host_services
     void message_box(std::string_view title, std::string_view text, icon kind) override;
     bool question(std::string_view title, std::string_view text, bool default_no) override;
     std::optional<std::string> file_open(std::string_view title, std::string_view default_extension,
                                          std::string_view filter) override;
+    // The person selection windows open as a modal person_dialog over
+    // the caller; other windows pick nothing ("").
     std::string open_with_parm(std::string_view window, std::string_view parm,
                                w_modify& caller) override;
     void open_window(std::string_view window, std::string_view mode, w_modify& caller) override;

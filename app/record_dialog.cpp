@@ -25,6 +25,8 @@ namespace officerecords::app {
 namespace {
 
 constexpr QSize k_button_icon(24, 24);
+// A passport photo's proportions.
+constexpr QSize k_form_picture(180, 240);
 
 std::vector<record_dialog*>& open_dialogs() {
     static std::vector<record_dialog*> dialogs;
@@ -70,17 +72,20 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ti
         auto* extras = new QHBoxLayout;
         lay_out_extras(own, extras);
         layout->addLayout(extras);
+        auto* body = new QHBoxLayout;
         auto* scroll = new QScrollArea(this);
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setFocusPolicy(Qt::NoFocus);
         form_ = new form_view(*window_, scroll);
         scroll->setWidget(form_);
-        layout->addWidget(scroll, 1);
+        body->addWidget(scroll, 1);
+        const int side = lay_out_form_pictures(body);
+        layout->addLayout(body, 1);
         connect(form_, &form_view::core_changed, this, &record_dialog::refresh);
         QSize form_size = form_->sizeHint();
         int above = toolbar->sizeHint().height() + extras->sizeHint().height();
-        resize(std::max(760, form_size.width() + 48),
+        resize(std::max(760, form_size.width() + side + 48),
                std::min(720, form_size.height() + above + 64));
     } else {
         lay_out_album(own, layout);
@@ -193,6 +198,24 @@ void record_dialog::lay_out_extras(const std::vector<control*>& own, QHBoxLayout
     extras->addStretch(1);
 }
 
+int record_dialog::lay_out_form_pictures(QHBoxLayout* body) {
+    // The photo stays in view while the form scrolls beside it.
+    const auto& pictures = window_->dw_1.object().pictures;
+    if (pictures.empty()) return 0;
+    auto* side = new QVBoxLayout;
+    for (const auto& p : pictures) {
+        auto* label = new picture_label(picture_label::sizing::fit, this);
+        label->setObjectName(qs(p.name));
+        label->setFixedSize(k_form_picture);
+        label->setFrameShape(QFrame::StyledPanel);
+        side->addWidget(label);
+        form_pictures_[officerecords::lower(p.name)] = label;
+    }
+    side->addStretch(1);
+    body->addLayout(side);
+    return k_form_picture.width() + body->spacing();
+}
+
 void record_dialog::lay_out_album(const std::vector<control*>& own, QVBoxLayout* page) {
     // Rows of captions and values; a group box frames the pictures that
     // follow it and takes the room left, the photo fitted into it.
@@ -235,20 +258,29 @@ QToolButton* record_dialog::button(std::string_view control_name) const {
     return nullptr;
 }
 
+picture_label* record_dialog::form_picture(std::string_view picture) const {
+    auto it = form_pictures_.find(officerecords::lower(picture));
+    return it == form_pictures_.end() ? nullptr : it->second;
+}
+
 QWidget* record_dialog::control_widget(std::string_view control_name) const {
     for (const auto& [c, w] : others_)
         if (iequals(c->name(), control_name)) return w;
     return nullptr;
 }
 
-void record_dialog::open_with(const std::string& mode) {
+void record_dialog::open_with(const std::string& mode, const value& owner) {
     window_->open_with(mode);
+    // A window that closed itself while opening has no new record to own;
+    // its save would refuse an ownerless record anyway.
+    if (!owner.is_null()) (void)window_->set_owner(owner);
     refresh();
 }
 
 void record_dialog::refresh() {
     refresh_controls();
     if (form_) form_->refresh();
+    for (auto& [name, label] : form_pictures_) label->show_file(window_->dw_1.picture_file(name));
     if (calendar_->isVisible() && !window_->mc_1.visible()) show_calendar({});
     Q_EMIT refreshed();
 }

@@ -2,9 +2,11 @@
 // object (w_m_og_…), its toolbar in the order of the window's controls,
 // its form, and the calendar when the window opens it. The window's own
 // controls (labels, pictures, edits, its own buttons) stand in a row
-// between the toolbar and the form. A window whose dw_1 has no data-window
-// object has no form: its own controls make the page instead, rows of
-// captions and values around a group box that frames its picture.
+// between the toolbar and the form; the pictures of the form's object (a
+// member's photo) stand at its right, out of its scrolling. A window whose
+// dw_1 has no data-window object has no form: its own controls make the
+// page instead, rows of captions and values around a group box that
+// frames its picture.
 //
 // The dialog owns the window object. Every button and shortcut presses
 // the control (only when it is enabled and shown), and after every event
@@ -17,6 +19,7 @@
 #include <QKeySequence>
 #include <map>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -55,11 +58,15 @@ public:
     // The widget of one of the window's own labels, pictures, edits or
     // group boxes (a picture_label for a picture); nullptr for others.
     QWidget* control_widget(std::string_view control_name) const;
+    // The widget of a picture of the form's data-window object (p_photo),
+    // beside the form; nullptr for others.
+    picture_label* form_picture(std::string_view picture) const;
     QCalendarWidget* calendar() const { return calendar_; }
 
-    // Raises open, ue_postopen and ue_loadphoto with the edit mode, then
-    // draws the dialog.
-    void open_with(const std::string& mode);
+    // Raises open, ue_postopen and ue_loadphoto with the edit mode, gives
+    // a new record its owner when one is given (not null), then draws the
+    // dialog.
+    void open_with(const std::string& mode, const value& owner = value());
     // Draws everything again from the core.
     void refresh();
     void refresh_controls();
@@ -90,6 +97,9 @@ private:
     QToolButton* make_button(control& c);
     QWidget* make_widget(control& c, picture_label::sizing pictures);
     void lay_out_extras(const std::vector<control*>& own, QHBoxLayout* extras);
+    // The form's pictures in a column at the right of `body`; returns the
+    // width they take.
+    int lay_out_form_pictures(QHBoxLayout* body);
     void lay_out_album(const std::vector<control*>& own, QVBoxLayout* page);
     void calendar_closed_by_clerk();
 
@@ -97,6 +107,7 @@ private:
     form_view* form_ = nullptr;
     std::map<control*, QToolButton*> buttons_;
     std::map<control*, QWidget*> others_;  // the window's own labels, pictures, edits
+    std::map<std::string, picture_label*> form_pictures_;  // lower-case picture name
     std::map<QKeySequence, control*> shortcuts_;
     QCalendarWidget* calendar_ = nullptr;
     bool close_requested_ = false;

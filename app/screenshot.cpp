@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/main_window.h"
+#include "app/person_dialog.h"
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
 #include "app/register_tab.h"
@@ -45,6 +46,36 @@ int press_and_save(record_dialog& dialog, const QString& press, const QString& f
     return rc >= 0 ? rc : save(dialog, file);
 }
 
+// Enters the text into the column and leaves the field, as the clerk
+// does. A selection window the text opens is pictured to `file` and left
+// with nothing picked when `picture`, else its first person is picked;
+// returns what saving the picture returned, -1 when none was taken.
+int type_and_save(record_dialog& dialog, const typed_text& typed, bool picture, const QString& file,
+                  QString& why) {
+    w_modify& w = dialog.window();
+    const int col = w.dw_1.column_number(typed.column.toStdString());
+    if (col == 0 || !w.dw_1.can_enter(col) || !w.enter_column(col)) {
+        why = "cannot enter " + typed.column;
+        return 1;
+    }
+    int rc = -1;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto* selection = qobject_cast<person_dialog*>(QApplication::activeModalWidget());
+        if (!selection) return;
+        if (!picture) {
+            selection->pick_row(0);
+            if (selection->isVisible()) selection->pick_nobody();
+            return;
+        }
+        rc = save(*selection, file);
+        selection->pick_nobody();
+    });
+    w.dw_1.settext(typed.text.toStdString());
+    (void)w.leave_field();
+    dialog.refresh();
+    return rc;
+}
+
 }  // namespace
 
 int screenshot_main_frame(qt_host& host, const QString& community, const QString& file) {
@@ -57,7 +88,8 @@ int screenshot_main_frame(qt_host& host, const QString& community, const QString
 }
 
 int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
-                      const QString& press, const QString& file) {
+                      const std::vector<typed_text>& typed, const QString& press,
+                      const QString& file) {
     const window_entry* entry = find_window_entry(window.toStdString());
     if (!entry || !entry->list) return fail("no register window " + window);
     uo_tabpg_datawindow page;
@@ -73,7 +105,14 @@ int screenshot_record(qt_host& host, const QString& window, const QString& mode,
     host.sess().guo_tabpg_now = &page;
     auto dialog = host.open_record(*entry, mode.toStdString(), nullptr);
     dialog->show();
-    int rc = press.isEmpty() ? save(*dialog, file) : press_and_save(*dialog, press, file);
+    int rc = -1;
+    for (std::size_t i = 0; i < typed.size() && rc < 0; ++i) {
+        const bool last = i + 1 == typed.size() && press.isEmpty();
+        QString why;
+        rc = type_and_save(*dialog, typed[i], last, file, why);
+        if (!why.isEmpty()) rc = fail(why);
+    }
+    if (rc < 0) rc = press.isEmpty() ? save(*dialog, file) : press_and_save(*dialog, press, file);
     dialog.reset();
     host.sess().guo_tabpg_now = nullptr;
     return rc;

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <QString>
+#include <vector>
+
+#include "app/command_line.h"
 
 namespace officerecords::app {
 
@@ -14,10 +17,14 @@ class qt_host;
 // `file` (PNG). Returns 0, or 1 after printing why to standard error.
 int screenshot_main_frame(qt_host& host, const QString& community, const QString& file);
 // Renders the record window `window` opened with `mode` on the listed
-// record whose number is `key` (the first when empty). With `press`, the
-// control of that name is pressed first; when that opens another window,
-// the picture is of the window it opened, which is then closed.
+// record whose number is `key` (the first when empty). The `typed` texts
+// are entered first, in order, each leaving its field; a selection window
+// that the last one opens is the picture (then nothing is picked), one an
+// earlier text opens picks its first person. With `press`, the control of
+// that name is pressed next; when that opens another window, the picture
+// is of the window it opened, which is then closed.
 int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
-                      const QString& press, const QString& file);
+                      const std::vector<typed_text>& typed, const QString& press,
+                      const QString& file);
 
 }  // namespace officerecords::app

@@ -1,11 +1,14 @@
 // Shared pieces of the Qt tests: a scratch demo office with a connected
-// host, a record window opened in a real dialog, and the answering of
-// modal message boxes, file dialogs and nested record windows as a clerk
-// would answer them.
+// host, a record window opened in a real dialog, the answering of modal
+// message boxes, file dialogs, nested record windows and selection
+// windows as a clerk would answer them, and the clerk's typing and
+// choosing in a form.
 #pragma once
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputMethodEvent>
@@ -14,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -22,6 +26,9 @@
 #include <vector>
 
 #include "app/app_setup.h"
+#include "app/column_editor.h"
+#include "app/form_view.h"
+#include "app/picture_label.h"
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
 #include "foundation/register_page.h"
@@ -154,34 +161,42 @@ private:
     std::deque<QString> files_;
 };
 
-// Drives the next record window that opens modally while it lives (one a
-// record window opens, as cb_photo opens the album): `drive` runs once
-// inside the window's own event loop, and the window is closed after it
-// if `drive` left it open (a failed check), so that the test goes on.
-class modal_record_driver {
+// Whether a driven dialog is still open once its driver is done: a record
+// window closes only when its window asked for it.
+inline bool left_open(record_dialog& d) { return !d.close_requested(); }
+inline bool left_open(QDialog& d) { return d.isVisible(); }
+
+// Drives the next dialog of type `Dialog` that opens modally while it
+// lives (a record window another opens, as cb_photo opens the album; a
+// selection window): `drive` runs once inside the dialog's own event loop,
+// and the dialog is closed after it if `drive` left it open (a failed
+// check), so that the test goes on.
+template <class Dialog>
+class modal_driver {
 public:
-    explicit modal_record_driver(std::function<void(record_dialog&)> drive)
-        : drive_(std::move(drive)) {
+    explicit modal_driver(std::function<void(Dialog&)> drive) : drive_(std::move(drive)) {
         timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { drive_open_window(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { drive_open_dialog(); });
         timer_.start();
     }
     bool ran() const { return ran_; }
 
 private:
-    void drive_open_window() {
-        auto* d = qobject_cast<record_dialog*>(QApplication::activeModalWidget());
+    void drive_open_dialog() {
+        auto* d = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         if (!d || ran_) return;
         ran_ = true;
         timer_.stop();
         drive_(*d);
-        if (!d->close_requested()) d->done(QDialog::Rejected);
+        if (left_open(*d)) d->done(QDialog::Rejected);
     }
 
     QTimer timer_;
-    std::function<void(record_dialog&)> drive_;
+    std::function<void(Dialog&)> drive_;
     bool ran_ = false;
 };
+
+using modal_record_driver = modal_driver<record_dialog>;
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -208,6 +223,50 @@ inline void type_text(QWidget* w, const QString& text) {
         QApplication::sendEvent(w, &commit);
     }
     flush();
+}
+
+// The drop-down of a column of the record window's form.
+inline QComboBox* drop_down(record_dialog& d, const char* column) {
+    column_editor* e = d.form().editor(column);
+    auto* combo = e ? qobject_cast<QComboBox*>(e->widget()) : nullptr;
+    if (!combo) qFatal("no drop-down for %s", column);
+    return combo;
+}
+
+// Chooses the code as the clerk does: a click opens the list, the arrow
+// keys walk to the item, Enter takes it. False when it is not offered.
+inline bool choose(QComboBox* combo, const QString& code) {
+    int target = combo->findData(code);
+    if (target < 0) return false;
+    QTest::mouseClick(combo, Qt::LeftButton);
+    QAbstractItemView* list = combo->view();
+    if (!QTest::qWaitFor([list] { return list->isVisible(); })) return false;
+    for (int guard = 0; list->currentIndex().row() != target && guard < combo->count() * 2; ++guard)
+        QTest::keyClick(list, list->currentIndex().row() < target ? Qt::Key_Down : Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Return);
+    return QTest::qWaitFor([list] { return !list->isVisible(); }) &&
+           combo->currentIndex() == target;
+}
+
+// The picture fills the room on one side and keeps the photo's proportions.
+inline bool fitted(const picture_label& label) {
+    QSize room = label.contentsRect().size();
+    QSize drawn = label.pixmap().size();
+    QSize photo = label.picture().size();
+    if (drawn.isEmpty() || drawn.width() > room.width() || drawn.height() > room.height())
+        return false;
+    bool fills = drawn.width() >= room.width() - 1 || drawn.height() >= room.height() - 1;
+    double expected = double(photo.width()) / photo.height();
+    return fills && std::abs(double(drawn.width()) / drawn.height() - expected) < 0.05;
+}
+
+// Puts the focus into a column's field as a click does and types the text
+// over what it holds.
+inline void type_into(record_dialog& d, const char* column, const QString& text) {
+    QWidget* w = d.form().editor(column)->focus_widget();
+    w->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    type_text(w, text);
 }
 
 }  // namespace officerecords::app::testing

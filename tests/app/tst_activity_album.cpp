@@ -86,18 +86,6 @@ bool type_note(record_dialog& album, const QString& note) {
     return true;
 }
 
-// The picture fills the room on one side and keeps the photo's proportions.
-bool fitted(const picture_label& label) {
-    QSize room = label.contentsRect().size();
-    QSize drawn = label.pixmap().size();
-    QSize photo = label.picture().size();
-    if (drawn.isEmpty() || drawn.width() > room.width() || drawn.height() > room.height())
-        return false;
-    bool fills = drawn.width() >= room.width() - 1 || drawn.height() >= room.height() - 1;
-    double expected = double(photo.width()) / photo.height();
-    return fills && std::abs(double(drawn.width()) / drawn.height() - expected) < 0.05;
-}
-
 // The photos of one activity as "PhotoNo | PhotoFileName | PhotoNote | bytes" rows.
 QStringList stored_photos(transaction& t, std::int64_t orderno) {
     QStringList rows;

@@ -16,28 +16,6 @@ namespace {
 
 constexpr const char* k_window = "w_m_og_moneyoutgorecord";
 
-QComboBox* drop_down(open_register_record& r, const char* column) {
-    column_editor* e = r.dialog->form().editor(column);
-    auto* combo = e ? qobject_cast<QComboBox*>(e->widget()) : nullptr;
-    if (!combo) qFatal("no drop-down for %s", column);
-    return combo;
-}
-
-// Chooses the code as the clerk does: a click opens the list, the arrow
-// keys walk to the item, Enter takes it. False when it is not offered.
-bool choose(QComboBox* combo, const QString& code) {
-    int target = combo->findData(code);
-    if (target < 0) return false;
-    QTest::mouseClick(combo, Qt::LeftButton);
-    QAbstractItemView* list = combo->view();
-    if (!QTest::qWaitFor([list] { return list->isVisible(); })) return false;
-    for (int guard = 0; list->currentIndex().row() != target && guard < combo->count() * 2; ++guard)
-        QTest::keyClick(list, list->currentIndex().row() < target ? Qt::Key_Down : Qt::Key_Up);
-    QTest::keyClick(list, Qt::Key_Return);
-    return QTest::qWaitFor([list] { return !list->isVisible(); }) &&
-           combo->currentIndex() == target;
-}
-
 struct offer {
     QStringList codes;
     QStringList texts;
@@ -90,8 +68,8 @@ private Q_SLOTS:
         QFETCH(QString, scope_shown);
         open_register_record r(*office_, k_window, k_mode_add);
         w_modify& w = r.window();
-        QComboBox* sort = drop_down(r, "outlaysort");
-        QComboBox* scope = drop_down(r, "usebound");
+        QComboBox* sort = drop_down(*r.dialog, "outlaysort");
+        QComboBox* scope = drop_down(*r.dialog, "usebound");
 
         // A scope chosen first, so that a new category has one to empty.
         QVERIFY(choose(scope, "12"));
@@ -115,9 +93,9 @@ private Q_SLOTS:
 
     void a_scope_outside_the_category_is_not_offered() {
         open_register_record r(*office_, k_window, k_mode_add);
-        QComboBox* scope = drop_down(r, "usebound");
+        QComboBox* scope = drop_down(*r.dialog, "usebound");
         QVERIFY(!choose(scope, "50"));
-        QVERIFY(choose(drop_down(r, "outlaysort"), "50"));
+        QVERIFY(choose(drop_down(*r.dialog, "outlaysort"), "50"));
         QVERIFY(choose(scope, "50"));
         QCOMPARE(*r.window().dw_1.getitemstring(1, "usebound"), std::string("50"));
         QCOMPARE(scope->currentText(), QString("其他支出"));

@@ -36,13 +36,6 @@ void when_record_window_opens(std::function<void(record_dialog&)> clerk) {
     timer->start();
 }
 
-void type_into(record_dialog& d, const char* column, const QString& text) {
-    QWidget* w = d.form().editor(column)->focus_widget();
-    w->setFocus(Qt::MouseFocusReason);
-    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
-    type_text(w, text);
-}
-
 QAction* action(main_window& m, const char* name) { return m.findChild<QAction*>(name); }
 
 }  // namespace

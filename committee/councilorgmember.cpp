@@ -71,6 +71,17 @@ const dw_object& d_og_councilorgmember() {
 w_m_og_councilorgmember::w_m_og_councilorgmember(session& s)
     : w_modify(s, "w_m_og_councilorgmember", d_og_councilorgmember_f()) {}
 
+void w_m_og_councilorgmember::owner_set() {
+    const long row = dw_1.getrow();
+    const value key[] = {dw_1.getitem(row, "orgno")};
+    auto body = sqlca().select_row(
+        "SELECT falldue, orgname, organtype FROM tc_og_councilorgduty WHERE orgno = ?", key);
+    if (!body || body->size() < 3) return;
+    set_owned_item(row, "falldue", (*body)[0]);
+    set_owned_item(row, "orgname", (*body)[1]);
+    set_owned_item(row, "organtype", (*body)[2]);
+}
+
 void w_m_og_councilorgmember::open() {
     w_modify::open();
     auto [duties, rc] = dw_1.getchild("duty");

@@ -160,6 +160,10 @@ void w_modify::new_record() {
     // The community is the record's owner from the start, not an edit of
     // the user's: the row stays unmodified until something is entered.
     set_owned_item(r, "commno", value(session_.gs_commno));
+    if (!owner_.is_null() && !owner_column().empty()) {
+        set_owned_item(r, owner_column(), owner_);
+        owner_set();
+    }
     ue_setautocolumn(r);
 }
 
@@ -179,6 +183,7 @@ bool w_modify::set_owner(const value& owner) {
     set_owned_item(row, column, owner);
     // An owner the column cannot hold is no owner.
     if (dw_1.getitem(row, column).is_null()) return false;
+    owner_ = owner;
     owner_set();
     return true;
 }

@@ -149,6 +149,9 @@ private:
     std::string name_;
     std::string key_column_;
     std::vector<control*> controls_;
+    // The owner the host gave new records here; a fresh new record after
+    // a revert belongs to it too.
+    value owner_;
 };
 
 }  // namespace officerecords

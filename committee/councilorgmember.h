@@ -19,6 +19,7 @@ public:
     // A new member belongs to the body the host adds it to.
     std::string_view owner_column() const override { return "orgno"; }
     std::string_view owner_caption() const override { return "居委会组织机构"; }
+    std::string_view owner_window() const override { return "w_m_og_councilorgduty"; }
     // Shows the body a new member joins: its term, name and kind.
     void owner_set() override;
 

@@ -60,6 +60,7 @@ public:
     using w_modify::w_modify;
     std::string_view owner_column() const override { return "personno"; }
     std::string_view owner_caption() const override { return "居委会成员"; }
+    std::string_view owner_window() const override { return "w_m_og_councilmemberinfo"; }
     void owner_set() override { show_member_of_new_row(*this); }
 };
 

@@ -49,6 +49,9 @@ public:
     virtual std::string_view owner_column() const { return {}; }
     // What the owner is, for the message when a new record has none.
     virtual std::string_view owner_caption() const { return {}; }
+    // The register whose records own new records here; a host lets the
+    // clerk choose one of them, whose owner_column() item is the owner.
+    virtual std::string_view owner_window() const { return {}; }
     // The host gives the new record in dw_1 its owner; like the community,
     // that is not an edit of the clerk's. False when there is no new record
     // or no such column.

@@ -66,6 +66,8 @@ bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
     transaction& t = s.sqlca;
     status st = status::ok();
     {
+        // The lock may keep it waiting: the busy pointer says so.
+        busy_pointer busy(s.host);
         write_guard guard(t);
         if (!guard.began()) st = status::error(t.sqlerrtext());
         if (st) st = page.dw_1.update();

@@ -277,17 +277,25 @@ bool w_modify::save(bool checks) {
     std::vector<long> numbered;
     // Numbers given for this attempt are taken back when it fails, so the
     // next attempt numbers afresh; the edit itself stays in the window.
+    // Waiting for another workstation's lock can take the busy timeout:
+    // the clerk sees the busy pointer, not a frozen window, until a
+    // message asks for attention.
+    std::optional<busy_pointer> busy;
     auto failed = [&](const std::string& why) {
+        busy.reset();
         for (long r : numbered) (void)dw_1.setitem(r, key_column_, value());
         host().message_box("警告信息", "数据保存失败！" + why, icon::stop);
         return false;
     };
 
+    busy.emplace(host());
     // The write lock is taken before anything is read for the save, so the
     // next record number cannot be taken by another workstation meanwhile.
     write_guard guard(t);
     if (!guard.began()) return failed(t.sqlerrtext());
+    busy.reset();
     if (checks && wf_age_check() == 1) return false;
+    busy.emplace(host());
 
     const std::string& table = dw_1.object().update_table;
     int issave = dw_1.column_number("issave");

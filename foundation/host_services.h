@@ -58,6 +58,13 @@ public:
     // -1 when the file cannot be written.
     virtual int gf_writephotofile(const std::string& path, const blob& bytes) = 0;
 
+    // Help for a window: its page (docs/help/WINDOW.md) where the host can
+    // show one; a host without pages gives the short hint.
+    virtual void show_help(std::string_view window) {
+        (void)window;
+        message_box("帮助", "填写各项内容后按“保存数据(Ctrl+S)”保存；日期按yyyy-mm-dd格式输入。",
+                    icon::information);
+    }
     // A record was saved and committed (with the checks, or without them):
     // a host may say so briefly where the clerk is looking.
     virtual void record_saved(w_modify& window, bool checked) {

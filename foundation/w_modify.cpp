@@ -376,11 +376,7 @@ void w_modify::cb_exit_clicked() {
     host().close_window(*this);
 }
 
-void w_modify::cb_help_clicked() {
-    host().message_box("帮助",
-                       "填写各项内容后按“保存数据(Ctrl+S)”保存；日期按yyyy-mm-dd格式输入。",
-                       icon::information);
-}
+void w_modify::cb_help_clicked() { host().show_help(name()); }
 
 void w_modify::wf_opencalendar() {
     mc_1.set_visible(true);

@@ -178,9 +178,12 @@ void column_editor::render_state() {
     QPalette::ColorRole role = radios_ ? QPalette::Window : QPalette::Base;
     QColor background = colour_of(st.background);
     // A field the clerk cannot enter shows its text greyed, as a disabled
-    // drop-down does, on the background the core gave it.
+    // drop-down does, on the background the core gave it; on the default
+    // background it is greyed too, so that a locked empty field shows it.
     const QPalette standard = QApplication::palette(widget_);
     QColor text = standard.color(enter ? QPalette::Active : QPalette::Disabled, QPalette::Text);
+    if (!enter && !radios_ && st.background == k_default_background)
+        background = standard.color(QPalette::Disabled, QPalette::Window);
     if (widget_->palette().color(role) != background ||
         widget_->palette().color(QPalette::Text) != text) {
         QPalette pal = widget_->palette();

@@ -28,6 +28,23 @@ private:
     bool was_;
 };
 
+// The form reads in the order Tab walks it: the columns the clerk enters
+// take their places in the designed tab order, while a column outside the
+// tab order (the person's, shown only) keeps its own place.
+void in_tab_order(std::vector<int>& cols, const data_window& dw) {
+    std::vector<std::size_t> slots;
+    std::vector<int> entered;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        if (dw.column_definition(cols[i]).tab <= 0) continue;
+        slots.push_back(i);
+        entered.push_back(cols[i]);
+    }
+    std::stable_sort(entered.begin(), entered.end(), [&dw](int a, int b) {
+        return dw.column_definition(a).tab < dw.column_definition(b).tab;
+    });
+    for (std::size_t i = 0; i < slots.size(); ++i) cols[slots[i]] = entered[i];
+}
+
 }  // namespace
 
 form_view::form_view(w_modify& window, QWidget* parent)
@@ -60,6 +77,7 @@ void form_view::build() {
             if (c.group == group && (c.visible || !c.label.empty())) cols.push_back(col);
         }
         if (cols.empty()) continue;
+        in_tab_order(cols, dw_);
         QWidget* box =
             group.empty() ? new QWidget(this) : new QGroupBox(QString::fromStdString(group), this);
         auto* grid = new QGridLayout(box);

@@ -73,7 +73,8 @@ main_window::main_window(qt_host& host, const QString& community, QWidget* paren
     // While a record window is open, the list behind it follows its saves
     // and its moves from record to record.
     connect(&host_, &qt_host::record_event, this, [this] {
-        if (register_tab* tab = current_tab()) tab->follow();
+        const uo_tabpg_datawindow* list = host_.sess().guo_tabpg_now;
+        if (register_tab* tab = list ? tab_of(list->window) : nullptr) tab->follow();
     });
     host_.set_main_widget(this);
     resize(1200, 720);
@@ -149,19 +150,51 @@ void main_window::build_actions() {
     bar->addActions({add_, modify_, delete_});
     bar->addSeparator();
     bar->addAction(refresh_);
+    build_owned_actions(*records, *bar);
+}
+
+void main_window::build_owned_actions(QMenu& records, QToolBar& bar) {
+    owned_separator_ = new QAction(this);
+    owned_separator_->setSeparator(true);
+    records.addAction(owned_separator_);
+    bar.addAction(owned_separator_);
+    for (const window_entry& e : window_catalog()) {
+        // Only the window knows which register owns its records.
+        std::unique_ptr<w_modify> window = e.make(host_.sess());
+        const std::string_view owner_window = window->owner_window();
+        if (owner_window.empty()) continue;
+        // "居委会成员培训" added to a 居委会成员 reads "添加培训".
+        std::string_view kind = e.caption;
+        const std::string_view owner = window->owner_caption();
+        if (kind.size() > owner.size() && kind.substr(0, owner.size()) == owner)
+            kind.remove_prefix(owner.size());
+        auto* action =
+            new QAction(style()->standardIcon(QStyle::SP_FileIcon), "添加" + qs(kind), this);
+        action->setObjectName("add_" + qs(e.window));
+        action->setToolTip("为选中的" + qs(owner) + "添加" + qs(e.caption) + "记录");
+        connect(action, &QAction::triggered, this, [this, &e] { add_owned_record(e); });
+        records.addAction(action);
+        bar.addAction(action);
+        owned_.push_back({action, std::string(owner_window)});
+    }
 }
 
 register_tab* main_window::current_tab() const {
     return qobject_cast<register_tab*>(tabs_->currentWidget());
 }
 
-register_tab* main_window::open_register(const window_entry& entry) {
+register_tab* main_window::tab_of(std::string_view window) const {
     for (int i = 0; i < tabs_->count(); ++i) {
         auto* tab = qobject_cast<register_tab*>(tabs_->widget(i));
-        if (tab && tab->entry().window == entry.window) {
-            tabs_->setCurrentIndex(i);
-            return tab;
-        }
+        if (tab && iequals(tab->entry().window, window)) return tab;
+    }
+    return nullptr;
+}
+
+register_tab* main_window::open_register(const window_entry& entry) {
+    if (register_tab* open = tab_of(entry.window)) {
+        tabs_->setCurrentWidget(open);
+        return open;
     }
     auto* tab = new register_tab(entry, tabs_);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -194,6 +227,14 @@ void main_window::update_status() {
     modify_->setEnabled(has_row);
     delete_->setEnabled(has_row);
     refresh_->setEnabled(has_tab);
+    bool offers_owned = false;
+    for (const owned_action& o : owned_) {
+        const bool offered = has_tab && iequals(tab->entry().window, o.owner_window);
+        o.action->setVisible(offered);
+        o.action->setEnabled(offered && has_row);
+        offers_owned = offers_owned || offered;
+    }
+    owned_separator_->setVisible(offers_owned);
     if (!has_tab) {
         count_->clear();
         return;
@@ -208,47 +249,61 @@ void main_window::update_status() {
 void main_window::run_record(const std::string& mode) {
     register_tab* tab = current_tab();
     if (!tab) return;
-    host_.sess().guo_tabpg_now = &tab->page();
     if (mode == k_mode_modify) {
         // The frame loads the list's current record.
         long r = tab->current_row();
         if (r < 1) return;
         tab->page().dw_1.setrow(r);
     }
-    std::unique_ptr<w_modify> window = tab->entry().make(host_.sess());
+    run_record_of(tab->entry(), mode);
+}
+
+void main_window::run_record_of(const window_entry& entry, const std::string& mode) {
+    std::unique_ptr<w_modify> window = entry.make(host_.sess());
     value owner;
     if (mode == k_mode_add && !window->owner_column().empty()) {
         owner = owner_of_new_record(*window);
         if (owner.is_null()) return;
     }
-    host_.run_record(std::move(window), qs(tab->entry().caption), mode, owner, this);
-    tab->sync();
+    // The frame merges a saved record into whatever list it is given: a
+    // list of another register must not be that list.
+    register_tab* list = tab_of(entry.window);
+    host_.sess().guo_tabpg_now = list ? &list->page() : nullptr;
+    host_.run_record(std::move(window), qs(entry.caption), mode, owner, this);
+    if (list) list->sync();
+    on_tab_changed();
 }
 
 value main_window::owner_of_new_record(const w_modify& window) {
     const std::string_view column = window.owner_column();
-    const window_entry* owners = owner_register(column);
+    const window_entry* owners = find_window_entry(window.owner_window());
     if (!owners) {
         host_.message_box("警告信息", "找不到" + std::string(window.owner_caption()) + "的登记簿！",
                           icon::stop);
         return value();
     }
     // The owner selected in its own list is the one the clerk works on.
-    for (int i = 0; i < tabs_->count(); ++i) {
-        auto* tab = qobject_cast<register_tab*>(tabs_->widget(i));
-        if (tab && tab->entry().window == owners->window && tab->current_row() > 0)
-            return tab->page().dw_1.getitem(tab->current_row(), column);
+    if (register_tab* tab = tab_of(owners->window); tab && tab->current_row() > 0) {
+        value owner = tab->page().dw_1.getitem(tab->current_row(), column);
+        if (!owner.is_null()) return owner;
     }
-    owner_dialog chooser(*owners, window.owner_caption(), this);
+    owner_dialog chooser(*owners, column, window.owner_caption(), this);
     if (status st = chooser.load(host_.sess()); !st) {
         host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
         return value();
     }
     if (chooser.exec() != QDialog::Accepted) return value();
-    return chooser.chosen(column);
+    return chooser.chosen();
 }
 
 void main_window::add_record() { run_record(k_mode_add); }
+
+void main_window::add_owned_record(const window_entry& owned) {
+    register_tab* tab = current_tab();
+    // Offered only on a list with a selected owner: that one is taken.
+    if (!tab || tab->current_row() < 1) return;
+    run_record_of(owned, k_mode_add);
+}
 
 void main_window::modify_record() { run_record(k_mode_modify); }
 

@@ -1,10 +1,14 @@
 // The small dialog that asks which record of another register a new record
-// belongs to (the body an organisation member joins): the current
-// community's records of the owner register, each shown by the first two
-// columns of that register's list (a body's term and name).
+// belongs to (the body an organisation member joins, the member a training
+// record is of): the current community's records of the owner register,
+// each shown by the first two columns of that register's list (a body's
+// term and name, a member's term and name). Records that give the same
+// owner (one person a member in two terms) are one entry, which names
+// each of their values once: "第五届、第六届  王建华".
 #pragma once
 
 #include <QDialog>
+#include <string>
 #include <string_view>
 
 #include "foundation/session.h"
@@ -17,28 +21,28 @@ class QPushButton;
 
 namespace officerecords::app {
 
-// The register whose records are numbered by `column` (orgno: the bodies);
-// nullptr when none is.
-const window_entry* owner_register(std::string_view column);
-
 class owner_dialog final : public QDialog {
     Q_OBJECT
 
 public:
-    // `caption` names what is chosen ("居委会组织机构").
-    owner_dialog(const window_entry& owners, std::string_view caption, QWidget* parent);
+    // `column` is the owner register's column that the new record takes
+    // (orgno, personno); `caption` names what is chosen ("居委会成员").
+    owner_dialog(const window_entry& owners, std::string_view column, std::string_view caption,
+                 QWidget* parent);
     ~owner_dialog() override;
 
     // Lists the community's records of the owner register; the message
     // says why they could not be read.
     status load(session& s);
-    // The chosen record's item of `column`; null while none is chosen.
-    value chosen(std::string_view column) const;
+    // The chosen entry's owner; null while none is chosen or the dialog
+    // was not accepted.
+    value chosen() const;
 
     QListWidget& list() { return *list_; }
 
 private:
     const window_entry& owners_;
+    std::string column_;
     QString caption_;
     uo_tabpg_datawindow page_;
     QListWidget* list_ = nullptr;

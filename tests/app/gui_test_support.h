@@ -200,6 +200,12 @@ using modal_record_driver = modal_driver<record_dialog>;
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }
 
+// The number a counting query returns; -1 when it fails.
+inline long count_of(transaction& t, const std::string& sql) {
+    auto n = t.select_value(sql);
+    return n ? static_cast<long>(n->as_double().value_or(-1)) : -1;
+}
+
 // Types text into the focused editor as a clerk's keyboard delivers it:
 // Latin letters and digits as key presses, Chinese through an input
 // method, which first composes (pinyin shown in the field, not yet its

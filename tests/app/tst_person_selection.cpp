@@ -128,11 +128,6 @@ QImage photo_shown(record_dialog& d) {
     return d.form_picture("p_photo")->picture().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-long count_of(transaction& t, const std::string& sql) {
-    auto n = t.select_value(sql);
-    return n ? static_cast<long>(n->as_double().value_or(-1)) : -1;
-}
-
 }  // namespace
 
 class tst_person_selection : public QObject {

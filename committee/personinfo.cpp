@@ -74,14 +74,14 @@ std::vector<column_def> member_side_columns(const member_tabs& t, const std::str
     return {
         column("commno").text(12).key(),
         column("orderno").decimal(0).key(),
-        column("falldue").text(2).label("届次:").dropdown("dddw_ds_falldue").tab(t.falldue).group(group),
+        column("falldue").text(2).label("届次:").dropdown("dddw_ds_falldue").tab(t.falldue).readonly().group(group),
         column("personno").text(24).update(),
-        column("personname").text(30).label("姓名:").tab(t.personname).group(group),
-        column("idcard").text(20).label("身份证号码:").tab(t.idcard).group(group),
-        column("sex").text(2).label("性别:").dropdown("dddw_gb_sex").tab(t.sex).group(group),
-        column("birthdate").date().label("出生日期:").tab(t.birthdate).group(group),
-        column("presentaddr1").text(60).label("居住地址:").tab(t.presentaddr1).group(group),
-        column("contactphone").text(30).label("联系电话:").tab(t.contactphone).group(group),
+        column("personname").text(30).label("姓名:").tab(t.personname).readonly().group(group),
+        column("idcard").text(20).label("身份证号码:").tab(t.idcard).readonly().group(group),
+        column("sex").text(2).label("性别:").dropdown("dddw_gb_sex").tab(t.sex).readonly().group(group),
+        column("birthdate").date().label("出生日期:").tab(t.birthdate).readonly().group(group),
+        column("presentaddr1").text(60).label("居住地址:").tab(t.presentaddr1).readonly().group(group),
+        column("contactphone").text(30).label("联系电话:").tab(t.contactphone).readonly().group(group),
     };
 }
 

@@ -82,7 +82,7 @@ status data_window::set_dataobject(const dw_object& object, transaction& t) {
 void data_window::reset_states() {
     states_.clear();
     for (const auto& c : object_.columns)
-        states_.push_back({c.tab, false, {}, c.background, c.visible});
+        states_.push_back({c.tab, c.readonly, {}, c.background, c.visible});
 }
 
 long data_window::modifiedcount() const {

@@ -78,6 +78,10 @@ column& column::tab(int order) {
     def_.visible = true;
     return *this;
 }
+column& column::readonly() {
+    def_.readonly = true;
+    return *this;
+}
 column& column::shown() {
     def_.visible = true;
     return *this;

@@ -50,6 +50,7 @@ struct column_def {
     bool visible = false;    // shown on the object
     std::string group;       // caption of the group box that holds it
     long background = k_default_background;
+    bool readonly = false;   // shown, even in the tab order, but protected from the start
     int display_order = 0;   // list objects: left-to-right position (1-based)
 };
 
@@ -74,6 +75,7 @@ public:
     column& initial(std::string v);
     column& tab(int order);  // also shows the column
     column& shown();         // on the form, but not in the tab order
+    column& readonly();      // protected from the start: joined in for display
     column& group(std::string caption);
     column& background(long colour);
     operator column_def() const { return def_; }

@@ -44,12 +44,19 @@ w_modify::w_modify(session& s, std::string name, const dw_object& form)
     key_column_ = record_key_column(form);
 }
 
+uo_tabpg_datawindow* w_modify::own_list() const {
+    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    // Another register's list is not this window's to move along or
+    // merge into: its record numbers are another table's.
+    return list && iequals(list->window, name_) ? list : nullptr;
+}
+
 bool w_modify::has_unsaved_changes() const {
     return dw_1.modifiedcount() + dw_1.deletedcount() > 0 || dw_1.has_pending_edit();
 }
 
 long w_modify::list_position() const {
-    const uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    const uo_tabpg_datawindow* list = own_list();
     if (!list || dw_1.rowcount() < 1) return 0;
     const row_status s = dw_1.getitemstatus(1, 0);
     if (s == row_status::new_row || s == row_status::new_modified) return 0;
@@ -57,7 +64,7 @@ long w_modify::list_position() const {
 }
 
 long w_modify::list_count() const {
-    const uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    const uo_tabpg_datawindow* list = own_list();
     return list ? list->shown_count() : 0;
 }
 
@@ -137,7 +144,7 @@ void w_modify::open() {
         new_record();
         return;
     }
-    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    uo_tabpg_datawindow* list = own_list();
     if (list && list->dw_1.getrow() > 0) load_record(list->dw_1.getrow());
 }
 
@@ -189,7 +196,7 @@ bool w_modify::set_owner(const value& owner) {
 }
 
 void w_modify::load_record(long list_row) {
-    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    uo_tabpg_datawindow* list = own_list();
     if (!list || list_row < 1 || list_row > list->dw_1.rowcount()) return;
     value key = list->dw_1.getitem(list_row, key_column_);
     std::vector<value> params{value(session_.gs_commno), key};
@@ -202,7 +209,7 @@ void w_modify::load_record(long list_row) {
 }
 
 void w_modify::move_to(long list_row) {
-    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    uo_tabpg_datawindow* list = own_list();
     if (!list || list_row < 1 || list_row > list->dw_1.rowcount()) return;
     if (list_row == list->dw_1.getrow() && dw_1.rowcount() > 0 &&
         dw_1.getitemstatus(1, 0) != row_status::new_row &&
@@ -220,19 +227,19 @@ void w_modify::move_to(long list_row) {
 // The buttons move along the list as the clerk sees it: narrowed rows
 // are passed over.
 void w_modify::cb_first_clicked() {
-    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_row(1));
+    if (auto* list = own_list()) move_to(list->shown_row(1));
 }
 
 void w_modify::cb_prior_clicked() {
-    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_beside(list->dw_1.getrow(), false));
+    if (auto* list = own_list()) move_to(list->shown_beside(list->dw_1.getrow(), false));
 }
 
 void w_modify::cb_next_clicked() {
-    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_beside(list->dw_1.getrow(), true));
+    if (auto* list = own_list()) move_to(list->shown_beside(list->dw_1.getrow(), true));
 }
 
 void w_modify::cb_last_clicked() {
-    if (auto* list = session_.guo_tabpg_now) move_to(list->shown_row(list->shown_count()));
+    if (auto* list = own_list()) move_to(list->shown_row(list->shown_count()));
 }
 
 void w_modify::cb_save_clicked() { save(true); }
@@ -332,7 +339,7 @@ bool w_modify::save(bool checks) {
 }
 
 void w_modify::refresh_list_row(bool inserted) {
-    uo_tabpg_datawindow* list = session_.guo_tabpg_now;
+    uo_tabpg_datawindow* list = own_list();
     if (!list || !list->dw_1.has_object() || dw_1.rowcount() < 1 || key_column_.empty()) return;
     long row = dw_1.getrow() > 0 ? dw_1.getrow() : 1;
     value key = dw_1.getitem(row, key_column_);

@@ -141,6 +141,8 @@ protected:
     void add_control(control& c);
 
 private:
+    // The host's list when it lists this window's register; nullptr otherwise.
+    uo_tabpg_datawindow* own_list() const;
     bool save(bool checks);
     void move_to(long list_row);
     void load_record(long list_row);

@@ -8,19 +8,6 @@ namespace officerecords::app {
 
 namespace {
 
-std::vector<int> shown_columns(const data_window& dw) {
-    std::vector<int> cols;
-    if (!dw.has_object()) return cols;
-    for (int c = 1; c <= dw.column_count(); ++c) {
-        const column_def& def = dw.column_definition(c);
-        if (def.visible && def.display_order > 0) cols.push_back(c);
-    }
-    std::stable_sort(cols.begin(), cols.end(), [&dw](int a, int b) {
-        return dw.column_definition(a).display_order < dw.column_definition(b).display_order;
-    });
-    return cols;
-}
-
 bool is_number(const column_def& c) {
     return c.type == column_type::decimal || c.type == column_type::whole ||
            c.type == column_type::number;
@@ -29,7 +16,7 @@ bool is_number(const column_def& c) {
 }  // namespace
 
 register_list_model::register_list_model(data_window& dw, QObject* parent)
-    : QAbstractTableModel(parent), dw_(dw), columns_(shown_columns(dw)) {
+    : QAbstractTableModel(parent), dw_(dw), columns_(dw.object().shown_columns()) {
     reported_rows_ = rowCount();
 }
 
@@ -117,7 +104,7 @@ void register_list_model::set_filter(const QString& text) {
 
 void register_list_model::reload() {
     reset_with([&] {
-        columns_ = shown_columns(dw_);
+        columns_ = dw_.object().shown_columns();
         apply_filter();
     });
 }

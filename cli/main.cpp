@@ -2,6 +2,8 @@
 //
 //   officerecords-cli init DB [--demo]
 //   officerecords-cli run SCRIPT --db DB [--busy-timeout MS]
+//   officerecords-cli export WINDOW --db DB [--community COMMNO] --format xlsx|csv
+//                             --out FILE [--overwrite]
 #include <charconv>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/register_export.h"
 #include "cli/script_session.h"
 #include "platform/database.h"
 #include "platform/system_clock.h"
@@ -20,7 +23,9 @@ using namespace officerecords;
 
 int usage() {
     std::cerr << "usage: officerecords-cli init DB [--demo]\n"
-                 "       officerecords-cli run SCRIPT --db DB [--busy-timeout MS]\n";
+                 "       officerecords-cli run SCRIPT --db DB [--busy-timeout MS]\n"
+                 "       officerecords-cli export WINDOW --db DB [--community COMMNO]"
+                 " --format xlsx|csv --out FILE [--overwrite]\n";
     return 2;
 }
 
@@ -91,6 +96,36 @@ int run(int argc, char** argv) {
     return s.run(script, std::cerr);
 }
 
+int export_list(int argc, char** argv) {
+    register_export_request request;
+    bool format_given = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (arg == "--db" && has_value) {
+            request.database = argv[++i];
+        } else if (arg == "--community" && has_value) {
+            request.commno = argv[++i];
+        } else if (arg == "--format" && has_value) {
+            auto format = export_format_named(argv[++i]);
+            if (!format) return usage();
+            request.format = *format;
+            format_given = true;
+        } else if (arg == "--out" && has_value) {
+            request.out = argv[++i];
+        } else if (arg == "--overwrite") {
+            request.overwrite = true;
+        } else if (request.window.empty() && !arg.starts_with("--")) {
+            request.window = arg;
+        } else {
+            return usage();
+        }
+    }
+    if (request.window.empty() || request.database.empty() || !format_given || request.out.empty())
+        return usage();
+    return export_register(request, std::cout, std::cerr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,5 +133,6 @@ int main(int argc, char** argv) {
     std::string command = argv[1];
     if (command == "init") return init(argc, argv);
     if (command == "run") return run(argc, argv);
+    if (command == "export") return export_list(argc, argv);
     return usage();
 }

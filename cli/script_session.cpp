@@ -291,12 +291,17 @@ void script_session::do_today(const words& w) {
     today_ = d;
 }
 
+bool script_session::choose_community(const std::string& commno) {
+    value wanted(commno);
+    auto found =
+        sqlca_->select_value("SELECT count(*) FROM tc_ge_community WHERE commno = ?", {&wanted, 1});
+    if (!found || found->as_double().value_or(0) == 0) return false;
+    session_->gs_commno = commno;
+    return true;
+}
+
 void script_session::do_community(const words& w) {
-    value commno(w[1]);
-    auto found = sqlca_->select_value("SELECT count(*) FROM tc_ge_community WHERE commno = ?",
-                                      {&commno, 1});
-    if (!found || found->as_double().value_or(0) == 0) throw script_error{"no community " + w[1]};
-    session_->gs_commno = w[1];
+    if (!choose_community(w[1])) throw script_error{"no community " + w[1]};
 }
 
 void script_session::do_sql(const words& w) {

@@ -37,6 +37,12 @@ public:
 
     // Opens the database; false with the message on failure.
     bool connect(std::string& why);
+    // Makes `commno` the community whose records the windows keep; false
+    // when the database has no such community.
+    bool choose_community(const std::string& commno);
+    // What the windows see, once connected: for the program's commands
+    // that work on the registers without a script.
+    session& windows_session() { return *session_; }
     // Plays a whole script. Returns 0, or 2 after printing
     // "error: line N: WHY" to `err`.
     int run(std::string_view script, std::ostream& err);

@@ -1,5 +1,7 @@
 #include "foundation/dw_object.h"
 
+#include <algorithm>
+
 #include "foundation/value.h"
 
 namespace officerecords {
@@ -106,6 +108,17 @@ std::vector<int> dw_object::key_columns() const {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (columns[i].key) keys.push_back(static_cast<int>(i));
     return keys;
+}
+
+std::vector<int> dw_object::shown_columns() const {
+    std::vector<int> shown;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].visible && columns[i].display_order > 0)
+            shown.push_back(static_cast<int>(i) + 1);
+    std::stable_sort(shown.begin(), shown.end(), [this](int a, int b) {
+        return columns[a - 1].display_order < columns[b - 1].display_order;
+    });
+    return shown;
 }
 
 void append_reserved(std::vector<column_def>& columns) {

@@ -102,6 +102,9 @@ struct dw_object {
     int find(std::string_view column_name) const;
     // Columns of the update table that form its key, in SELECT order.
     std::vector<int> key_columns() const;
+    // List objects: the numbers (from 1) of the columns the list shows,
+    // left to right; the row counter "序号" before them is not a column.
+    std::vector<int> shown_columns() const;
 };
 
 // The six reserved columns every register table ends with (date, decimal

@@ -1,15 +1,13 @@
 #include "platform/database.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include "platform/demo_data.h"
+#include "platform/file_access.h"
 #include "platform/schema.h"
 #include "platform/sqlite_transaction.h"
 
@@ -49,23 +47,6 @@ void remove_abandoned_builds(const fs::path& target) {
         if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
             remove_database_files(entry.path().string());
     }
-}
-
-// Moves the finished file to its name unless something took that name
-// meanwhile, and makes the new name itself durable.
-status publish(const std::string& built, const std::string& target) {
-    if (::renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-        const int err = errno;
-        if (err == EEXIST) return status::error("文件已经存在，不会覆盖它：" + target);
-        return status::error("不能把新建的数据库改名为 " + target + "：" + std::strerror(err));
-    }
-    const fs::path folder = fs::path(target).parent_path().empty() ? fs::path(".")
-                                                                    : fs::path(target).parent_path();
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    const bool synced = dir >= 0 && ::fsync(dir) == 0;
-    if (dir >= 0) ::close(dir);
-    if (!synced) return status::error("不能把新建的数据库写入磁盘：" + target);
-    return status::ok();
 }
 
 }  // namespace
@@ -116,7 +97,8 @@ status create_database(const std::string& target, bool demo, const clock_source&
             return status::error("不能新建数据库 " + target + "：" + t->sqlerrtext());
         return status::ok();
     }();
-    if (st) st = publish(built, target);
+    // Something may have taken the name meanwhile: it is never replaced.
+    if (st) st = move_into_place(built, target, false, "数据库");
     if (!st) remove_database_files(built);
     return st;
 }

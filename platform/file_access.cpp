@@ -1,15 +1,16 @@
 #include "platform/file_access.h"
 
-#include "foundation/picture_format.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "foundation/picture_format.h"
 
 namespace officerecords {
 
@@ -41,28 +42,136 @@ int read_photo_file(const std::string& path, blob& bytes) {
 }
 
 int write_file(const std::string& path, const blob& bytes) {
-    std::string target = native_path(path);
-    // Written beside the target and renamed over it, so a reader never sees
-    // half a picture; every step is checked, the close included, since a
-    // full disk often shows only when the last buffer is flushed.
-    std::string temp = target + ".part";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
-    bool ok = true;
+    auto staged = staged_file::create(native_path(path));
+    if (!staged) return -1;
+    const std::string_view data(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return staged->append(data) && staged->publish(true) ? 1 : -1;
+}
+
+std::string file_error_text(int err) {
+    switch (err) {
+        case ENOENT:
+            return "文件夹不存在";
+        case ENOTDIR:
+            return "路径中有一段不是文件夹";
+        case EACCES:
+        case EPERM:
+            return "没有写入这个位置的权限";
+        case EROFS:
+            return "磁盘是只读的";
+        case ENOSPC:
+        case EDQUOT:
+            return "磁盘空间不足";
+        case EFBIG:
+            return "文件超出了允许的大小";
+        case EISDIR:
+            return "这是一个文件夹";
+        case ENAMETOOLONG:
+            return "文件名太长";
+        case EIO:
+            return "磁盘读写出错";
+        default:
+            return std::strerror(err);
+    }
+}
+
+namespace {
+
+std::filesystem::path folder_of(const std::string& target) {
+    const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+}  // namespace
+
+status move_into_place(const std::string& built, const std::string& target, bool overwrite,
+                       std::string_view what) {
+    int rc = overwrite
+                 ? std::rename(built.c_str(), target.c_str())
+                 : ::renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+    // A file system without RENAME_NOREPLACE (some network and FUSE ones)
+    // gets the check just before the rename instead.
+    if (rc != 0 && !overwrite && (errno == EINVAL || errno == ENOSYS)) {
+        std::error_code ec;
+        if (std::filesystem::exists(target, ec)) {
+            errno = EEXIST;
+        } else {
+            rc = std::rename(built.c_str(), target.c_str());
+        }
+    }
+    if (rc != 0) {
+        const int err = errno;
+        if (err == EEXIST) return status::error("文件已经存在，不会覆盖它：" + target);
+        return status::error("不能把新建的" + std::string(what) + "改名为 " + target + "：" +
+                             file_error_text(err));
+    }
+    const int dir = ::open(folder_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = dir >= 0 && ::fsync(dir) == 0;
+    if (dir >= 0) ::close(dir);
+    if (!synced) return status::error("不能把新建的" + std::string(what) + "写入磁盘：" + target);
+    return status::ok();
+}
+
+result<staged_file> staged_file::create(const std::string& target) {
+    const std::string stem =
+        (folder_of(target) / ("." + std::filesystem::path(target).filename().string() + ".part-" +
+                              std::to_string(::getpid()) + "-"))
+            .string();
+    // Another writer of the same name, in this process or another, has
+    // its own temporary: the number goes up until the name is free.
+    for (int n = 0;; ++n) {
+        std::string temp = stem + std::to_string(n);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return staged_file(target, std::move(temp), fd);
+        const int err = errno;
+        if (err != EEXIST || n == 999)
+            return status::error("不能写入文件 " + target + "：" + file_error_text(err));
+    }
+}
+
+staged_file::staged_file(staged_file&& other) noexcept
+    : target_(std::move(other.target_)), temp_(std::move(other.temp_)), fd_(other.fd_) {
+    other.temp_.clear();
+    other.fd_ = -1;
+}
+
+staged_file::~staged_file() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+status staged_file::failed(int err) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    return status::error("不能写入文件 " + target_ + "：" + file_error_text(err));
+}
+
+status staged_file::append(std::string_view bytes) {
+    if (fd_ < 0) return status::error("不能写入文件 " + target_ + "：文件已经关闭");
     std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
+        if (n <= 0) return failed(n < 0 ? errno : ENOSPC);
+        done += static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return -1;
-    }
-    return 1;
+    return status::ok();
+}
+
+status staged_file::publish(bool overwrite) {
+    if (fd_ < 0) return status::error("不能写入文件 " + target_ + "：文件已经关闭");
+    // A full disk often shows only when the last buffers are flushed: the
+    // sync and the close are checked as every write is.
+    if (::fsync(fd_) != 0) return failed(errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) return failed(errno);
+    status st = move_into_place(temp_, target_, overwrite, "文件");
+    if (!st) ::unlink(temp_.c_str());
+    temp_.clear();
+    return st;
 }
 
 }  // namespace officerecords

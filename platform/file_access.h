@@ -1,9 +1,17 @@
 // Files the host reads and writes for the windows: pictures under bmp\,
-// photo files chosen by the user. Paths may be written with backslashes.
+// photo files chosen by the user, lists exported for other programs.
+// Paths may be written with backslashes.
+//
+// Every file is written whole or not at all: it is built under a hidden
+// temporary name in the target's folder, flushed to the disk, and only
+// then renamed to its name, so a reader never sees half a file and a
+// failure leaves the target as it was.
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "foundation/status.h"
 #include "foundation/value.h"
 
 namespace officerecords {
@@ -14,6 +22,47 @@ std::string native_path(std::string_view path);
 int read_file(const std::string& path, blob& bytes);
 // -1 when the file cannot be written; the file is replaced whole.
 int write_file(const std::string& path, const blob& bytes);
+
+// Why a file could not be written, in the clerk's words, from an errno
+// value: "文件夹不存在", "磁盘空间不足", ...
+std::string file_error_text(int err);
+
+// Renames the finished file `built` to `target` and syncs the folder, so
+// the new name survives a power cut. Unless `overwrite`, an existing
+// target is never replaced, not even one that appeared meanwhile. `what`
+// names the file in the messages ("数据库", "文件").
+[[nodiscard]] status move_into_place(const std::string& built, const std::string& target,
+                                     bool overwrite, std::string_view what);
+
+// A new file under its temporary name until publish() moves it to its
+// target. Dropped unpublished, it removes its temporary.
+class staged_file {
+public:
+    // Creates the temporary in the target's folder; fails with a message
+    // naming the target when that folder is missing or cannot take a file.
+    static result<staged_file> create(const std::string& target);
+    staged_file(staged_file&& other) noexcept;
+    staged_file& operator=(staged_file&&) = delete;
+    ~staged_file();
+
+    const std::string& target() const { return target_; }
+    // The temporary's name, for a writer that opens the file by name.
+    const std::string& path() const { return temp_; }
+    // Appends bytes to the temporary; a write the disk does not take whole fails.
+    [[nodiscard]] status append(std::string_view bytes);
+    // Flushes the temporary to the disk and moves it to the target; on a
+    // failure the temporary is removed and the target left as it was.
+    [[nodiscard]] status publish(bool overwrite);
+
+private:
+    staged_file(std::string target, std::string temp, int fd)
+        : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
+    status failed(int err);
+
+    std::string target_;
+    std::string temp_;
+    int fd_ = -1;
+};
 
 // The largest picture file the photo store takes.
 inline constexpr std::size_t k_max_photo_bytes = 20u * 1024 * 1024;

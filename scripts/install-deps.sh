@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     libsqlite3-dev sqlite3
+    # The XLSX export, and the independent reader its tests check it with.
+    libxlsxwriter-dev python3-openpyxl
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # The runtimes of the sanitizer build in scripts/test.sh (GCC 12's).
     libasan8 libubsan1

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,6 +39,55 @@ public:
     date today() const override { return today_; }
     date today_;
 };
+
+// What a program run by the shell gave: its exit status and what it wrote.
+struct outcome {
+    int status;
+    std::string output;  // stdout and stderr together
+};
+
+inline outcome run_command(const std::string& command) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {-1, "cannot run " + command};
+    std::string out;
+    std::array<char, 4096> buf;
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
+    const int rc = pclose(pipe);
+    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, out};
+}
+
+// An XLSX file as openpyxl reads it (tests/platform/read_xlsx.py): the
+// sheet's name, frozen cell and column widths, then one line per filled
+// cell. Status 3 says that python3-openpyxl is missing.
+inline outcome read_xlsx(const std::string& path) {
+    return run_command(std::string(OFFICERECORDS_PYTHON) + " " + OFFICERECORDS_READ_XLSX + " '" +
+                       path + "'");
+}
+
+// Runs `body` in a child process, for what must not touch the test's own
+// process (a file size limit, another user id): the output is what body
+// returned, sent back through a pipe, the status the child's exit status
+// (4 when it could not send its answer).
+inline outcome said_in_child(const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {-1, "cannot make a pipe"};
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        const std::string said = body();
+        const ssize_t sent = ::write(fds[1], said.data(), said.size());
+        _exit(sent == static_cast<ssize_t>(said.size()) ? 0 : 4);
+    }
+    ::close(fds[1]);
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) said.append(buf, n);
+    ::close(fds[0]);
+    int st = 0;
+    if (child < 0 || ::waitpid(child, &st, 0) != child) return {-1, said};
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, said};
+}
 
 // A folder of its own under the system's temporary folder, removed at the end.
 class scratch_dir {

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "cli/script_session.h"
+#include "foundation/register_page.h"
+#include "platform/window_catalog.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
@@ -17,19 +20,10 @@ namespace {
 
 using testkit::scratch_dir;
 
-struct outcome {
-    int status;
-    std::string output;  // stdout and stderr together
-};
+using testkit::outcome;
 
 outcome run_cli(const std::string& arguments) {
-    std::string command = std::string(OFFICERECORDS_CLI) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buf;
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    int rc = pclose(pipe);
-    return {WEXITSTATUS(rc), out};
+    return testkit::run_command(std::string(OFFICERECORDS_CLI) + " " + arguments);
 }
 
 void write(const std::string& path, const std::string& text) {
@@ -226,6 +220,226 @@ TEST(CliTest, ADatabaseWithoutACommunityOpensNoRecordWindow) {
               "message 提示信息 | 数据库中还没有登记社区，不能打开登记窗口。请先登记社区后再录入记录。\n"
               "close w_m_og_assetregister\n"
               "error: line 2: no window is open\n");
+}
+
+// The records of a CSV file (RFC 4180: a quoted field may hold line
+// breaks), each as its fields; the byte order mark is dropped.
+std::vector<std::vector<std::string>> csv_records(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> fields;
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            fields.push_back(std::move(field));
+            field.clear();
+            records.push_back(std::move(fields));
+            fields.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_TRUE(field.empty() && fields.empty() && !quoted) << "the last record has no CR LF";
+    return records;
+}
+
+// Each register's list, as the desktop program and `run` list it for the
+// community with the lowest number.
+struct listed_register {
+    std::string window;
+    long rows;
+    std::size_t columns;  // shown, after "序号"
+};
+
+std::vector<listed_register> listed_registers(const std::string& db) {
+    testkit::recording_host host;
+    auto opened = open_database(db, host);
+    EXPECT_TRUE(opened.is_ok()) << opened.message();
+    if (!opened) return {};
+    session s{host, host, *opened->sqlca, *opened->photosqlca, "420106001001", {}, nullptr};
+    std::vector<listed_register> listed;
+    for (const auto& e : window_catalog()) {
+        uo_tabpg_datawindow page;
+        status st = list_register(page, std::string(e.window), e.list(), s);
+        EXPECT_TRUE(st.is_ok()) << e.window << ": " << st.message();
+        listed.push_back(
+            {std::string(e.window), page.dw_1.rowcount(), e.list().shown_columns().size()});
+    }
+    return listed;
+}
+
+// A fresh demo database, and the export command over it.
+class CliExportTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(run_cli("init " + db + " --demo").status, 0); }
+    outcome export_list(const std::string& window, const std::string& options) {
+        return run_cli("export " + window + " --db " + db + " " + options);
+    }
+    std::vector<std::string> names_in_folder() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir.file("")))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+};
+
+// Every register of the catalogue exports its listed records, in both
+// formats, with a header and the counter running 1..N.
+TEST_F(CliExportTest, EveryRegisterExportsEachListedRecord) {
+    const auto listed = listed_registers(db);
+    ASSERT_EQ(listed.size(), window_catalog().size());
+    for (const auto& reg : listed) {
+        ASSERT_GE(reg.rows, 1) << reg.window << " has no demo record to export";
+        const std::string csv = dir.file(reg.window + ".csv");
+        auto r = export_list(reg.window, "--format csv --out " + csv);
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.output, "exported " + std::to_string(reg.rows) + " records of " + reg.window +
+                                " to " + csv + "\n");
+        const auto records = csv_records(read(csv));
+        ASSERT_EQ(records.size(), static_cast<std::size_t>(reg.rows) + 1) << reg.window;
+        EXPECT_EQ(records[0].front(), "序号") << reg.window;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            EXPECT_EQ(records[i].size(), reg.columns + 1) << reg.window << " record " << i;
+            if (i > 0) {
+                EXPECT_EQ(records[i].front(), std::to_string(i)) << reg.window;
+            }
+        }
+
+        const std::string xlsx = dir.file(reg.window + ".xlsx");
+        r = export_list(reg.window, "--format xlsx --out " + xlsx);
+        EXPECT_EQ(r.status, 0) << r.output;
+        const testkit::outcome sheet = testkit::read_xlsx(xlsx);
+        ASSERT_EQ(sheet.status, 0) << sheet.output;
+        const auto has = [&](const std::string& line) {
+            return sheet.output.find("\n" + line + "\n") != std::string::npos;
+        };
+        EXPECT_TRUE(has("freeze A3")) << sheet.output;
+        EXPECT_TRUE(has("A2 text \"序号\" bold")) << sheet.output;
+        const std::string last = std::to_string(reg.rows);
+        EXPECT_TRUE(has("A" + std::to_string(reg.rows + 2) + " number " + last + ".0"))
+            << reg.window << "\n"
+            << sheet.output;
+        EXPECT_EQ(sheet.output.find("\nA" + std::to_string(reg.rows + 3) + " number "),
+                  std::string::npos)
+            << reg.window << "\n"
+            << sheet.output;
+    }
+}
+
+TEST_F(CliExportTest, TheCommunityChosenIsTheOneExported) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(raw,
+                       "SELECT count(*) FROM tc_og_assetregister WHERE commno = '420106001002'", -1,
+                       &stmt, nullptr);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    const int expected = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(raw);
+
+    const std::string csv = dir.file("assets.csv");
+    auto r =
+        export_list("w_m_og_assetregister", "--community 420106001002 --format csv --out " + csv);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output, "exported " + std::to_string(expected) +
+                            " records of w_m_og_assetregister to " + csv + "\n");
+    EXPECT_EQ(csv_records(read(csv)).size(), static_cast<std::size_t>(expected) + 1);
+
+    // The window's name and the format ignore letter case.
+    const std::string xlsx = dir.file("assets.xlsx");
+    r = export_list("W_M_OG_ASSETREGISTER", "--community 420106001002 --format XLSX --out " + xlsx);
+    EXPECT_EQ(r.status, 0) << r.output;
+    const testkit::outcome sheet = testkit::read_xlsx(xlsx);
+    ASSERT_EQ(sheet.status, 0) << sheet.output;
+    EXPECT_NE(sheet.output.find("\nA1 text \"固定资产登记 — 东亭社区\" bold\n"), std::string::npos)
+        << sheet.output;
+}
+
+TEST_F(CliExportTest, AnExistingFileIsKeptUnlessOverwriteIsGiven) {
+    const std::string out = dir.file("assets.csv");
+    write(out, "the clerk's own file");
+    auto r = export_list("w_m_og_assetregister", "--format csv --out " + out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "error: 文件已经存在，不会覆盖它：" + out + "\n");
+    EXPECT_EQ(read(out), "the clerk's own file");
+    r = export_list("w_m_og_assetregister", "--format csv --out " + out + " --overwrite");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(read(out).starts_with("\xEF\xBB\xBF序号,资产分类,")) << read(out);
+}
+
+TEST_F(CliExportTest, WhatCannotBeExportedIsAnErrorAndWritesNothing) {
+    const std::string out = dir.file("x.csv");
+    const std::string to_out = " --out " + out;
+    const std::string missing_folder = dir.file("没有这个文件夹/x.csv");
+    struct {
+        std::string arguments;
+        int status;
+        std::string output;  // all of it, or its start when it does not end a line
+    } cases[] = {
+        {"export w_m_og_nothing --db " + db + " --format csv" + to_out, 1,
+         "error: 没有这个登记：w_m_og_nothing\n"},
+        {"export w_m_og_commactivityrecord_pic --db " + db + " --format csv" + to_out, 1,
+         "error: w_m_og_commactivityrecord_pic 没有列表，不能导出\n"},
+        {"export w_m_og_assetregister --db " + db + " --community 999 --format csv" + to_out, 1,
+         "error: 数据库中没有编号为 999 的社区\n"},
+        {"export w_m_og_assetregister --db " + dir.file("missing.db") + " --format csv" + to_out, 1,
+         "error: 找不到数据库文件："},
+        {"export w_m_og_assetregister --db " + db + " --format xlsx --out " + missing_folder, 1,
+         "error: 不能写入文件 " + missing_folder + "：文件夹不存在\n"},
+        {"export w_m_og_assetregister --db " + db + " --format csv --out " + dir.file(""), 1,
+         "error: 这是一个文件夹，不能作为导出的文件：" + dir.file("") + "\n"},
+        {"export w_m_og_assetregister --db " + db + " --format xls" + to_out, 2, "usage: "},
+        {"export w_m_og_assetregister --db " + db + to_out, 2, "usage: "},
+        {"export w_m_og_assetregister --db " + db + " --format csv", 2, "usage: "},
+        {"export --db " + db + " --format csv" + to_out, 2, "usage: "},
+        {"export w_m_og_assetregister w_m_og_sealuserecord --db " + db + " --format csv" + to_out,
+         2, "usage: "},
+        {"export w_m_og_assetregister --db " + db + " --format csv --all" + to_out, 2, "usage: "},
+        {"export w_m_og_assetregister --format csv" + to_out, 2, "usage: "},
+    };
+    for (const auto& c : cases) {
+        auto r = run_cli(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments;
+        if (c.output.ends_with("\n")) {
+            EXPECT_EQ(r.output, c.output) << c.arguments;
+        } else {
+            EXPECT_TRUE(r.output.starts_with(c.output)) << c.arguments << "\n" << r.output;
+        }
+    }
+    EXPECT_EQ(names_in_folder(), std::vector<std::string>{"office.db"})
+        << "nothing was exported, not even a temporary";
+}
+
+TEST_F(CliExportTest, ADatabaseWithoutACommunityHasNothingToExport) {
+    const std::string empty = dir.file("empty.db");
+    ASSERT_EQ(run_cli("init " + empty).status, 0);
+    auto r = run_cli("export w_m_og_assetregister --db " + empty + " --format csv --out " +
+                     dir.file("x.csv"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "error: 数据库中还没有登记社区，没有可导出的记录\n");
+    EXPECT_EQ(names_in_folder(), (std::vector<std::string>{"empty.db", "office.db"}));
 }
 
 TEST(ScriptWordsTest, SplitsQuotedWordsWithEscapes) {

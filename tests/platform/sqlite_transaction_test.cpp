@@ -185,28 +185,15 @@ TEST_F(sqlite_transaction_test, read_only_file_and_folder_are_told_apart) {
     for (const auto& c : cases) {
         ASSERT_EQ(::chmod(path_.c_str(), c.file_mode), 0);
         ASSERT_EQ(::chmod(folder.c_str(), c.folder_mode), 0);
-        int pipe_fds[2];
-        ASSERT_EQ(::pipe(pipe_fds), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(pipe_fds[0]);
+        const testkit::outcome child = testkit::said_in_child([&] {
             if (::getuid() == 0 && ::setuid(65534) != 0) _exit(3);
             auto opened = sqlite_transaction::open(path_, open_mode::existing, clock_);
-            const std::string said = opened ? std::string("opened") : opened.message();
-            if (::write(pipe_fds[1], said.data(), said.size()) < 0) _exit(4);
-            _exit(0);
-        }
-        ::close(pipe_fds[1]);
-        std::string said;
-        char buf[512];
-        for (ssize_t n; (n = ::read(pipe_fds[0], buf, sizeof buf)) > 0;) said.append(buf, n);
-        ::close(pipe_fds[0]);
-        int st = 0;
-        ::waitpid(child, &st, 0);
+            return opened ? std::string("opened") : opened.message();
+        });
         ::chmod(folder.c_str(), 0777);
         ::chmod(path_.c_str(), 0666);
-        EXPECT_EQ(WEXITSTATUS(st), 0) << c.name;
-        EXPECT_EQ(said, c.message) << c.name;
+        EXPECT_EQ(child.status, 0) << c.name;
+        EXPECT_EQ(child.output, c.message) << c.name;
         EXPECT_FALSE(has_companions(path_)) << c.name;
     }
 }

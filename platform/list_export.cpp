@@ -1,0 +1,363 @@
+#include "platform/list_export.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <map>
+
+#include "foundation/display_format.h"
+#include "platform/file_access.h"
+
+namespace officerecords {
+
+namespace {
+
+constexpr std::string_view k_row_counter = "序号";
+// What one spreadsheet cell holds at most, in characters, and the records
+// a sheet holds below its title and header and above its footer.
+constexpr std::size_t k_cell_characters = 32767;
+constexpr std::size_t k_sheet_records = 1048576 - 4;
+// Long texts (a meeting's content) would make a column wider than a screen.
+constexpr double k_widest_column = 60;
+
+// RFC 4180: a field with a comma, a quote or a line break is quoted, and
+// its quotes are doubled.
+void append_csv_field(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+// Characters a spreadsheet draws two columns wide: the CJK ideographs and
+// syllables, and the full-width forms (，（）：).
+bool is_wide(char32_t cp) {
+    return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+           (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+           (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+           (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+// The width of the text's longest line, wide characters counting double.
+double display_width(std::string_view text) {
+    std::size_t widest = 0, line = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < text.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += 1 + extra;
+        if (cp == '\n') line = 0;
+        if (cp < 0x20) continue;
+        line += is_wide(cp) ? 2 : 1;
+        widest = std::max(widest, line);
+    }
+    return static_cast<double>(widest);
+}
+
+// The picture of an amount with `scale` fraction digits, grouped by
+// thousands: "#,##0.00". The sheet's number format and the width measure
+// both use it.
+std::string amount_picture(int scale) {
+    return scale > 0 ? "#,##0." + std::string(static_cast<std::size_t>(scale), '0') : "#,##0";
+}
+
+// A sheet name may not hold []:*?/\ and has at most 31 characters.
+std::string sheet_name(std::string_view caption) {
+    std::string name;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < caption.size() && characters < 31; ++characters) {
+        std::size_t end = i + 1;
+        while (end < caption.size() && (static_cast<unsigned char>(caption[end]) & 0xC0) == 0x80)
+            ++end;
+        const std::string_view one = caption.substr(i, end - i);
+        name += one.find_first_of("[]:*?/\\") == std::string_view::npos ? std::string(one) : "_";
+        i = end;
+    }
+    return name.empty() || name.front() == '\'' ? "Sheet1" : name;
+}
+
+// `err` is errno after the library failed: for a failure of the file it
+// says why (a full disk), which the library's own code does not.
+std::string xlsx_error_text(lxw_error e, int err) {
+    std::string why;
+    switch (e) {
+        case LXW_ERROR_MEMORY_MALLOC_FAILED:
+            why = "内存不足";
+            break;
+        case LXW_ERROR_CREATING_XLSX_FILE:
+        case LXW_ERROR_CREATING_TMPFILE:
+        case LXW_ERROR_READING_TMPFILE:
+        case LXW_ERROR_ZIP_FILE_OPERATION:
+        case LXW_ERROR_ZIP_FILE_ADD:
+        case LXW_ERROR_ZIP_CLOSE:
+            why = err != 0 ? file_error_text(err) : "写入文件时出错";
+            break;
+        default:
+            why = "生成表格时出错";
+            break;
+    }
+    return why + "（" + lxw_strerror(e) + "）";
+}
+
+// One sheet being filled: the formats it uses, the first error of the
+// library, which ends the filling, and the width each column needs.
+class sheet_writer {
+public:
+    sheet_writer(lxw_workbook* book, lxw_worksheet* sheet, std::size_t columns)
+        : book_(book), sheet_(sheet), widths_(columns, 0) {}
+
+    lxw_format* format(const std::string& number_format, bool bold = false, double size = 0,
+                       bool wrap = false) {
+        const std::string key = number_format + "|" + std::to_string(bold) + "|" +
+                                std::to_string(size) + "|" + std::to_string(wrap);
+        auto it = formats_.find(key);
+        if (it != formats_.end()) return it->second;
+        lxw_format* f = workbook_add_format(book_);
+        if (!number_format.empty()) format_set_num_format(f, number_format.c_str());
+        if (bold) format_set_bold(f);
+        if (size > 0) format_set_font_size(f, size);
+        if (wrap) format_set_text_wrap(f);
+        formats_.emplace(key, f);
+        return f;
+    }
+
+    void text(lxw_row_t row, lxw_col_t col, const std::string& s, lxw_format* f = nullptr) {
+        measure(col, s);
+        keep(worksheet_write_string(sheet_, row, col, s.c_str(), f));
+    }
+    // `shown` is the number as the cell shows it, for the column's width.
+    void number(lxw_row_t row, lxw_col_t col, double n, const std::string& shown, lxw_format* f) {
+        measure(col, shown);
+        keep(worksheet_write_number(sheet_, row, col, n, f));
+    }
+    void day(lxw_row_t row, lxw_col_t col, date d, lxw_format* f) {
+        lxw_datetime when{d.year(), d.month(), d.day(), 0, 0, 0};
+        measure(col, d.iso());
+        keep(worksheet_write_datetime(sheet_, row, col, &when, f));
+    }
+    // Writes outside the measured columns (the title, the footer) do not
+    // widen them: those rows run over empty cells to their right.
+    void unmeasured(lxw_row_t row, const std::string& s, lxw_format* f) {
+        keep(worksheet_write_string(sheet_, row, 0, s.c_str(), f));
+    }
+    void fit_columns() {
+        for (std::size_t c = 0; c < widths_.size(); ++c)
+            keep(worksheet_set_column(sheet_, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                                      std::min(widths_[c] + 2, k_widest_column), nullptr));
+    }
+    // Keeps the first error of the library's calls.
+    void keep(lxw_error e) {
+        if (error_ == LXW_NO_ERROR) error_ = e;
+    }
+    lxw_error error() const { return error_; }
+
+private:
+    void measure(lxw_col_t col, const std::string& s) {
+        if (col < widths_.size()) widths_[col] = std::max(widths_[col], display_width(s));
+    }
+
+    lxw_workbook* book_;
+    lxw_worksheet* sheet_;
+    std::vector<double> widths_;
+    std::map<std::string, lxw_format*> formats_;
+    lxw_error error_ = LXW_NO_ERROR;
+};
+
+bool is_excel_day(date d) { return d.year() >= 1900; }
+
+// A cell breaks its lines at LF alone; a CR would be kept as a visible
+// "_x000D_" escape, so CR LF and CR become LF.
+std::string cell_lines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            out += text[i];
+        } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<export_format> export_format_named(std::string_view name) {
+    if (iequals(name, "csv")) return export_format::csv;
+    if (iequals(name, "xlsx")) return export_format::xlsx;
+    return std::nullopt;
+}
+
+list_export::list_export(const data_window& list, std::vector<long> rows, export_title title,
+                         const clock_source& clock)
+    : list_(list),
+      rows_(std::move(rows)),
+      title_(std::move(title)),
+      clock_(clock),
+      columns_(list.object().shown_columns()) {}
+
+std::vector<long> list_export::all_rows(const data_window& list) {
+    std::vector<long> rows(static_cast<std::size_t>(list.rowcount()));
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<long>(i) + 1;
+    return rows;
+}
+
+std::string list_export::title_text() const {
+    return title_.community.empty() ? title_.caption : title_.caption + " — " + title_.community;
+}
+
+status list_export::check_rows() const {
+    if (!list_.object().is_list)
+        return status::error("只能导出列表：" + list_.object().name + " 不是列表");
+    for (long r : rows_)
+        if (r < 1 || r > list_.rowcount())
+            return status::error("要导出的第 " + std::to_string(r) + " 行不在列表中（列表有 " +
+                                 std::to_string(list_.rowcount()) + " 行）");
+    return status::ok();
+}
+
+std::string list_export::csv() const {
+    std::string out = "\xEF\xBB\xBF";
+    out += k_row_counter;
+    for (int col : columns_) {
+        out += ',';
+        append_csv_field(out, list_.column_definition(col).label);
+    }
+    out += "\r\n";
+    long counter = 0;
+    for (long r : rows_) {
+        out += std::to_string(++counter);
+        for (int col : columns_) {
+            out += ',';
+            append_csv_field(out, list_.display_text(r, col));
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+status list_export::write(export_format format, const std::string& path, bool overwrite) const {
+    if (status st = check_rows(); !st) return st;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return status::error("这是一个文件夹，不能作为导出的文件：" + path);
+    if (!overwrite && std::filesystem::exists(path, ec))
+        return status::error("文件已经存在，不会覆盖它：" + path);
+    // Every record and every cell's text must fit before anything is
+    // written: a sheet cut short would lose what the clerk wrote.
+    if (format == export_format::xlsx) {
+        if (rows_.size() > k_sheet_records)
+            return status::error("要导出 " + std::to_string(rows_.size()) +
+                                 " 条记录，超过了一张表格能容纳的 " +
+                                 std::to_string(k_sheet_records) + " 条，请改为导出 CSV 文件");
+        long counter = 0;
+        for (long r : rows_) {
+            ++counter;
+            for (int col : columns_)
+                if (std::size_t n = utf8_length(list_.display_text(r, col)); n > k_cell_characters)
+                    return status::error(
+                        "第 " + std::to_string(counter) + " 行的“" +
+                        list_.column_definition(col).label + "”有 " + std::to_string(n) +
+                        " 个字，超过了表格单元格能容纳的 32767 个，请改为导出 CSV 文件");
+        }
+    }
+
+    auto staged = staged_file::create(path);
+    if (!staged) return status::error(staged.message());
+    if (format == export_format::csv) {
+        if (status st = staged->append(csv()); !st) return st;
+    } else {
+        if (status st = write_xlsx(staged->path(), path); !st) return st;
+    }
+    return staged->publish(overwrite);
+}
+
+status list_export::write_xlsx(const std::string& file, const std::string& target) const {
+    const auto failed = [&](lxw_error e) {
+        return status::error("不能写入文件 " + target + "：" + xlsx_error_text(e, errno));
+    };
+    lxw_workbook* book = workbook_new(file.c_str());
+    if (!book) return failed(LXW_ERROR_MEMORY_MALLOC_FAILED);
+    const std::string name = sheet_name(title_.caption);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, name.c_str());
+    if (!sheet) {
+        lxw_workbook_free(book);
+        return failed(LXW_ERROR_MEMORY_MALLOC_FAILED);
+    }
+    sheet_writer out(book, sheet, columns_.size() + 1);
+
+    // Row 0 the title, row 1 the header, the records from row 2, then a
+    // blank row and the footer.
+    constexpr lxw_row_t header = 1;
+    out.unmeasured(0, title_text(), out.format("", true, 14));
+    lxw_format* bold = out.format("", true);
+    out.text(header, 0, std::string(k_row_counter), bold);
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        out.text(header, static_cast<lxw_col_t>(i + 1), list_.column_definition(columns_[i]).label,
+                 bold);
+    worksheet_freeze_panes(sheet, header + 1, 0);
+    out.keep(worksheet_repeat_rows(sheet, header, header));
+
+    lxw_row_t row = header;
+    for (long r : rows_) {
+        ++row;
+        const double counter = static_cast<double>(row - header);
+        out.number(row, 0, counter, std::to_string(row - header), nullptr);
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const int col = columns_[i];
+            const auto at = static_cast<lxw_col_t>(i + 1);
+            const column_def& c = list_.column_definition(col);
+            const value v = list_.getitem(r, col);
+            const std::string shown = list_.display_text(r, col);
+            if (v.is_null() && shown.empty()) continue;
+            // Codes and value lists show their names; an unreadable item
+            // (null here) shows what is stored, as the list does.
+            if (v.is_null() || list_.child(col)) {
+                out.text(row, at, shown);
+            } else if (c.type == column_type::date && v.is_date() && is_excel_day(v.day())) {
+                out.day(row, at, v.day(), out.format("yyyy-mm-dd"));
+            } else if (c.type == column_type::decimal && v.is_decimal()) {
+                // The sheet gets the decimal's own value, never the display
+                // text with its separators.
+                const std::string picture = amount_picture(v.dec().scale());
+                out.number(row, at, v.dec().to_double(), format_number(v, picture),
+                           out.format(picture));
+            } else if (c.type == column_type::whole && v.is_integer()) {
+                const bool grouped = c.format.find(',') != std::string::npos;
+                out.number(row, at, static_cast<double>(v.integer()),
+                           grouped ? format_number(v, "#,##0") : v.to_text(),
+                           grouped ? out.format("#,##0") : nullptr);
+            } else if (c.type == column_type::number && v.is_double()) {
+                out.number(row, at, v.real(), shown, nullptr);
+            } else if (shown.find_first_of("\r\n") != std::string::npos) {
+                out.text(row, at, cell_lines(shown), out.format("", false, 0, true));
+            } else {
+                out.text(row, at, shown);
+            }
+        }
+    }
+    out.unmeasured(row + 2, "制表时间：" + clock_.today().iso(), nullptr);
+    out.fit_columns();
+    lxw_doc_properties properties{};
+    const std::string title = title_text();
+    properties.title = const_cast<char*>(title.c_str());
+    out.keep(workbook_set_properties(book, &properties));
+
+    const lxw_error filled = out.error();
+    errno = 0;
+    const lxw_error closed = workbook_close(book);
+    const lxw_error e = filled != LXW_NO_ERROR ? filled : closed;
+    return e == LXW_NO_ERROR ? status::ok() : failed(e);
+}
+
+}  // namespace officerecords

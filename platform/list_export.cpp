@@ -239,7 +239,14 @@ std::string list_export::csv() const {
         out += std::to_string(++counter);
         for (int col : columns_) {
             out += ',';
-            append_csv_field(out, list_.display_text(r, col));
+            std::string field = list_.display_text(r, col);
+            // A typed text a spreadsheet would run as a formula ("=…", "+…",
+            // "-…", "@…") is kept a text by a leading apostrophe; numbers
+            // and dates keep their own signs.
+            if (list_.column_definition(col).type == column_type::text && !field.empty() &&
+                std::string_view("=+-@").find(field.front()) != std::string_view::npos)
+                field.insert(0, 1, '\'');
+            append_csv_field(out, field);
         }
         out += "\r\n";
     }

@@ -117,6 +117,18 @@ TEST_F(ListExportTest, TheCsvIsTheListAsShownInTheRowsGiven) {
     EXPECT_EQ(exported({}).csv(), header);
 }
 
+// A text a spreadsheet would take for a formula stays a text; a negative
+// number stays a number.
+TEST_F(ListExportTest, TheCsvNeverHandsASpreadsheetAFormula) {
+    ASSERT_EQ(dw.setitem(3, "goodsname", value("=HYPERLINK(\"http://x\")")), 1);
+    ASSERT_EQ(dw.setitem(3, "goodstype", value("+86")), 1);
+    ASSERT_EQ(dw.setitem(3, "note", value("@所有人")), 1);
+    ASSERT_EQ(dw.setitem(3, "goodscount", value(-3)), 1);
+    const std::string csv = exported({3}).csv();
+    EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"http://x\"\")\",'+86,-3,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",'@所有人\r\n"), std::string::npos) << csv;
+}
+
 TEST_F(ListExportTest, TheXlsxHasTitleFrozenHeaderRealNumbersAndDatesAndAFooter) {
     const std::string file = out.file("资产.xlsx");
     status st = exported({3, 1, 2}).write(export_format::xlsx, file);

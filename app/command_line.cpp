@@ -33,6 +33,14 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
                 return std::nullopt;
             }
             c.typed.push_back(std::move(t));
+        } else if (a == "--filter") {
+            if (!value_of(i, c.filter_from) || !value_of(i, c.filter_to)) {
+                why = "--filter needs FROM and TO";
+                return std::nullopt;
+            }
+            c.filter = true;
+        } else if (a == "--print-preview") {
+            c.print_preview = true;
         } else if (a == "--press") {
             if (!value_of(i, c.press)) return std::nullopt;
         } else if (a == "--help" || a == "-h") {
@@ -54,12 +62,17 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--type is only used with --open";
         return std::nullopt;
     }
+    if ((c.filter || c.print_preview) && (c.screenshot.isEmpty() || !c.open_window.isEmpty())) {
+        why = "--filter and --print-preview are only used with --screenshot, without --open";
+        return std::nullopt;
+    }
     return c;
 }
 
 QString usage_text() {
     return "usage: officerecords [--db FILE] [--community COMMNO]\n"
-           "                     [--screenshot FILE.png [--open WINDOW MODE [KEY]\n"
+           "                     [--screenshot FILE.png [--filter FROM TO] [--print-preview]\n"
+           "                                          | [--open WINDOW MODE [KEY]\n"
            "                                             [--type COLUMN TEXT]... "
            "[--press CONTROL]]]\n";
 }

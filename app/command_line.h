@@ -1,9 +1,13 @@
 // The desktop program's command line:
 //
 //   officerecords [--db FILE] [--community COMMNO]
-//                 [--screenshot FILE.png [--open WINDOW MODE [KEY]
-//                                         [--type COLUMN TEXT]... [--press CONTROL]]]
+//                 [--screenshot FILE.png [--filter FROM TO] [--print-preview]
+//                                        | [--open WINDOW MODE [KEY]
+//                                           [--type COLUMN TEXT]... [--press CONTROL]]]
 //
+// --filter narrows the main frame's list to the dates FROM to TO of its
+// date column (an empty text leaves that side open); --print-preview
+// pictures the print preview of that list.
 // --type enters a text into a column of the opened window (a code for a
 // drop-down); when the last one opens a selection window (a person's name
 // typed), the picture is of that. --press presses a control of the opened
@@ -32,6 +36,10 @@ struct command_line {
     QString open_key;
     std::vector<typed_text> typed;
     QString press;
+    bool filter = false;
+    QString filter_from;
+    QString filter_to;
+    bool print_preview = false;
     bool help = false;
 };
 

@@ -46,11 +46,13 @@ public:
         QString title = name + "（" + QString::fromStdString(commno) + "）";
 
         if (headless_) {
-            if (c_.open_window.isEmpty()) return screenshot_main_frame(host_, title, c_.screenshot);
+            if (c_.open_window.isEmpty()) return screenshot_main_frame(host_, title, c_);
             return screenshot_record(host_, c_.open_window, c_.open_mode, c_.open_key, c_.typed,
                                      c_.press, c_.screenshot);
         }
         main_window frame(host_, title);
+        QSettings settings;
+        frame.remember_with(&settings);
         frame.show();
         return QApplication::exec();
     }

@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -15,8 +18,10 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/list_output.h"
 #include "app/owner_dialog.h"
 #include "app/qt_host.h"
+#include "app/record_dialog.h"
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "foundation/register_page.h"
@@ -35,6 +40,7 @@ constexpr int k_window_role = Qt::UserRole + 1;
 
 main_window::main_window(qt_host& host, const QString& community, QWidget* parent)
     : QMainWindow(parent), host_(host) {
+    output_ = std::make_unique<list_output>(host_, nullptr, this);
     setWindowTitle("社区居委会办公记录 - " + community);
     navigator_ = new QTreeWidget(this);
     navigator_->setObjectName("navigator");
@@ -60,21 +66,20 @@ main_window::main_window(qt_host& host, const QString& community, QWidget* paren
     build_navigator();
     build_actions();
     count_ = new QLabel(this);
+    count_->setObjectName("record_count");
     statusBar()->addPermanentWidget(count_);
-    statusBar()->showMessage("当前社区：" + community);
+    // Permanent: a menu's status tip does not hide which community this is.
+    auto* shown_community = new QLabel("当前社区：" + community, this);
+    shown_community->setObjectName("community");
+    statusBar()->addPermanentWidget(shown_community);
 
     connect(tabs_, &QTabWidget::currentChanged, this, &main_window::on_tab_changed);
-    connect(tabs_, &QTabWidget::tabCloseRequested, this, [this](int i) {
-        QWidget* w = tabs_->widget(i);
-        tabs_->removeTab(i);
-        w->deleteLater();
-        on_tab_changed();
-    });
+    connect(tabs_, &QTabWidget::tabCloseRequested, this, &main_window::close_tab);
     // While a record window is open, the list behind it follows its saves
     // and its moves from record to record.
-    connect(&host_, &qt_host::record_event, this, [this] {
-        const uo_tabpg_datawindow* list = host_.sess().guo_tabpg_now;
-        if (register_tab* tab = list ? tab_of(list->window) : nullptr) tab->follow();
+    connect(&host_, &qt_host::record_event, this, &main_window::follow_record_event);
+    connect(&host_, &qt_host::saved, this, [this](const QString& window) {
+        if (tab_of(window.toStdString())) saved_pending_ = true;
     });
     host_.set_main_widget(this);
     resize(1200, 720);
@@ -84,6 +89,68 @@ main_window::main_window(qt_host& host, const QString& community, QWidget* paren
 main_window::~main_window() {
     host_.set_main_widget(nullptr);
     host_.sess().guo_tabpg_now = nullptr;
+}
+
+void main_window::follow_record_event() {
+    const uo_tabpg_datawindow* list = host_.sess().guo_tabpg_now;
+    register_tab* tab = list ? tab_of(list->window) : nullptr;
+    if (!tab) return;
+    if (!saved_pending_) {
+        tab->follow();
+        return;
+    }
+    // Sorted only now: during the save the frame still moves by the list's
+    // row numbers (a save before the next record), which a sort changes.
+    saved_pending_ = false;
+    tab->after_save();
+    // The record window draws its place in the list again.
+    if (record_dialog* d = record_dialog::topmost()) d->refresh();
+}
+
+void main_window::close_tab(int index) {
+    auto* tab = qobject_cast<register_tab*>(tabs_->widget(index));
+    if (!tab) return;
+    if (settings_) tab->save_state(*settings_);
+    tabs_->removeTab(index);
+    if (host_.sess().guo_tabpg_now == &tab->page()) host_.sess().guo_tabpg_now = nullptr;
+    tab->deleteLater();
+    on_tab_changed();
+}
+
+void main_window::remember_with(QSettings* settings) {
+    settings_ = settings;
+    output_ = std::make_unique<list_output>(host_, settings, this);
+    if (!settings) return;
+    restoreGeometry(settings->value("frame/geometry").toByteArray());
+    const QStringList open = settings->value("frame/tabs").toStringList();
+    const QString current = settings->value("frame/current").toString();
+    register_tab* shown = nullptr;
+    for (const QString& window : open) {
+        const window_entry* e = find_window_entry(window.toStdString());
+        register_tab* tab = e ? open_register(*e) : nullptr;
+        if (tab && window == current) shown = tab;
+    }
+    if (shown) tabs_->setCurrentWidget(shown);
+}
+
+void main_window::save_settings() {
+    if (!settings_) return;
+    settings_->setValue("frame/geometry", saveGeometry());
+    QStringList open;
+    for (int i = 0; i < tabs_->count(); ++i)
+        if (auto* tab = qobject_cast<register_tab*>(tabs_->widget(i))) {
+            open << qs(tab->entry().window);
+            tab->save_state(*settings_);
+        }
+    settings_->setValue("frame/tabs", open);
+    register_tab* tab = current_tab();
+    settings_->setValue("frame/current", tab ? qs(tab->entry().window) : QString());
+    settings_->sync();
+}
+
+void main_window::closeEvent(QCloseEvent* event) {
+    save_settings();
+    QMainWindow::closeEvent(event);
 }
 
 void main_window::build_navigator() {
@@ -129,6 +196,8 @@ void main_window::build_actions() {
     connect(refresh_, &QAction::triggered, this, &main_window::refresh_list);
 
     QMenu* file = menuBar()->addMenu("文件(&F)");
+    const QList<QAction*> output_on_bar = build_output_actions(*file);
+    file->addSeparator();
     QAction* quit = file->addAction("退出(&X)");
     quit->setShortcut(QKeySequence("Ctrl+Q"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -150,7 +219,66 @@ void main_window::build_actions() {
     bar->addActions({add_, modify_, delete_});
     bar->addSeparator();
     bar->addAction(refresh_);
+    bar->addSeparator();
+    bar->addActions(output_on_bar);
     build_owned_actions(*records, *bar);
+}
+
+QAction* main_window::make_action(const QString& text, const char* name,
+                                  QStyle::StandardPixmap picture) {
+    auto* a = new QAction(style()->standardIcon(picture), text, this);
+    a->setObjectName(name);
+    return a;
+}
+
+QList<QAction*> main_window::build_output_actions(QMenu& file) {
+    QAction* xlsx = make_action("导出Excel…", "export_xlsx", QStyle::SP_DialogSaveButton);
+    QAction* csv = make_action("导出CSV…", "export_csv", QStyle::SP_DialogSaveButton);
+    QAction* pdf = make_action("导出PDF…", "export_pdf", QStyle::SP_DialogSaveButton);
+    QAction* print = make_action("打印…", "print", QStyle::SP_FileDialogContentsView);
+    print_record_ = make_action("打印当前记录…", "print_record", QStyle::SP_FileDialogInfoView);
+    xlsx->setStatusTip("把列表中显示的记录导出为Excel工作簿");
+    csv->setStatusTip("把列表中显示的记录导出为CSV文件");
+    pdf->setStatusTip("把列表中显示的记录导出为PDF文件");
+    print->setStatusTip("预览并打印列表中显示的记录");
+    print_record_->setStatusTip("预览并打印选中的记录");
+    print->setShortcut(QKeySequence::Print);
+    auto on_tab = [this](auto work) {
+        return [this, work] {
+            if (register_tab* tab = current_tab()) work(*tab);
+        };
+    };
+    connect(xlsx, &QAction::triggered, this,
+            on_tab([this](register_tab& t) { output_->export_list(t, export_format::xlsx); }));
+    connect(csv, &QAction::triggered, this,
+            on_tab([this](register_tab& t) { output_->export_list(t, export_format::csv); }));
+    connect(pdf, &QAction::triggered, this,
+            on_tab([this](register_tab& t) { output_->export_pdf(t); }));
+    connect(print, &QAction::triggered, this,
+            on_tab([this](register_tab& t) { output_->preview_list(t); }));
+    connect(print_record_, &QAction::triggered, this, on_tab([this](register_tab& t) {
+                output_->preview_current_record(t);
+                on_tab_changed();
+            }));
+    file.addActions({xlsx, csv, pdf});
+    file.addSeparator();
+    file.addActions({print, print_record_});
+
+    QAction* find = make_action("查找", "find", QStyle::SP_FileDialogContentsView);
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, this, on_tab([](register_tab& t) {
+                t.search().setFocus(Qt::ShortcutFocusReason);
+                t.search().selectAll();
+            }));
+    QAction* close = make_action("关闭登记簿", "close_tab", QStyle::SP_DialogCloseButton);
+    close->setShortcut(QKeySequence("Ctrl+W"));
+    connect(close, &QAction::triggered, this, [this] {
+        if (tabs_->count() > 0) close_tab(tabs_->currentIndex());
+    });
+    file.addAction(close);
+    addAction(find);
+    list_actions_ = {xlsx, csv, pdf, print, find, close};
+    return {xlsx, csv, print};
 }
 
 void main_window::build_owned_actions(QMenu& records, QToolBar& bar) {
@@ -205,6 +333,7 @@ register_tab* main_window::open_register(const window_entry& entry) {
         host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
         return nullptr;
     }
+    if (settings_) tab->restore_state(*settings_);
     connect(tab, &register_tab::row_activated, this, &main_window::modify_record);
     connect(tab, &register_tab::current_changed, this, &main_window::update_status);
     tabs_->setCurrentIndex(tabs_->addTab(tab, qs(entry.caption)));
@@ -227,6 +356,8 @@ void main_window::update_status() {
     modify_->setEnabled(has_row);
     delete_->setEnabled(has_row);
     refresh_->setEnabled(has_tab);
+    for (QAction* a : list_actions_) a->setEnabled(has_tab);
+    print_record_->setEnabled(has_row);
     bool offers_owned = false;
     for (const owned_action& o : owned_) {
         const bool offered = has_tab && iequals(tab->entry().window, o.owner_window);
@@ -241,7 +372,7 @@ void main_window::update_status() {
     }
     long all = tab->page().dw_1.rowcount();
     int shown = tab->model().rowCount();
-    count_->setText(tab->model().filter().isEmpty()
+    count_->setText(!tab->model().narrowed()
                         ? QString("共 %1 条记录").arg(all)
                         : QString("显示 %1 条，共 %2 条记录").arg(shown).arg(all));
 }

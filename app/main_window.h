@@ -6,9 +6,15 @@
 // a body, a training record to a member) is given it when 添加 opens the
 // window. The list of an owner register offers to add each kind of record
 // its records own (添加培训 on the members' list) for the selected one.
+// The current list is exported (Excel, CSV, PDF) and printed as it is
+// shown, and the list's current record printed. Ctrl+F goes to the search
+// box, Ctrl+W closes the current tab. Given settings, the frame remembers
+// its size and place, the open tabs, each list's column widths and sort.
 #pragma once
 
 #include <QMainWindow>
+#include <QStyle>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +24,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QSettings;
 class QStackedWidget;
 class QTabWidget;
 class QToolBar;
@@ -25,6 +32,7 @@ class QTreeWidget;
 
 namespace officerecords::app {
 
+class list_output;
 class qt_host;
 class register_tab;
 
@@ -35,6 +43,13 @@ public:
     // `community` names the current community in the title bar.
     main_window(qt_host& host, const QString& community, QWidget* parent = nullptr);
     ~main_window() override;
+
+    // Remembers the frame in `settings` from now on, and first applies what
+    // they hold: the size and place, the tabs that were open (listed anew),
+    // each list's column widths and sort. Null remembers nothing.
+    void remember_with(QSettings* settings);
+    // Writes what remember_with applies; done when the frame closes.
+    void save_settings();
 
     // Shows the register's tab page, opening it first when needed; nullptr
     // when its list could not be read (the clerk was told why).
@@ -50,10 +65,20 @@ public:
     void modify_record();
     void delete_record();
     void refresh_list();
+    list_output& output() { return *output_; }
+    // Closes the tab at `index`, remembering its list's widths and sort.
+    void close_tab(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void build_navigator();
     void build_actions();
+    // The file menu's export and print actions; returns those for the toolbar.
+    QList<QAction*> build_output_actions(QMenu& file);
+    QAction* make_action(const QString& text, const char* name, QStyle::StandardPixmap picture);
+    void follow_record_event();
     // One action per register whose records another register's records
     // own, shown while that register's list is current.
     void build_owned_actions(QMenu& records, QToolBar& bar);
@@ -79,6 +104,8 @@ private:
     QAction* modify_ = nullptr;
     QAction* delete_ = nullptr;
     QAction* refresh_ = nullptr;
+    std::vector<QAction*> list_actions_;  // enabled while a list is open
+    QAction* print_record_ = nullptr;
     struct owned_action {
         QAction* action;
         std::string owner_window;  // the register whose list offers it
@@ -86,6 +113,11 @@ private:
     std::vector<owned_action> owned_;
     QAction* owned_separator_ = nullptr;
     QLabel* count_ = nullptr;
+    std::unique_ptr<list_output> output_;
+    QSettings* settings_ = nullptr;
+    // A record window saved into a list: once its event is over, the list
+    // sorts and narrows it into place.
+    bool saved_pending_ = false;
 };
 
 }  // namespace officerecords::app

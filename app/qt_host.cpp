@@ -184,6 +184,10 @@ void qt_host::set_pointer(pointer p) {
     if (p == pointer::hourglass) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ++pointer_depth_;
+        // The wait that follows (another workstation's lock) processes no
+        // events: the pointer reaches the screen now or not at all. The
+        // clerk's clicks and keys wait until the save is done.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     } else if (pointer_depth_ > 0) {
         QApplication::restoreOverrideCursor();
         --pointer_depth_;
@@ -209,6 +213,8 @@ int qt_host::gf_writephotofile(const std::string& path, const blob& bytes) {
 void qt_host::control_changed(w_modify& window, control&) {
     if (record_dialog* d = record_dialog::of(window)) d->refresh_controls();
 }
+
+void qt_host::record_saved(w_modify& window, bool) { Q_EMIT saved(qs(window.name())); }
 
 void qt_host::calendar_changed(w_modify& window, std::string_view column) {
     if (record_dialog* d = record_dialog::of(window)) d->show_calendar(column);

@@ -79,6 +79,7 @@ public:
     int gf_writephotofile(const std::string& path, const blob& bytes) override;
     void control_changed(w_modify& window, control& c) override;
     void calendar_changed(w_modify& window, std::string_view column) override;
+    void record_saved(w_modify& window, bool checked) override;
 
     // clock_source: the workstation's date.
     date today() const override;
@@ -87,6 +88,9 @@ Q_SIGNALS:
     // A record window handled an event: a list of its register may have
     // changed (a record saved, merged or moved to).
     void record_event();
+    // A record window saved and committed a record into its register's
+    // list, if one is open (the page `guo_tabpg_now`).
+    void saved(const QString& window);
 
 private:
     QWidget* dialog_parent() const;

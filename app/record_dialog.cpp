@@ -18,6 +18,7 @@
 
 #include "app/column_editor.h"
 #include "app/form_view.h"
+#include "app/list_output.h"
 #include "app/picture_label.h"
 
 namespace officerecords::app {
@@ -104,6 +105,8 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ti
     connect(calendar_, &QCalendarWidget::activated, this, choose);
     calendar_->installEventFilter(this);
     qApp->installEventFilter(this);
+    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
+            [this] { preview_record(*this); });
 }
 
 record_dialog::~record_dialog() {
@@ -295,7 +298,7 @@ void record_dialog::refresh_controls() {
                                                 : Qt::ToolButtonTextBesideIcon);
         if (b->property("picture").toString() != qs(c->picture())) {
             b->setProperty("picture", qs(c->picture()));
-            b->setIcon(QIcon(picture_file(c->picture())));
+            b->setIcon(toolbar_icon(c->picture()));
         }
     }
     for (auto& [c, w] : others_) {

@@ -1,8 +1,10 @@
 #include "app/register_list_model.h"
 
+#include <QFont>
 #include <algorithm>
 
 #include "foundation/register_page.h"
+#include "platform/list_export.h"
 
 namespace officerecords::app {
 
@@ -13,11 +15,26 @@ bool is_number(const column_def& c) {
            c.type == column_type::number;
 }
 
+constexpr const char* k_unchecked_note = "不做数据校验临时保存的记录";
+
 }  // namespace
 
 register_list_model::register_list_model(data_window& dw, QObject* parent)
-    : QAbstractTableModel(parent), dw_(dw), columns_(dw.object().shown_columns()) {
+    : QAbstractTableModel(parent), dw_(dw) {
+    read_columns();
     reported_rows_ = rowCount();
+}
+
+int register_list_model::main_date_column(const dw_object& list) {
+    for (int col : list.shown_columns())
+        if (list.columns[static_cast<std::size_t>(col - 1)].type == column_type::date) return col;
+    return 0;
+}
+
+void register_list_model::read_columns() {
+    columns_ = dw_.object().shown_columns();
+    date_column_ = main_date_column(dw_.object());
+    issave_column_ = dw_.column_number("issave");
 }
 
 void register_list_model::reset_with(const std::function<void()>& change) {
@@ -41,6 +58,10 @@ long register_list_model::dw_row(int model_row) const {
     return filtered_ ? shown_[static_cast<std::size_t>(model_row)] : model_row + 1;
 }
 
+std::vector<long> register_list_model::view_rows() const {
+    return filtered_ ? shown_ : list_export::all_rows(dw_);
+}
+
 int register_list_model::model_row(long dw_row) const {
     if (dw_row < 1 || dw_row > dw_.rowcount()) return -1;
     if (!filtered_) return static_cast<int>(dw_row - 1);
@@ -61,11 +82,24 @@ QVariant register_list_model::data(const QModelIndex& index, int role) const {
         return QVariant::fromValue(Qt::Alignment(right ? Qt::AlignRight | Qt::AlignVCenter
                                                        : Qt::AlignLeft | Qt::AlignVCenter));
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    if (col == 0) return index.row() + 1;
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::FontRole) return {};
     long r = dw_row(index.row());
     if (r < 1) return {};
-    return QString::fromStdString(dw_.display_text(r, col));
+    if (role == Qt::FontRole) {
+        if (!saved_unchecked(r)) return {};
+        QFont italic;
+        italic.setItalic(true);
+        return italic;
+    }
+    QString text = col == 0 ? QString::number(index.row() + 1)
+                            : QString::fromStdString(dw_.display_text(r, col));
+    if (role == Qt::ToolTipRole && saved_unchecked(r)) return text + "\n" + k_unchecked_note;
+    if (col == 0 && role == Qt::DisplayRole) return index.row() + 1;
+    return text;
+}
+
+bool register_list_model::saved_unchecked(long row) const {
+    return issave_column_ > 0 && dw_.getitem(row, issave_column_).to_text() == "0";
 }
 
 QVariant register_list_model::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -76,23 +110,29 @@ QVariant register_list_model::headerData(int section, Qt::Orientation orientatio
 }
 
 void register_list_model::sort(int section, Qt::SortOrder order) {
+    reset_with([&] {
+        sort_keeping_current(section, order);
+        apply_filter();
+    });
+}
+
+void register_list_model::sort_keeping_current(int section, Qt::SortOrder order) {
     int col = column_of(section);
     std::string key_column = record_key_column(dw_.object());
     if (col == 0) col = dw_.column_number(key_column);
     if (col == 0) return;
     int key = dw_.column_number(key_column);
+    sorted_section_ = section;
+    sort_order_ = order;
     value current = key && dw_.getrow() > 0 ? dw_.getitem(dw_.getrow(), key) : value();
-    reset_with([&] {
-        dw_.sort(col, order == Qt::AscendingOrder);
-        // The data window keeps its row number; the clerk keeps the record.
-        if (!current.is_null())
-            for (long r = 1; r <= dw_.rowcount(); ++r)
-                if (dw_.getitem(r, key) == current) {
-                    dw_.setrow(r);
-                    break;
-                }
-        apply_filter();
-    });
+    dw_.sort(col, order == Qt::AscendingOrder);
+    // The data window keeps its row number; the clerk keeps the record.
+    if (!current.is_null())
+        for (long r = 1; r <= dw_.rowcount(); ++r)
+            if (dw_.getitem(r, key) == current) {
+                dw_.setrow(r);
+                break;
+            }
 }
 
 void register_list_model::set_filter(const QString& text) {
@@ -102,9 +142,18 @@ void register_list_model::set_filter(const QString& text) {
     });
 }
 
-void register_list_model::reload() {
+void register_list_model::set_date_range(std::optional<date> from, std::optional<date> to) {
     reset_with([&] {
-        columns_ = dw_.object().shown_columns();
+        from_ = from;
+        to_ = to;
+        apply_filter();
+    });
+}
+
+void register_list_model::reload(bool resort) {
+    reset_with([&] {
+        read_columns();
+        if (resort && sorted_section_ >= 0) sort_keeping_current(sorted_section_, sort_order_);
         apply_filter();
     });
 }
@@ -118,14 +167,26 @@ void register_list_model::touch() {
     if (rowCount() > 0) Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
+bool register_list_model::in_date_range(long row) const {
+    const std::optional<date> d = dw_.getitemdate(row, dw_.column_definition(date_column_).name);
+    if (!d) return false;
+    return (!from_ || *d >= *from_) && (!to_ || *d <= *to_);
+}
+
 void register_list_model::apply_filter() {
-    filtered_ = !filter_.isEmpty();
+    const bool by_date = date_column_ > 0 && (from_ || to_);
+    filtered_ = !filter_.isEmpty() || by_date;
     shown_.clear();
     if (!filtered_) return;
     // Compared as UTF-8 with ASCII letters folded: Chinese has no case, and
     // 100,000 rows are narrowed without a conversion per cell.
     const std::string needle = lower(filter_.toStdString());
     for (long r = 1; r <= dw_.rowcount(); ++r) {
+        if (by_date && !in_date_range(r)) continue;
+        if (needle.empty()) {
+            shown_.push_back(r);
+            continue;
+        }
         for (int col : columns_) {
             if (lower(dw_.display_text(r, col)).find(needle) != std::string::npos) {
                 shown_.push_back(r);

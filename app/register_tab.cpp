@@ -4,9 +4,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <optional>
 
 #include "app/register_list_model.h"
 #include "foundation/register_page.h"
@@ -17,13 +20,31 @@ namespace {
 
 constexpr int k_widest_column = 280;
 constexpr int k_search_delay_ms = 200;
+constexpr const char* k_row_counter = "序号";
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A bound of the date range: empty leaves that side open. A text that is
+// no date is marked in its field and leaves the side open too, so the
+// clerk sees why the list is not narrowed by it.
+std::optional<date> date_bound(QLineEdit* field) {
+    if (!field) return std::nullopt;
+    const QString text = field->text().trimmed();
+    std::optional<date> d = text.isEmpty() ? std::nullopt : date::parse(text.toStdString());
+    const bool wrong = !text.isEmpty() && !d;
+    field->setStyleSheet(wrong ? "QLineEdit { background: #ffd0d0; }" : QString());
+    field->setToolTip(wrong ? "“" + text + "”不是有效的日期，请按yyyy-mm-dd格式输入！"
+                            : "日期按yyyy-mm-dd格式输入，不填则不限");
+    return d;
+}
 
 }  // namespace
 
 register_tab::register_tab(const window_entry& entry, QWidget* parent)
     : QWidget(parent), entry_(entry) {
-    setObjectName(
-        QString::fromUtf8(entry.window.data(), static_cast<qsizetype>(entry.window.size())));
+    setObjectName(qs(entry.window));
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
     search_ = new QLineEdit(this);
@@ -35,6 +56,17 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
     layout->addLayout(bar);
 
     model_ = new register_list_model(page_.dw_1, this);
+    const dw_object& list = entry_.list();
+    if (const int col = register_list_model::main_date_column(list)) {
+        bar->addSpacing(12);
+        bar->addWidget(
+            new QLabel(qs(list.columns[static_cast<std::size_t>(col - 1)].label) + ":", this));
+        date_from_ = make_date_field("date_from", "起始日期");
+        bar->addWidget(date_from_);
+        bar->addWidget(new QLabel("至", this));
+        date_to_ = make_date_field("date_to", "截止日期");
+        bar->addWidget(date_to_);
+    }
     view_ = new QTableView(this);
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -45,14 +77,17 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
     view_->verticalHeader()->hide();
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 8);
-    view_->horizontalHeader()->setSectionsClickable(true);
-    view_->horizontalHeader()->setSortIndicatorShown(false);
-    view_->horizontalHeader()->setStretchLastSection(true);
-    view_->horizontalHeader()->setHighlightSections(false);
+    QHeaderView* header = view_->horizontalHeader();
+    header->setSectionsClickable(true);
+    // Shown from the start, on no section: the header's widths then keep
+    // room for the arrow, which never covers a header's text.
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setStretchLastSection(true);
+    header->setHighlightSections(false);
     layout->addWidget(view_, 1);
 
-    connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &register_tab::on_header_clicked);
+    connect(header, &QHeaderView::sectionClicked, this, &register_tab::on_header_clicked);
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& now) {
                 if (syncing_ || !now.isValid()) return;
@@ -64,22 +99,44 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
         page_.dw_1.setrow(model_->dw_row(index.row()));
         Q_EMIT row_activated();
     });
+    // Every redraw of the rows (narrowed, sorted, listed anew, a record
+    // merged) may change which rows are shown and their numbers.
+    connect(model_, &QAbstractItemModel::modelReset, this,
+            [this] { page_.shown = model_->narrowed_rows(); });
 
     // Narrowing 100,000 rows waits until the clerk pauses typing.
     search_delay_ = new QTimer(this);
     search_delay_->setSingleShot(true);
     search_delay_->setInterval(k_search_delay_ms);
     connect(search_, &QLineEdit::textChanged, search_delay_, qOverload<>(&QTimer::start));
-    connect(search_delay_, &QTimer::timeout, this, [this] {
-        syncing_ = true;
-        model_->set_filter(search_->text());
-        select_current();
-        syncing_ = false;
-        Q_EMIT current_changed();
-    });
+    connect(search_delay_, &QTimer::timeout, this, &register_tab::apply_narrowing);
 }
 
 register_tab::~register_tab() = default;
+
+QLineEdit* register_tab::make_date_field(const QString& name, const QString& placeholder) {
+    auto* field = new QLineEdit(this);
+    field->setObjectName(name);
+    field->setPlaceholderText(placeholder);
+    field->setClearButtonEnabled(true);
+    field->setMaxLength(10);
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance("0000-00-00") + 48);
+    (void)date_bound(field);
+    connect(field, &QLineEdit::textChanged, this, [this] { search_delay_->start(); });
+    return field;
+}
+
+void register_tab::apply_narrowing() {
+    search_delay_->stop();
+    syncing_ = true;
+    model_->set_filter(search_->text());
+    const std::optional<date> from = date_bound(date_from_);
+    const std::optional<date> to = date_bound(date_to_);
+    model_->set_date_range(from, to);
+    select_current();
+    syncing_ = false;
+    Q_EMIT current_changed();
+}
 
 status register_tab::load(session& s) {
     std::string key_column = record_key_column(entry_.list());
@@ -90,17 +147,26 @@ status register_tab::load(session& s) {
     status st = list_register(page_, std::string(entry_.window), entry_.list(), s);
     if (st && !key.is_null())
         if (long r = find_listed(page_, key)) page_.dw_1.setrow(r);
-    model_->reload();
+    model_->reload(true);
     if (st && !sized_) {
         sized_ = true;
-        view_->resizeColumnsToContents();
-        for (int c = 0; c < model_->columnCount(); ++c)
-            if (view_->columnWidth(c) > k_widest_column) view_->setColumnWidth(c, k_widest_column);
+        fit_columns(false);
     }
     select_current();
     syncing_ = false;
     Q_EMIT current_changed();
     return st;
+}
+
+void register_tab::fit_columns(bool only_grow) {
+    QHeaderView* header = view_->horizontalHeader();
+    // The table's own measure of the rows it would show (public only here).
+    const QAbstractItemView& cells_of = *view_;
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        const int cells = std::min(cells_of.sizeHintForColumn(c), k_widest_column);
+        const int wanted = std::max(cells, header->sectionSizeHint(c));
+        if (!only_grow || wanted > view_->columnWidth(c)) view_->setColumnWidth(c, wanted);
+    }
 }
 
 long register_tab::current_row() const {
@@ -124,6 +190,15 @@ void register_tab::follow() {
     Q_EMIT current_changed();
 }
 
+void register_tab::after_save() {
+    syncing_ = true;
+    model_->reload(true);
+    fit_columns(true);
+    select_current();
+    syncing_ = false;
+    Q_EMIT current_changed();
+}
+
 void register_tab::select_current() {
     int row = model_->model_row(page_.dw_1.getrow());
     if (row < 0) {
@@ -137,16 +212,65 @@ void register_tab::select_current() {
 }
 
 void register_tab::on_header_clicked(int section) {
-    sort_order_ = section == sorted_section_ && sort_order_ == Qt::AscendingOrder
-                      ? Qt::DescendingOrder
-                      : Qt::AscendingOrder;
-    sorted_section_ = section;
+    const Qt::SortOrder order =
+        section == model_->sorted_section() && model_->sort_order() == Qt::AscendingOrder
+            ? Qt::DescendingOrder
+            : Qt::AscendingOrder;
     syncing_ = true;
-    model_->sort(section, sort_order_);
-    view_->horizontalHeader()->setSortIndicatorShown(true);
-    view_->horizontalHeader()->setSortIndicator(section, sort_order_);
+    model_->sort(section, order);
+    show_sort();
     select_current();
     syncing_ = false;
+}
+
+void register_tab::show_sort() {
+    view_->horizontalHeader()->setSortIndicator(model_->sorted_section(), model_->sort_order());
+}
+
+QString register_tab::settings_group() const { return "lists/" + qs(entry_.window); }
+
+void register_tab::save_state(QSettings& settings) const {
+    settings.beginGroup(settings_group());
+    QVariantList widths;
+    for (int c = 0; c < model_->columnCount(); ++c) widths << view_->columnWidth(c);
+    settings.setValue("widths", widths);
+    // The sort by the column's name: a list that gains a column keeps it.
+    const int section = model_->sorted_section();
+    const int col = model_->column_of(section);
+    if (section < 0)
+        settings.remove("sort");
+    else
+        settings.setValue(
+            "sort", col ? qs(page_.dw_1.column_definition(col).name) : QString(k_row_counter));
+    settings.setValue("descending", model_->sort_order() == Qt::DescendingOrder);
+    settings.endGroup();
+}
+
+void register_tab::restore_state(const QSettings& settings) {
+    const QString group = settings_group() + "/";
+    const QVariantList widths = settings.value(group + "widths").toList();
+    // Widths of another set of columns would fit none of these.
+    if (widths.size() == model_->columnCount()) {
+        sized_ = true;
+        for (int c = 0; c < widths.size(); ++c)
+            if (const int w = widths[c].toInt(); w > 0) view_->setColumnWidth(c, w);
+    }
+    const QString sort = settings.value(group + "sort").toString();
+    if (sort.isEmpty()) return;
+    int section = -1;
+    for (int s = 0; s < model_->columnCount() && section < 0; ++s) {
+        const int col = model_->column_of(s);
+        const QString name = col ? qs(page_.dw_1.column_definition(col).name) : k_row_counter;
+        if (name == sort) section = s;
+    }
+    if (section < 0) return;
+    syncing_ = true;
+    model_->sort(section, settings.value(group + "descending").toBool() ? Qt::DescendingOrder
+                                                                        : Qt::AscendingOrder);
+    show_sort();
+    select_current();
+    syncing_ = false;
+    Q_EMIT current_changed();
 }
 
 }  // namespace officerecords::app

@@ -1,7 +1,9 @@
 // A tab page of the main frame: the list of one register of the current
 // community (the page `guo_tabpg_now` points to while it is current), a
-// search box that narrows what the list shows, and sorting by a click on
-// a column header.
+// search box and, for a register whose list shows a date, a range of that
+// date, which together narrow what the list shows, and sorting by a click
+// on a column header. Whatever the list shows, narrowed and sorted, is
+// what the page's `shown` rows hold, so a record window moves along it.
 #pragma once
 
 #include <QWidget>
@@ -10,7 +12,9 @@
 #include "foundation/status.h"
 #include "platform/window_catalog.h"
 
+class QLabel;
 class QLineEdit;
+class QSettings;
 class QTableView;
 class QTimer;
 
@@ -25,15 +29,24 @@ public:
     explicit register_tab(const window_entry& entry, QWidget* parent = nullptr);
     ~register_tab() override;
 
-    // Lists the community's records anew; the current record stays current
-    // while it is still listed. The message says why the list failed.
+    // Lists the community's records anew, in the clerk's sort; the current
+    // record stays current while it is still listed. The message says why
+    // the list failed.
     status load(session& s);
 
     const window_entry& entry() const { return entry_; }
     uo_tabpg_datawindow& page() { return page_; }
+    const uo_tabpg_datawindow& page() const { return page_; }
     register_list_model& model() { return *model_; }
     QTableView& view() { return *view_; }
     QLineEdit& search() { return *search_; }
+    // The bounds of the date range; nullptr for a list without a date.
+    QLineEdit* date_from() const { return date_from_; }
+    QLineEdit* date_to() const { return date_to_; }
+
+    // Narrows the list by what the search box and the date range hold now,
+    // without waiting for the clerk to pause typing.
+    void apply_narrowing();
 
     // The current record's row in the page's data window, 0 when the list
     // shows none.
@@ -44,6 +57,15 @@ public:
     // Draws the cells again and follows the current record, without
     // listing anew: cheap enough for every event of a record window.
     void follow();
+    // After a record was saved into the list: sorted and narrowed again,
+    // so the record stands where the clerk's sort puts it, and columns its
+    // values widened are fitted again.
+    void after_save();
+
+    // The column widths and the sort, remembered under the register's
+    // window name; restore_state applies what save_state kept.
+    void save_state(QSettings& settings) const;
+    void restore_state(const QSettings& settings);
 
 Q_SIGNALS:
     // Enter or a double-click on a row: the clerk wants to modify it.
@@ -51,17 +73,23 @@ Q_SIGNALS:
     void current_changed();
 
 private:
+    QLineEdit* make_date_field(const QString& name, const QString& placeholder);
     void select_current();
     void on_header_clicked(int section);
+    void show_sort();
+    // Each column as wide as its header and the cells shown need, at most
+    // k_widest_column; with `only_grow` a column is never made narrower.
+    void fit_columns(bool only_grow);
+    QString settings_group() const;
 
     const window_entry& entry_;
     uo_tabpg_datawindow page_;
     register_list_model* model_ = nullptr;
     QTableView* view_ = nullptr;
     QLineEdit* search_ = nullptr;
+    QLineEdit* date_from_ = nullptr;
+    QLineEdit* date_to_ = nullptr;
     QTimer* search_delay_ = nullptr;
-    int sorted_section_ = -1;
-    Qt::SortOrder sort_order_ = Qt::AscendingOrder;
     bool syncing_ = false;
     bool sized_ = false;
 };

@@ -1,12 +1,16 @@
 #include "app/screenshot.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPrintPreviewDialog>
 #include <QTimer>
 #include <cstdio>
 
+#include "app/list_output.h"
 #include "app/main_window.h"
 #include "app/person_dialog.h"
+#include "app/print_document.h"
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
 #include "app/register_tab.h"
@@ -78,13 +82,23 @@ int type_and_save(record_dialog& dialog, const typed_text& typed, bool picture, 
 
 }  // namespace
 
-int screenshot_main_frame(qt_host& host, const QString& community, const QString& file) {
+int screenshot_main_frame(qt_host& host, const QString& community, const command_line& c) {
     main_window frame(host, community);
     frame.show();
     if (window_catalog().empty()) return fail("no register in the catalogue");
-    if (!frame.open_register(window_catalog().front()))
-        return fail("the register could not be listed");
-    return save(frame, file);
+    register_tab* tab = frame.open_register(window_catalog().front());
+    if (!tab) return fail("the register could not be listed");
+    if (c.filter) {
+        if (!tab->date_from()) return fail("the register's list shows no date");
+        tab->date_from()->setText(c.filter_from);
+        tab->date_to()->setText(c.filter_to);
+        tab->apply_narrowing();
+    }
+    if (!c.print_preview) return save(frame, c.screenshot);
+    std::unique_ptr<QPrintPreviewDialog> preview =
+        make_preview(frame.output().list_document(*tab), &frame);
+    preview->show();
+    return save(*preview, c.screenshot);
 }
 
 int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,

@@ -14,8 +14,11 @@ namespace officerecords::app {
 class qt_host;
 
 // Renders the main frame with the first register of the catalogue open to
-// `file` (PNG). Returns 0, or 1 after printing why to standard error.
-int screenshot_main_frame(qt_host& host, const QString& community, const QString& file);
+// `c.screenshot` (PNG), its list narrowed to the dates of `c.filter_from`
+// and `c.filter_to` when `c.filter`; with `c.print_preview` the picture is
+// of the list's print preview. Returns 0, or 1 after printing why to
+// standard error.
+int screenshot_main_frame(qt_host& host, const QString& community, const command_line& c);
 // Renders the record window `window` opened with `mode` on the listed
 // record whose number is `key` (the first when empty). The `typed` texts
 // are entered first, in order, each leaving its field; a selection window

@@ -227,8 +227,9 @@ private Q_SLOTS:
         register_tab* members = open(k_members);
         QVERIFY(members);
         const long members_listed = members->page().dw_1.rowcount();
-        QCOMPARE(visible_buttons(frame), (QStringList{"添加", "修改", "删除", "刷新", "添加培训",
-                                                      "添加考核评议", "添加荣誉", "添加社会兼职"}));
+        QCOMPARE(visible_buttons(frame),
+                 (QStringList{"添加", "修改", "删除", "刷新", "导出Excel…", "导出CSV…", "打印…",
+                              "添加培训", "添加考核评议", "添加荣誉", "添加社会兼职"}));
         click_member(*members, k_wang_jianhua);
         const long wang_row = members->current_row();
         QCOMPARE(members->page().dw_1.getitemstring(wang_row, "personno").value_or(""),
@@ -321,7 +322,8 @@ private Q_SLOTS:
     void the_side_actions_need_the_members_list_and_a_selected_member() {
         main_window& frame = shown_frame();
         QVERIFY(open(k_honours));
-        QCOMPARE(visible_buttons(frame), (QStringList{"添加", "修改", "删除", "刷新"}));
+        QCOMPARE(visible_buttons(frame),
+                 (QStringList{"添加", "修改", "删除", "刷新", "导出Excel…", "导出CSV…", "打印…"}));
         register_tab* members = open(k_members);
         QVERIFY(members);
         for (const char* side : {k_training, k_appraisal, k_honours, k_posts}) {
@@ -342,8 +344,8 @@ private Q_SLOTS:
         main_window& frame = shown_frame();
         register_tab* bodies = open("w_m_og_councilorgduty");
         QVERIFY(bodies);
-        QCOMPARE(visible_buttons(frame),
-                 (QStringList{"添加", "修改", "删除", "刷新", "添加组织机构成员"}));
+        QCOMPARE(visible_buttons(frame), (QStringList{"添加", "修改", "删除", "刷新", "导出Excel…",
+                                                      "导出CSV…", "打印…", "添加组织机构成员"}));
         const long body_2 = find_listed(bodies->page(), value(std::int64_t{2}));
         QVERIFY(body_2 > 0);
         bodies->view().selectRow(bodies->model().model_row(body_2));

@@ -83,6 +83,9 @@ status qt_host::connect(const std::string& target) {
     session_ =
         std::make_unique<session>(session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
     session_->gs_apppath = QCoreApplication::applicationDirPath().toStdString();
+    const workstation_identity here = this_workstation();
+    session_->workstation = here.workstation;
+    session_->os_user = here.os_user;
     return status::ok();
 }
 
@@ -197,6 +200,8 @@ bool qt_host::change_directory(const std::string& path) {
 }
 
 date qt_host::today() const { return system_clock().today(); }
+
+std::string qt_host::now() const { return system_clock().now(); }
 
 int qt_host::gf_readphotofile(const std::string& path, blob& bytes) {
     return read_photo_file(resolve_for_reading(path).toStdString(), bytes);

@@ -82,6 +82,7 @@ public:
 
     // clock_source: the workstation's date.
     date today() const override;
+    std::string now() const override;
 
 Q_SIGNALS:
     // A record window handled an event: a list of its register may have

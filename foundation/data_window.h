@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/change_log.h"
 #include "foundation/dw_child.h"
 #include "foundation/dw_object.h"
 #include "foundation/packed_row.h"
@@ -60,11 +61,15 @@ public:
     virtual void itemerror(long row, const dwo& column, const std::string& message);
 };
 
-// One statement of an update, for the tests and the log of a failure.
+// One statement of an update, for the tests and the log of a failure, and
+// the change of one record it makes, for the history.
 struct planned_statement {
     std::string sql;
     std::vector<value> params;
     bool expect_one_row = false;  // UPDATE and DELETE of a retrieved row
+    change_kind kind = change_kind::update;
+    std::string key;                     // "commno=…;orderno=…"
+    std::vector<column_change> changes;  // the columns whose values change
 };
 
 // Where a merged row goes in the list: searched for by its key, or appended
@@ -221,8 +226,9 @@ public:
     // The statements update() would run, in order.
     std::vector<planned_statement> plan_update() const;
     // Writes deleted, modified and new rows through the transaction without
-    // committing. On failure nothing is reset and the message says why.
-    status update();
+    // committing, and, given a context, each record's history beside it.
+    // On failure nothing is reset and the message says why.
+    status update(const change_context* history = nullptr);
     // After a commit: retrieved values become the current ones.
     void resetupdate();
     // Puts every row back to its retrieved values.

@@ -1,0 +1,45 @@
+// Reading the history back: the changes of one record of a register, newest
+// first, each column with its caption and its old and new values both as
+// stored and as the form shows them (codes by their names).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/dw_object.h"
+#include "foundation/status.h"
+#include "foundation/transaction.h"
+#include "foundation/value.h"
+
+namespace officerecords {
+
+struct history_line {
+    long changeno = 0;
+    std::string when;
+    std::string workstation;
+    std::string os_user;
+    std::string window;
+    std::string kind;  // 新增, 修改, 删除
+    bool checked = true;
+    std::string column;
+    std::string caption;  // the form's label without its colon; the column when it has none
+    value old_value;      // null for none
+    value new_value;
+    std::string old_shown;  // as the form shows it
+    std::string new_shown;
+};
+
+// How the history names a record of `form`: its key columns' values.
+std::string history_key(const dw_object& form, const std::vector<value>& key);
+
+// The history of one record (`key` as history_key gives it) of the form's
+// update table, newest change first, columns in the form's order.
+result<std::vector<history_line>> record_history(transaction& t, const dw_object& form,
+                                                 const std::string& key);
+// The history of the whole register between two dates (inclusive; empty:
+// open), newest first.
+result<std::vector<history_line>> register_history(transaction& t, const dw_object& form,
+                                                   const std::string& commno, const std::string& from,
+                                                   const std::string& to);
+
+}  // namespace officerecords

@@ -42,6 +42,9 @@ struct session {
     // Which computer and which of its users the history names.
     std::string workstation = {};
     std::string os_user = {};
+    // Every save is on record; only a benchmark weighing what that costs
+    // turns it off.
+    bool keep_history = true;
 
     // The history's context of a change made now by `window`.
     change_context change_by(std::string window, bool checked) const {

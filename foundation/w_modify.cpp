@@ -324,7 +324,7 @@ bool w_modify::save(bool checks) {
     }
 
     const change_context history = session_.change_by(name_, checks);
-    if (status st = dw_1.update(&history); !st) {
+    if (status st = dw_1.update(session_.keep_history ? &history : nullptr); !st) {
         guard.abandon();
         return failed(st.message());
     }

@@ -7,8 +7,9 @@ namespace officerecords {
 namespace {
 
 constexpr const char* k_columns =
-    "SELECT changeno, changetime, workstation, osuser, windowname, changekind, ischecked, "
-    "columnname, oldvalue, newvalue, recordkey FROM tc_og_changelog ";
+    "SELECT c.logno, c.changetime, c.workstation, c.osuser, c.windowname, c.changekind, "
+    "c.ischecked, i.columnname, i.oldvalue, i.newvalue, c.recordkey FROM tc_og_changelog c JOIN "
+    "tc_og_changelog_item i ON i.logno = c.logno ";
 
 std::string caption_of(const column_def& c) {
     std::string label = c.label;
@@ -76,7 +77,7 @@ result<std::vector<history_line>> record_history(transaction& t, const dw_object
                                                  const std::string& key) {
     return read(t, form,
                 std::string(k_columns) +
-                    "WHERE lower(tablename) = lower(?) AND recordkey = ? ORDER BY changeno DESC, logno",
+                    "WHERE c.tablename = ? AND c.recordkey = ? ORDER BY c.logno DESC, i.itemno",
                 {value(form.update_table), value(key)});
 }
 
@@ -86,8 +87,8 @@ result<std::vector<history_line>> register_history(transaction& t, const dw_obje
     // Whole days: "to" takes the day's last second in.
     return read(t, form,
                 std::string(k_columns) +
-                    "WHERE lower(tablename) = lower(?) AND commno = ? AND (? = '' OR changetime >= ?) "
-                    "AND (? = '' OR changetime <= ? || ' 23:59:59') ORDER BY changeno DESC, logno",
+                    "WHERE c.tablename = ? AND c.commno = ? AND (? = '' OR c.changetime >= ?) "
+                    "AND (? = '' OR c.changetime <= ? || ' 23:59:59') ORDER BY c.logno DESC, i.itemno",
                 {value(form.update_table), value(commno), value(from), value(from), value(to), value(to)});
 }
 

@@ -30,9 +30,9 @@ protected:
         std::string out;
         const value from[] = {value(after)};
         auto rows = db.sqlca().open_cursor(
-            "SELECT changeno, changetime, workstation, osuser, commno, windowname, tablename, "
-            "recordkey, changekind, ischecked, columnname, oldvalue, newvalue FROM tc_og_changelog "
-            "WHERE logno > ? ORDER BY logno",
+            "SELECT c.logno, changetime, workstation, osuser, commno, windowname, tablename, "
+            "recordkey, changekind, ischecked, columnname, oldvalue, newvalue FROM tc_og_changelog c "
+            "JOIN tc_og_changelog_item i ON i.logno = c.logno WHERE c.logno > ? ORDER BY c.logno, itemno",
             from);
         while (rows && rows->fetch()) {
             for (int i = 0; i < rows->column_count(); ++i) {

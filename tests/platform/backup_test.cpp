@@ -64,7 +64,7 @@ TEST(BackupTest, ALiveDatabaseIsCopiedAsOfOneMomentAndChecked) {
     kill(writer, SIGKILL);
     waitpid(writer, nullptr, 0);
     ASSERT_TRUE(report.is_ok()) << report.message();
-    EXPECT_EQ(report->tables, 22);
+    EXPECT_EQ(report->tables, 23);
     EXPECT_GE(count_of(copy, "SELECT count(*) FROM tc_og_assetregister"), before);
     EXPECT_EQ(count_of(copy, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"), 1);
     EXPECT_FALSE(std::filesystem::exists(copy + ".part"));

@@ -1,6 +1,8 @@
 #include "platform/record_history.h"
 
 #include "foundation/data_window.h"
+#include "foundation/display_format.h"
+#include "platform/list_export.h"
 
 namespace officerecords {
 
@@ -18,6 +20,29 @@ std::string caption_of(const column_def& c) {
     return label.empty() ? c.name : label;
 }
 
+// A stored value as the form shows it; as stored when it does not read as
+// the column's type (a photo's "<N 字节，校验值 …>", an old odd value).
+std::string shown_text(const data_window& form, int col, const value& v) {
+    if (v.is_null()) return {};
+    const std::string text = v.to_text();
+    if (const dw_child* child = form.child(col)) return child->display_of(text).value_or(text);
+    const column_def& c = form.column_definition(col);
+    switch (c.type) {
+        case column_type::date:
+            if (auto d = date::parse(text)) return format_date(*d, c.format.empty() ? "yyyy-mm-dd" : c.format);
+            break;
+        case column_type::decimal:
+        case column_type::whole:
+        case column_type::number:
+            if (c.format.empty()) break;
+            if (auto d = decimal::parse(text)) return format_number(value(*d), c.format);
+            break;
+        case column_type::text:
+            break;
+    }
+    return text;
+}
+
 result<std::vector<history_line>> read(transaction& t, const dw_object& form, const std::string& sql,
                                        const std::vector<value>& params) {
     // The form's columns give the captions and the code names.
@@ -33,6 +58,7 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
         h.workstation = std::string(rows->column_text(2));
         h.os_user = std::string(rows->column_text(3));
         h.window = std::string(rows->column_text(4));
+        h.record = std::string(rows->column_text(10));
         h.kind = std::string(rows->column_text(5));
         h.checked = rows->column_text(6) != "0";
         h.column = std::string(rows->column_text(7));
@@ -40,13 +66,7 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
         h.new_value = rows->column_value(9);
         const int col = shown.column_number(h.column);
         h.caption = col > 0 ? caption_of(form.columns[static_cast<std::size_t>(col - 1)]) : h.column;
-        auto show = [&](const value& v) {
-            if (v.is_null()) return std::string();
-            const std::string text = v.to_text();
-            if (const dw_child* child = col > 0 ? shown.child(col) : nullptr)
-                return child->display_of(text).value_or(text);
-            return text;
-        };
+        auto show = [&](const value& v) { return col > 0 ? shown_text(shown, col, v) : v.to_text(); };
         h.old_shown = show(h.old_value);
         h.new_shown = show(h.new_value);
         lines.push_back(std::move(h));
@@ -90,6 +110,46 @@ result<std::vector<history_line>> register_history(transaction& t, const dw_obje
                     "WHERE c.tablename = ? AND c.commno = ? AND (? = '' OR c.changetime >= ?) "
                     "AND (? = '' OR c.changetime <= ? || ' 23:59:59') ORDER BY c.logno DESC, i.itemno",
                 {value(form.update_table), value(commno), value(from), value(from), value(to), value(to)});
+}
+
+dw_object history_list_object(bool with_record) {
+    dw_object o;
+    o.name = with_record ? "d_og_changelog_register" : "d_og_changelog_record";
+    o.is_list = true;
+    std::vector<std::pair<const char*, const char*>> shown = {
+        {"changetime", "时间"}, {"workstation", "工作站"}, {"osuser", "用户"}, {"changekind", "操作"}};
+    if (with_record) shown.emplace_back("recordkey", "记录");
+    for (auto c : {std::pair{"caption", "栏目"}, {"oldvalue", "原值"}, {"newvalue", "新值"}}) shown.push_back(c);
+    int order = 0;
+    for (const auto& [name, header] : shown) {
+        column_def c = column(name).text(0).label(header);
+        c.visible = true;
+        c.display_order = ++order;
+        o.columns.push_back(std::move(c));
+    }
+    return o;
+}
+
+status export_history(const std::vector<history_line>& lines, bool with_record, const std::string& caption,
+                      const std::string& community, transaction& t, const clock_source& clock,
+                      const std::string& format, const std::string& path, bool overwrite) {
+    const auto kind = export_format_named(format);
+    if (!kind) return status::error("不认识的导出格式：" + format);
+    data_window list("dw_history");
+    if (status st = list.set_dataobject(history_list_object(with_record), t); !st) return st;
+    for (const history_line& h : lines) {
+        const long row = list.insertrow(0);
+        list.setitem(row, "changetime", value(h.when));
+        list.setitem(row, "workstation", value(h.workstation));
+        list.setitem(row, "osuser", value(h.os_user));
+        list.setitem(row, "changekind", value(h.kind + (h.checked ? "" : "（未校验）")));
+        if (with_record) list.setitem(row, "recordkey", value(h.record));
+        list.setitem(row, "caption", value(h.caption));
+        list.setitem(row, "oldvalue", value(h.old_shown));
+        list.setitem(row, "newvalue", value(h.new_shown));
+    }
+    list_export out(list, list_export::all_rows(list), {caption + " 修改记录", community}, clock);
+    return out.write(*kind, path, overwrite);
 }
 
 }  // namespace officerecords

@@ -9,6 +9,7 @@
 
 #include "app/app_paths.h"
 #include "app/file_filter.h"
+#include "app/help_dialog.h"
 #include "app/person_dialog.h"
 #include "app/record_dialog.h"
 #include "platform/database.h"
@@ -209,6 +210,15 @@ int qt_host::gf_readphotofile(const std::string& path, blob& bytes) {
 
 int qt_host::gf_writephotofile(const std::string& path, const blob& bytes) {
     return write_file(resolve_for_writing(path).toStdString(), bytes);
+}
+
+void qt_host::show_help(std::string_view window) {
+    // Not modal, so shown unattended too: a screenshot pictures it.
+    help_dialog::show_for(dialog_parent(), window);
+}
+
+void qt_host::record_saved(w_modify& window, bool checked) {
+    if (record_dialog* d = record_dialog::of(window)) d->show_saved(checked);
 }
 
 void qt_host::control_changed(w_modify& window, control&) {

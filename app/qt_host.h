@@ -43,7 +43,8 @@ public:
     void set_main_widget(QWidget* w) { main_widget_ = w; }
     // Without a user (screenshots, benchmarks): messages go to standard
     // error, questions take their default answer, file dialogs cancel.
-    // Selection windows still open: a screenshot pictures and answers them.
+    // Selection windows and the help window still open: a screenshot
+    // pictures them.
     void set_unattended(bool on) { unattended_ = on; }
 
     // Makes the record window of `entry` (or the given one) in a dialog over
@@ -77,6 +78,10 @@ public:
     bool change_directory(const std::string& path) override;
     int gf_readphotofile(const std::string& path, blob& bytes) override;
     int gf_writephotofile(const std::string& path, const blob& bytes) override;
+    // The help window over the window asking, on the window's page.
+    void show_help(std::string_view window) override;
+    // The record window says so in its status line.
+    void record_saved(w_modify& window, bool checked) override;
     void control_changed(w_modify& window, control& c) override;
     void calendar_changed(w_modify& window, std::string_view column) override;
 

@@ -10,8 +10,39 @@ namespace {
 
 constexpr const char* k_columns =
     "SELECT c.logno, c.changetime, c.workstation, c.osuser, c.windowname, c.changekind, "
-    "c.ischecked, i.columnname, i.oldvalue, i.newvalue, c.recordkey FROM tc_og_changelog c JOIN "
-    "tc_og_changelog_item i ON i.logno = c.logno ";
+    "c.ischecked, i.columnname, i.oldvalue, i.newvalue, c.recordkey, c.tablename FROM tc_og_changelog c "
+    "JOIN tc_og_changelog_item i ON i.logno = c.logno ";
+
+// A table whose rows belong to a register's record and are changed from
+// its window (an activity's photos): their history is the record's too.
+struct owned_table {
+    std::string_view owner;       // the register's update table
+    std::string_view table;
+    std::string_view key_column;  // the register's key column the rows' key starts with
+    std::string_view key_prefix;  // how the rows' key names it
+};
+constexpr owned_table k_owned_tables[] = {
+    {"tc_og_commactivityrecord", "TS_CommActivePhoto", "orderno", "OrderNo="},
+};
+
+const owned_table* owned_by(const dw_object& form) {
+    for (const owned_table& o : k_owned_tables)
+        if (o.owner == form.update_table) return &o;
+    return nullptr;
+}
+
+// "照片 3 的说明": an owned row's column, named after the row.
+std::string owned_caption(const std::string& key, const std::string& column) {
+    const std::size_t at = key.find("PhotoNo=");
+    const std::string photo = at == std::string::npos ? std::string() : " " + key.substr(at + 8);
+    if (column == "Photo") return "照片" + photo;
+    if (column == "PhotoNote") return "照片" + photo + " 的说明";
+    if (column == "PhotoFileName") return "照片" + photo + " 的文件名";
+    if (column == "PhotoNo") return "照片序号";
+    if (column == "OrderNo") return "活动序号";
+    if (column == "CommNo") return "社区编号";
+    return column;
+}
 
 std::string caption_of(const column_def& c) {
     std::string label = c.label;
@@ -43,6 +74,25 @@ std::string shown_text(const data_window& form, int col, const value& v) {
     return text;
 }
 
+// The values of a key's parts but the community's; of an owned row's key,
+// the owner's number alone.
+std::string record_number(const std::string& key, bool own_row) {
+    std::string shown;
+    for (std::size_t at = 0; at <= key.size();) {
+        std::size_t end = key.find(';', at);
+        if (end == std::string::npos) end = key.size();
+        const std::string part = key.substr(at, end - at);
+        const std::size_t eq = part.find('=');
+        if (eq != std::string::npos && part.substr(0, eq) != "commno") {
+            if (!shown.empty()) shown += "、";
+            shown += part.substr(eq + 1);
+            if (!own_row) break;
+        }
+        at = end + 1;
+    }
+    return shown;
+}
+
 result<std::vector<history_line>> read(transaction& t, const dw_object& form, const std::string& sql,
                                        const std::vector<value>& params) {
     // The form's columns give the captions and the code names.
@@ -59,13 +109,17 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
         h.os_user = std::string(rows->column_text(3));
         h.window = std::string(rows->column_text(4));
         h.record = std::string(rows->column_text(10));
+        const bool own_row = rows->column_text(11) == form.update_table;
+        h.record_shown = record_number(h.record, own_row);
         h.kind = std::string(rows->column_text(5));
         h.checked = rows->column_text(6) != "0";
         h.column = std::string(rows->column_text(7));
         h.old_value = rows->column_value(8);
         h.new_value = rows->column_value(9);
-        const int col = shown.column_number(h.column);
-        h.caption = col > 0 ? caption_of(form.columns[static_cast<std::size_t>(col - 1)]) : h.column;
+        const int col = own_row ? shown.column_number(h.column) : 0;
+        h.caption = col > 0     ? caption_of(form.columns[static_cast<std::size_t>(col - 1)])
+                    : own_row ? h.column
+                              : owned_caption(h.record, h.column);
         auto show = [&](const value& v) { return col > 0 ? shown_text(shown, col, v) : v.to_text(); };
         h.old_shown = show(h.old_value);
         h.new_shown = show(h.new_value);
@@ -95,21 +149,34 @@ std::string history_key(const dw_object& form, const std::vector<value>& key) {
 
 result<std::vector<history_line>> record_history(transaction& t, const dw_object& form,
                                                  const std::string& key) {
-    return read(t, form,
-                std::string(k_columns) +
-                    "WHERE c.tablename = ? AND c.recordkey = ? ORDER BY c.logno DESC, i.itemno",
-                {value(form.update_table), value(key)});
+    std::string sql = std::string(k_columns) + "WHERE (c.tablename = ? AND c.recordkey = ?)";
+    std::vector<value> params = {value(form.update_table), value(key)};
+    if (const owned_table* owned = owned_by(form)) {
+        // The record's own rows of the owned table: their key starts with
+        // the record's key column.
+        const std::string named = std::string(owned->key_column) + "=";
+        const std::size_t at = key.find(named);
+        if (at != std::string::npos) {
+            const std::string number = key.substr(at + named.size(), key.find(';', at) - at - named.size());
+            sql += " OR (c.tablename = ? AND substr(c.recordkey, 1, length(?)) = ?)";
+            const std::string prefix = std::string(owned->key_prefix) + number + ";";
+            params.insert(params.end(), {value(owned->table), value(prefix), value(prefix)});
+        }
+    }
+    return read(t, form, sql + " ORDER BY c.logno DESC, i.itemno", params);
 }
 
 result<std::vector<history_line>> register_history(transaction& t, const dw_object& form,
                                                    const std::string& commno, const std::string& from,
                                                    const std::string& to) {
+    const owned_table* owned = owned_by(form);
     // Whole days: "to" takes the day's last second in.
     return read(t, form,
                 std::string(k_columns) +
-                    "WHERE c.tablename = ? AND c.commno = ? AND (? = '' OR c.changetime >= ?) "
+                    "WHERE c.tablename IN (?, ?) AND c.commno = ? AND (? = '' OR c.changetime >= ?) "
                     "AND (? = '' OR c.changetime <= ? || ' 23:59:59') ORDER BY c.logno DESC, i.itemno",
-                {value(form.update_table), value(commno), value(from), value(from), value(to), value(to)});
+                {value(form.update_table), value(owned ? std::string(owned->table) : form.update_table),
+                 value(commno), value(from), value(from), value(to), value(to)});
 }
 
 dw_object history_list_object(bool with_record) {
@@ -118,7 +185,7 @@ dw_object history_list_object(bool with_record) {
     o.is_list = true;
     std::vector<std::pair<const char*, const char*>> shown = {
         {"changetime", "时间"}, {"workstation", "工作站"}, {"osuser", "用户"}, {"changekind", "操作"}};
-    if (with_record) shown.emplace_back("recordkey", "记录");
+    if (with_record) shown.emplace_back("recordkey", "记录号");
     for (auto c : {std::pair{"caption", "栏目"}, {"oldvalue", "原值"}, {"newvalue", "新值"}}) shown.push_back(c);
     int order = 0;
     for (const auto& [name, header] : shown) {
@@ -143,7 +210,7 @@ status export_history(const std::vector<history_line>& lines, bool with_record, 
         list.setitem(row, "workstation", value(h.workstation));
         list.setitem(row, "osuser", value(h.os_user));
         list.setitem(row, "changekind", value(h.kind + (h.checked ? "" : "（未校验）")));
-        if (with_record) list.setitem(row, "recordkey", value(h.record));
+        if (with_record) list.setitem(row, "recordkey", value(h.record_shown));
         list.setitem(row, "caption", value(h.caption));
         list.setitem(row, "oldvalue", value(h.old_shown));
         list.setitem(row, "newvalue", value(h.new_shown));

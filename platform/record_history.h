@@ -22,6 +22,7 @@ struct history_line {
     std::string os_user;
     std::string window;
     std::string record;  // the record's key as history_key gives it
+    std::string record_shown;  // its numbers without the community: "2"
     std::string kind;  // 新增, 修改, 删除
     bool checked = true;
     std::string column;
@@ -36,17 +37,18 @@ struct history_line {
 std::string history_key(const dw_object& form, const std::vector<value>& key);
 
 // The history of one record (`key` as history_key gives it) of the form's
-// update table, newest change first, columns in the form's order.
+// update table, newest change first, columns in the form's order; with
+// the changes of the rows it owns (an activity's photos).
 result<std::vector<history_line>> record_history(transaction& t, const dw_object& form,
                                                  const std::string& key);
-// The history of the whole register between two dates (inclusive; empty:
-// open), newest first.
+// The history of the whole register in one community between two dates
+// (inclusive; empty: open), newest first, the owned rows' changes with it.
 result<std::vector<history_line>> register_history(transaction& t, const dw_object& form,
                                                    const std::string& commno, const std::string& from,
                                                    const std::string& to);
 
 // A list object of the history, one row per changed column: "时间",
-// "工作站", "用户", "操作", ("记录" when `with_record`), "栏目", "原值", "新值".
+// "工作站", "用户", "操作", ("记录号" when `with_record`), "栏目", "原值", "新值".
 dw_object history_list_object(bool with_record);
 
 // Writes `lines` as a list of history_list_object(with_record) would show

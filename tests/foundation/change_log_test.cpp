@@ -10,6 +10,7 @@
 #include "finance/assetregister.h"
 #include "foundation/checksum.h"
 #include "foundation/register_page.h"
+#include "platform/record_history.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
@@ -146,6 +147,21 @@ TEST_F(ChangeLogTest, APhotoIsKeptAsItsSizeAndChecksum) {
                              "PhotoNo|~|4\n" + head + "PhotoFileName|~|新照片.bmp\n" + head +
                              "PhotoNote|~|合影\n" + head + "Photo|~|<300 字节，校验值 " +
                              checksum_hex(picture) + ">\n");
+
+    // The activity's history holds its photos' changes, named after the photo.
+    const std::string activity = history_key(d_og_commactivityrecord(), {value("420106001001"), value(1)});
+    auto lines = record_history(db.sqlca(), d_og_commactivityrecord(), activity);
+    ASSERT_TRUE(lines) << lines.message();
+    std::string captions;
+    for (const history_line& h : *lines) captions += h.caption + "=" + h.new_shown + "|" + h.record_shown + "\n";
+    EXPECT_EQ(captions, "社区编号=420106001001|1\n活动序号=1|1\n照片序号=4|1\n照片 4 的文件名=新照片.bmp|1\n"
+                        "照片 4 的说明=合影|1\n照片 4=<300 字节，校验值 " +
+                            checksum_hex(picture) + ">|1\n");
+    // Another activity's history does not.
+    auto other = record_history(db.sqlca(), d_og_commactivityrecord(),
+                                history_key(d_og_commactivityrecord(), {value("420106001001"), value(11)}));
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->empty());
 }
 
 TEST(ChecksumTest, TellsBytesApartAndIsStable) {

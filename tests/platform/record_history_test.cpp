@@ -92,6 +92,7 @@ TEST_F(RecordHistoryTest, ARecordsChangesReadNewestFirstInTheFormsTexts) {
     ASSERT_EQ(week->size(), 4u) << lines_of(*week);
     EXPECT_EQ((*week)[0].when, "2026-12-06 00:00:00");
     EXPECT_EQ((*week)[0].record, "commno=420106001001;orderno=3");
+    EXPECT_EQ((*week)[0].record_shown, "3");
     EXPECT_EQ((*week)[0].caption, "备注");
     EXPECT_EQ((*week)[0].new_shown, "另一条");
     EXPECT_EQ(lines_of(std::vector<history_line>(week->begin() + 1, week->end())),
@@ -117,8 +118,8 @@ TEST_F(RecordHistoryTest, TheHistoryExportsLikeAList) {
     blob bytes;
     ASSERT_EQ(read_file(csv, bytes), 1);
     const std::string text(bytes.begin(), bytes.end());
-    EXPECT_NE(text.find("序号,时间,工作站,用户,操作,记录,栏目,原值,新值\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(",修改（未校验）,commno=420106001001;orderno=2,资产分类,电子设备,办公设备\r\n"), std::string::npos)
+    EXPECT_NE(text.find("序号,时间,工作站,用户,操作,记录号,栏目,原值,新值\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(",修改（未校验）,2,资产分类,电子设备,办公设备\r\n"), std::string::npos)
         << text;
 
     const std::string xlsx = out.file("记录.xlsx");

@@ -87,7 +87,14 @@ status qt_host::connect(const std::string& target) {
     const workstation_identity here = this_workstation();
     session_->workstation = here.workstation;
     session_->os_user = here.os_user;
+    database_path_ = target;
     return status::ok();
+}
+
+void qt_host::disconnect() {
+    session_.reset();
+    photosqlca_.reset();
+    sqlca_.reset();
 }
 
 void qt_host::set_community(std::string commno) { session_->gs_commno = std::move(commno); }

@@ -34,6 +34,11 @@ public:
     // names the file and the reason.
     status connect(const std::string& target);
     bool connected() const { return session_ != nullptr; }
+    // Closes both transactions (a restore needs the file to itself); every
+    // window over them must be gone. connect() opens them again.
+    void disconnect();
+    // The database connected last, as connect() was given it.
+    const std::string& database_path() const { return database_path_; }
     // Valid once connected.
     session& sess() { return *session_; }
     transaction& sqlca() { return *sqlca_; }
@@ -100,6 +105,7 @@ private:
     std::unique_ptr<transaction> sqlca_;
     std::unique_ptr<transaction> photosqlca_;
     std::unique_ptr<session> session_;
+    std::string database_path_;
     QWidget* main_widget_ = nullptr;
     bool unattended_ = false;
     int pointer_depth_ = 0;

@@ -59,10 +59,7 @@ int backup(const std::string& database, const std::string& out_file, std::ostrea
 int restore(const std::string& database, const std::string& from, std::ostream& out,
             std::ostream& err) {
     system_clock clock;
-    std::string stamp = clock.now();
-    for (char& c : stamp)
-        if (c == ' ' || c == ':') c = c == ' ' ? '-' : '.';
-    const std::string kept = database + ".before-restore-" + stamp;
+    const std::string kept = replaced_database_name(database, clock);
     if (status st = restore_database(database, from, kept, clock); !st) return fail(err, st.message());
     out << "restored " << database << " from " << from << "; the replaced database is kept as " << kept
         << '\n';

@@ -182,4 +182,11 @@ status restore_database(const std::string& target, const std::string& from,
     return status::ok();
 }
 
+std::string replaced_database_name(const std::string& target, const clock_source& clock) {
+    std::string stamp = clock.now();
+    for (char& c : stamp)
+        if (c == ' ' || c == ':') c = c == ' ' ? '-' : '.';
+    return target + ".before-restore-" + stamp;
+}
+
 }  // namespace officerecords

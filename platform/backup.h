@@ -28,4 +28,8 @@ result<backup_report> backup_database(const std::string& target, const std::stri
 status restore_database(const std::string& target, const std::string& from,
                         const std::string& replaced_as, const clock_source& clock);
 
+// Where a restore keeps the database it replaces: beside it, named after
+// the moment, "office.db.before-restore-2026-12-09-08.30.00".
+std::string replaced_database_name(const std::string& target, const clock_source& clock);
+
 }  // namespace officerecords

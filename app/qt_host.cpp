@@ -10,6 +10,7 @@
 #include "app/app_paths.h"
 #include "app/file_filter.h"
 #include "app/help_dialog.h"
+#include "app/history_dialog.h"
 #include "app/person_dialog.h"
 #include "app/record_dialog.h"
 #include "platform/database.h"
@@ -97,7 +98,23 @@ void qt_host::disconnect() {
     sqlca_.reset();
 }
 
-void qt_host::set_community(std::string commno) { session_->gs_commno = std::move(commno); }
+void qt_host::set_community(std::string commno, QString name) {
+    session_->gs_commno = std::move(commno);
+    community_name_ = std::move(name);
+}
+
+void qt_host::show_history(record_dialog& dialog) {
+    const w_modify& window = dialog.window();
+    const window_entry* entry = find_window_entry(window.name());
+    const data_window& dw = window.dw_1;
+    if (!entry || !entry->form || dw.rowcount() < 1) return;
+    const std::string key = dw.history_key(dw.getrow() > 0 ? dw.getrow() : 1);
+    // Not modal: the clerk may read it beside the record; it closes with it.
+    auto* history = new history_dialog(*this, *entry, key, "记录号 " + qs(record_number(key)), community_name_,
+                                       &dialog);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    history->show();
+}
 
 QWidget* qt_host::dialog_parent() const {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
@@ -115,6 +132,8 @@ std::unique_ptr<record_dialog> qt_host::open_record(std::unique_ptr<w_modify> wi
                                                     QWidget* parent, const value& owner) {
     auto dialog = std::make_unique<record_dialog>(std::move(window), title, parent);
     QObject::connect(dialog.get(), &record_dialog::refreshed, this, &qt_host::record_event);
+    QObject::connect(dialog.get(), &record_dialog::history_requested, this,
+                     [this, d = dialog.get()] { show_history(*d); });
     dialog->open_with(mode, owner);
     return dialog;
 }

@@ -42,7 +42,11 @@ public:
     // Valid once connected.
     session& sess() { return *session_; }
     transaction& sqlca() { return *sqlca_; }
-    void set_community(std::string commno);
+    void set_community(std::string commno, QString name = {});
+    // The current community's name, for titles of what is exported.
+    const QString& community_name() const { return community_name_; }
+    // The history window of the record `dialog` shows.
+    void show_history(record_dialog& dialog);
 
     // The widget message boxes belong to when no record window is open.
     void set_main_widget(QWidget* w) { main_widget_ = w; }
@@ -106,6 +110,7 @@ private:
     std::unique_ptr<transaction> photosqlca_;
     std::unique_ptr<session> session_;
     std::string database_path_;
+    QString community_name_;
     QWidget* main_widget_ = nullptr;
     bool unattended_ = false;
     int pointer_depth_ = 0;

@@ -99,6 +99,17 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ca
     calm.setColor(QPalette::WindowText, QColor(46, 125, 50));
     status_->setPalette(calm);
     toolbar->addWidget(status_);
+    // The history is of saved records: a record's page only.
+    if (window_->dw_1.has_object()) {
+        history_ = new QToolButton(this);
+        history_->setObjectName("history");
+        history_->setText("修改记录");
+        history_->setToolTip("这条记录保存过的修改：何时、哪台计算机、改了什么");
+        history_->setAutoRaise(true);
+        history_->setFocusPolicy(Qt::NoFocus);
+        connect(history_, &QToolButton::clicked, this, &record_dialog::history_requested);
+        toolbar->addWidget(history_);
+    }
     // The keys of data-entry programs for moving along the list, and help.
     const std::pair<QKeySequence, control*> frame_keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_PageUp), &window_->cb_prior},
@@ -373,10 +384,13 @@ void record_dialog::update_title() {
                                            : row_status::not_modified;
     if (dw.rowcount() < 1) {
         title += qs(window_->is_stringparm);
+        if (history_) history_->setEnabled(false);
     } else if (s == row_status::new_row || s == row_status::new_modified) {
         title += QString(k_mode_add) + " — 新记录";
+        if (history_) history_->setEnabled(false);
     } else {
         title += k_mode_modify;
+        if (history_) history_->setEnabled(true);
         if (const long n = window_->list_position(); n > 0)
             title += QString(" — 第 %1 条，共 %2 条").arg(n).arg(window_->list_count());
     }

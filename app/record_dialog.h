@@ -73,6 +73,8 @@ public:
     // beside the form; nullptr for others.
     picture_label* form_picture(std::string_view picture) const;
     QCalendarWidget* calendar() const { return calendar_; }
+    // "修改记录": the shown record's history; nullptr without a form.
+    QToolButton* history_button() const { return history_; }
     // The line that says the record was saved; empty after any change.
     QLabel* status_line() const { return status_; }
 
@@ -98,6 +100,8 @@ public:
 Q_SIGNALS:
     // The dialog was drawn again after an event.
     void refreshed();
+    // The clerk asked for the shown record's history.
+    void history_requested();
 
 protected:
     void reject() override;
@@ -130,6 +134,7 @@ private:
     QString caption_;
     form_view* form_ = nullptr;
     QLabel* status_ = nullptr;
+    QToolButton* history_ = nullptr;
     value saved_record_;  // the record the status line speaks of
     std::map<control*, QToolButton*> buttons_;
     std::map<control*, QWidget*> others_;  // the window's own labels, pictures, edits

@@ -225,6 +225,9 @@ public:
 
     // The statements update() would run, in order.
     std::vector<planned_statement> plan_update() const;
+    // How the history names the record in row `r`: "commno=…;orderno=…",
+    // by the key it was retrieved with; empty outside the rows.
+    std::string history_key(long r) const;
     // Writes deleted, modified and new rows through the transaction without
     // committing, and, given a context, each record's history beside it.
     // On failure nothing is reset and the message says why.
@@ -254,6 +257,7 @@ private:
         const delivered_item* delivered_at(int col) const;
     };
     bool valid_row(long r) const { return r >= 1 && r <= rowcount(); }
+    std::string key_text(const packed_row& values) const;
     long fill(transaction& t, std::string_view sql, std::span<const value> params,
               std::vector<row>& out);
     bool same_key(const packed_row& a, const packed_row& b) const;

@@ -17,6 +17,22 @@ constexpr const char* k_deleted_elsewhere =
 
 }  // namespace
 
+std::string data_window::key_text(const packed_row& values) const {
+    std::string key;
+    for (int k : key_columns_) {
+        if (!key.empty()) key += ';';
+        key += object_.columns[static_cast<std::size_t>(k)].name + "=" +
+               values.get(k, object_.columns[static_cast<std::size_t>(k)]).to_text();
+    }
+    return key;
+}
+
+std::string data_window::history_key(long r) const {
+    if (!valid_row(r)) return {};
+    const row& rw = rows_[r - 1];
+    return key_text(rw.original.empty() ? rw.values() : rw.original);
+}
+
 std::vector<planned_statement> data_window::plan_update() const {
     std::vector<planned_statement> out;
     const auto& cols = object_.columns;
@@ -46,14 +62,7 @@ std::vector<planned_statement> data_window::plan_update() const {
         return w;
     };
 
-    auto key_of = [&](const packed_row& values) {
-        std::string key;
-        for (int k : key_columns_) {
-            if (!key.empty()) key += ';';
-            key += cols[k].name + "=" + values.get(k, cols[k]).to_text();
-        }
-        return key;
-    };
+    auto key_of = [&](const packed_row& values) { return key_text(values); };
     // The value the database holds now, as the history tells it.
     auto stored = [&](const row& r, int i) {
         const delivered_item* d = r.delivered_at(i);

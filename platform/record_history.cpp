@@ -76,7 +76,7 @@ std::string shown_text(const data_window& form, int col, const value& v) {
 
 // The values of a key's parts but the community's; of an owned row's key,
 // the owner's number alone.
-std::string record_number(const std::string& key, bool own_row) {
+std::string key_numbers(const std::string& key, bool own_row) {
     std::string shown;
     for (std::size_t at = 0; at <= key.size();) {
         std::size_t end = key.find(';', at);
@@ -110,7 +110,7 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
         h.window = std::string(rows->column_text(4));
         h.record = std::string(rows->column_text(10));
         const bool own_row = rows->column_text(11) == form.update_table;
-        h.record_shown = record_number(h.record, own_row);
+        h.record_shown = key_numbers(h.record, own_row);
         h.kind = std::string(rows->column_text(5));
         h.checked = rows->column_text(6) != "0";
         h.column = std::string(rows->column_text(7));
@@ -146,6 +146,8 @@ std::string history_key(const dw_object& form, const std::vector<value>& key) {
     }
     return text;
 }
+
+std::string record_number(const std::string& key) { return key_numbers(key, true); }
 
 result<std::vector<history_line>> record_history(transaction& t, const dw_object& form,
                                                  const std::string& key) {

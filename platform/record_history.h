@@ -35,6 +35,9 @@ struct history_line {
 
 // How the history names a record of `form`: its key columns' values.
 std::string history_key(const dw_object& form, const std::vector<value>& key);
+// The numbers of a record's key without its community: "2" for
+// "commno=420106001001;orderno=2".
+std::string record_number(const std::string& key);
 
 // The history of one record (`key` as history_key gives it) of the form's
 // update table, newest change first, columns in the form's order; with

@@ -35,7 +35,7 @@ w_m_og_commactivityrecord_pic::w_m_og_commactivityrecord_pic(session& s)
       cb_new("cb_new", control_kind::button, "bmp\\cb_newphoto.bmp", "添加一张新的照片"),
       cb_alter("cb_alter", control_kind::button, "bmp\\cb_alterphoto.bmp", "更换当前这张照片"),
       cb_del("cb_del", control_kind::button, "bmp\\cb_delphoto.bmp", "删除当前这张照片"),
-      store_(s.photosqlca) {
+      store_(s.photosqlca, [this] { return sess().change_by(name(), true); }) {
     cb_first.set_tooltip("第一张照片");
     cb_prior.set_tooltip("上一张");
     cb_next.set_tooltip("下一张");
@@ -230,6 +230,7 @@ void w_m_og_commactivityrecord_pic::cb_alter_clicked() {
 
 void w_m_og_commactivityrecord_pic::save_failed(const char* title, const std::string& text, icon kind) {
     photosqlca().rollback_keeping_error();
+    store_.forget_history();
     host().message_box(title, text, kind);
 }
 
@@ -273,6 +274,10 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
         ib_notsaved = true;
         return save_failed("提示信息", "照片数据保存失败！", icon::exclamation);
     }
+    if (status st = store_.write_history(); !st) {
+        ib_notsaved = true;
+        return save_failed("提示信息", "照片数据保存失败！" + st.message(), icon::exclamation);
+    }
     if (guard.commit() != sql_code::ok) {
         ib_notsaved = true;
         return save_failed("提示信息", "照片数据保存失败！" + photosqlca().sqlerrtext(), icon::exclamation);
@@ -298,9 +303,10 @@ void w_m_og_commactivityrecord_pic::cb_del_clicked() {
         write_guard guard(photosqlca());
         const bool removed = guard.began() &&
                              store_.remove(il_orderno, number_at(il_photono)) == sql_code::ok &&
-                             guard.commit() == sql_code::ok;
+                             store_.write_history().is_ok() && guard.commit() == sql_code::ok;
         if (!removed) {
             guard.abandon();
+            store_.forget_history();
             host().message_box("警告信息", "照片删除失败！", icon::stop);
             return;
         }

@@ -58,18 +58,80 @@ std::optional<std::int64_t> photo_store::next_number(std::int64_t orderno) {
     return top > 0 ? top + 1 : 1;
 }
 
+photo_store::pending_change& photo_store::change_of(std::int64_t orderno, std::int64_t photono) {
+    for (pending_change& c : pending_)
+        if (c.orderno == orderno && c.photono == photono) return c;
+    pending_.push_back({orderno, photono, change_kind::update, {}, {}});
+    pending_change& c = pending_.back();
+    const value key[] = {value(orderno), value(photono)};
+    auto old = t_.select_row(
+        "SELECT PhotoFileName, PhotoNote, Photo FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?",
+        key);
+    // Without the old values the history would tell a change that did not
+    // happen: the change is refused when its history is written.
+    if (t_.sqlcode() < 0) c.unreadable = t_.sqlerrtext();
+    const char* names[] = {"PhotoFileName", "PhotoNote", "Photo"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        // A picture is kept as its text, not as a second copy of its bytes.
+        value stored = old ? std::move((*old)[i]) : value();
+        if (stored.is_blob()) stored = value(history_text(stored));
+        c.columns.push_back({names[i], std::move(stored), value()});
+    }
+    return c;
+}
+
+// Records the new value of a column; an update keeps only what changed.
+void photo_store::note(std::int64_t orderno, std::int64_t photono, const char* column, value now) {
+    if (!history_) return;
+    pending_change& c = change_of(orderno, photono);
+    for (column_change& col : c.columns) {
+        if (col.column != column) continue;
+        col.new_value = std::move(now);
+        return;
+    }
+    c.columns.push_back({column, value(), std::move(now)});
+}
+
+status photo_store::write_history() {
+    std::vector<pending_change> changes = std::move(pending_);
+    pending_.clear();
+    if (!history_) return status::ok();
+    const change_context who = history_();
+    for (pending_change& c : changes) {
+        if (!c.unreadable.empty()) return status::error("修改记录写入失败：" + c.unreadable);
+        if (c.kind == change_kind::update)
+            std::erase_if(c.columns, [](const column_change& col) {
+                return col.new_value.is_null() || history_text(col.old_value) == history_text(col.new_value);
+            });
+        const std::string key = "OrderNo=" + std::to_string(c.orderno) + ";PhotoNo=" + std::to_string(c.photono);
+        if (status st = record_change(t_, who, "TS_CommActivePhoto", key, c.kind, c.columns); !st) return st;
+    }
+    return status::ok();
+}
+
 sql_code photo_store::create(const std::string& commno, std::int64_t orderno, std::int64_t photono) {
     const value p[] = {value(commno), value(orderno), value(photono)};
-    return t_.execute("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo) VALUES (?, ?, ?)", p);
+    const sql_code rc =
+        t_.execute("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo) VALUES (?, ?, ?)", p);
+    if (rc == sql_code::ok && history_)
+        pending_.push_back({orderno, photono, change_kind::insert,
+                            {{"CommNo", value(), value(commno)},
+                             {"OrderNo", value(), value(orderno)},
+                             {"PhotoNo", value(), value(photono)}},
+                            {}});
+    return rc;
 }
 
 sql_code photo_store::store_note(std::int64_t orderno, std::int64_t photono, const std::string& note) {
+    this->note(orderno, photono, "PhotoNote", value(note));
     const value p[] = {value(note), value(orderno), value(photono)};
     return t_.execute("UPDATE TS_CommActivePhoto SET PhotoNote = ? WHERE OrderNo = ? AND PhotoNo = ?", p);
 }
 
 sql_code photo_store::store_name_and_note(std::int64_t orderno, std::int64_t photono,
                                           const std::string& file_name, const std::string& note) {
+    this->note(orderno, photono, "PhotoFileName", value(file_name));
+    this->note(orderno, photono, "PhotoNote", value(note));
     const value p[] = {value(file_name), value(note), value(orderno), value(photono)};
     return t_.execute(
         "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE OrderNo = ? AND "
@@ -78,12 +140,18 @@ sql_code photo_store::store_name_and_note(std::int64_t orderno, std::int64_t pho
 }
 
 sql_code photo_store::store_picture(std::int64_t orderno, std::int64_t photono, const blob& bytes) {
+    if (history_) note(orderno, photono, "Photo", value(picture_history_text(bytes)));
     const value p[] = {value(orderno), value(photono)};
     return t_.update_blob("UPDATE TS_CommActivePhoto SET Photo = ? WHERE OrderNo = ? AND PhotoNo = ?",
                           bytes, p);
 }
 
 sql_code photo_store::remove(std::int64_t orderno, std::int64_t photono) {
+    if (history_) {
+        pending_change& c = change_of(orderno, photono);
+        c.kind = change_kind::remove;
+        std::erase_if(c.columns, [](const column_change& col) { return col.old_value.is_null(); });
+    }
     const value p[] = {value(orderno), value(photono)};
     return t_.execute("DELETE FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?", p);
 }

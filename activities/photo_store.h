@@ -7,13 +7,19 @@
 // and sqlerrtext(). Reads are never committed; the album commits or rolls
 // back its saves and deletions itself. Numbers are not reused while a
 // higher one exists: a deletion leaves a gap.
+//
+// Given whose changes they are, the store keeps the history of what it
+// writes: write_history() puts it in the open transaction before the
+// caller commits, so a photo saved is a photo on record.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "foundation/change_log.h"
 #include "foundation/transaction.h"
 
 namespace officerecords {
@@ -21,6 +27,10 @@ namespace officerecords {
 class photo_store {
 public:
     explicit photo_store(transaction& photosqlca) : t_(photosqlca) {}
+    // `history` names who changes the photos and from which window; it is
+    // asked again for every change (its time).
+    photo_store(transaction& photosqlca, std::function<change_context()> history)
+        : t_(photosqlca), history_(std::move(history)) {}
     transaction& trans() { return t_; }
 
     // The activity's number of photos; nullopt when the count failed.
@@ -52,10 +62,28 @@ public:
     sql_code commit() { return t_.commit(); }
     sql_code rollback() { return t_.rollback(); }
 
+    // Writes the history of the writes since the last call in the open
+    // transaction; a store without a history context writes nothing.
+    [[nodiscard]] status write_history();
+    // Drops what was not written: the writes were rolled back.
+    void forget_history() { pending_.clear(); }
+
 private:
+    struct pending_change {
+        std::int64_t orderno;
+        std::int64_t photono;
+        change_kind kind;
+        std::vector<column_change> columns;
+        std::string unreadable;  // why the stored values could not be read first
+    };
     std::optional<long> count_of(std::string_view sql, std::span<const value> params);
+    // The change of that photo being made, begun with what is stored now.
+    pending_change& change_of(std::int64_t orderno, std::int64_t photono);
+    void note(std::int64_t orderno, std::int64_t photono, const char* column, value now);
 
     transaction& t_;
+    std::function<change_context()> history_;
+    std::vector<pending_change> pending_;
 };
 
 }  // namespace officerecords

@@ -39,4 +39,12 @@ QString resolve_for_writing(std::string_view path) {
     return QFileInfo(there).absoluteDir().exists() ? there : p;
 }
 
+QString help_page_path(std::string_view page) {
+    const QString relative =
+        "help/" + QString::fromUtf8(page.data(), static_cast<qsizetype>(page.size())) + ".md";
+    for (const QString& candidate : {beside_program(relative), QDir::current().filePath(relative)})
+        if (QFileInfo(candidate).isFile()) return candidate;
+    return {};
+}
+
 }  // namespace officerecords::app

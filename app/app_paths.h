@@ -1,6 +1,7 @@
 // Where the desktop program finds its files: the demo database in the
-// user's data folder, and the pictures and photo files the windows name
-// with paths relative to the working directory ("bmp\cb_save.bmp").
+// user's data folder, the pictures and photo files the windows name with
+// paths relative to the working directory ("bmp\cb_save.bmp"), and the
+// help pages copied beside the program at build time.
 #pragma once
 
 #include <QString>
@@ -19,5 +20,10 @@ QString resolve_for_reading(std::string_view path);
 // path's folder exists there, otherwise the program's folder when it
 // exists there, otherwise the working directory.
 QString resolve_for_writing(std::string_view path);
+
+// The help page `page` (a window's name, or "keys"): help/PAGE.md in the
+// program's folder, else in the working directory (the tests run beside
+// the program, not from its folder); empty when neither has it.
+QString help_page_path(std::string_view page);
 
 }  // namespace officerecords::app

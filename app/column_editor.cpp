@@ -81,7 +81,6 @@ column_editor::column_editor(data_window& dw, int col, QWidget* parent)
             if (c.type != column_type::text && c.type != column_type::date)
                 line_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             connect(line_, &QLineEdit::textEdited, this, [this] { Q_EMIT edited(col_, text()); });
-            connect(line_, &QLineEdit::returnPressed, this, [this] { Q_EMIT committed(col_); });
             watch(line_);
             break;
         }

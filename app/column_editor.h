@@ -71,8 +71,6 @@ Q_SIGNALS:
     // The clerk picked a code from the drop-down or the radio buttons.
     void chosen(int col, const QString& code);
     void double_clicked(int col, QPoint pos);
-    // Enter in a one-line edit: leave the text as it is, accepted.
-    void committed(int col);
 
 protected:
     // Observes input-method composition and double-clicks; swallows nothing.

@@ -45,6 +45,10 @@ void in_tab_order(std::vector<int>& cols, const data_window& dw) {
     for (std::size_t i = 0; i < slots.size(); ++i) cols[slots[i]] = entered[i];
 }
 
+bool is_date(const data_window& dw, int col) {
+    return dw.column_definition(col).type == column_type::date;
+}
+
 }  // namespace
 
 form_view::form_view(w_modify& window, QWidget* parent)
@@ -85,7 +89,8 @@ void form_view::build() {
         grid->setColumnStretch(1, 1);
         grid->setColumnStretch(3, 1);
         int row = 0, slot = 0;
-        for (int col : cols) {
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            const int col = cols[i];
             auto* e = new column_editor(dw_, col, box);
             editors_.push_back(e);
             e->label()->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -95,6 +100,13 @@ void form_view::build() {
                 grid->addWidget(e->widget(), row++, 1, 1, 3);
                 slot = 0;
             } else {
+                // A date followed by another (a start and its end) does not
+                // take the right-hand place, which would part the pair.
+                if (slot == 1 && i + 1 < cols.size() && is_date(dw_, col) &&
+                    is_date(dw_, cols[i + 1])) {
+                    slot = 0;
+                    ++row;
+                }
                 grid->addWidget(e->label(), row, slot * 2);
                 grid->addWidget(e->widget(), row, slot * 2 + 1);
                 if (++slot == 2) {
@@ -104,7 +116,6 @@ void form_view::build() {
             }
             connect(e, &column_editor::edited, this, &form_view::on_edited);
             connect(e, &column_editor::chosen, this, &form_view::on_chosen);
-            connect(e, &column_editor::committed, this, &form_view::on_committed);
             connect(e, &column_editor::double_clicked, this, &form_view::on_double_clicked);
         }
         sections->addWidget(box);
@@ -216,7 +227,10 @@ void form_view::on_edited(int col, const QString& text) {
         return;
     }
     dw_.settext(text.toStdString());
-    if (arriving) Q_EMIT core_changed();
+    if (arriving)
+        Q_EMIT core_changed();
+    else
+        Q_EMIT typed();
 }
 
 void form_view::on_chosen(int col, const QString& code) {
@@ -229,9 +243,9 @@ void form_view::on_chosen(int col, const QString& code) {
     Q_EMIT core_changed();
 }
 
-void form_view::on_committed(int col) {
-    if (busy_ || dw_.getcolumn() != col) return;
-    leave_field();
+void form_view::next_field() {
+    if (busy_) return;
+    if (leave_field()) focusNextPrevChild(true);
     Q_EMIT core_changed();
 }
 

@@ -5,8 +5,8 @@
 //
 // What the clerk does reaches the core as the scripted host sends it:
 // typing is a pending edit of the current column; leaving the field (the
-// focus moves to another field of the form, or Enter) accepts it, which
-// raises itemchanged; arriving in another column raises itemfocuschanged;
+// focus moves to another field of the form, or the record window's Enter)
+// accepts it, which raises itemchanged; arriving in another column raises itemfocuschanged;
 // a double-click raises doubleclicked. When the core refuses the value the
 // focus goes back to the field. After every event `core_changed` asks the
 // record window to draw everything again from the core.
@@ -39,16 +39,20 @@ public:
     std::vector<column_editor*> tab_chain() const;
     // Puts the focus into the first field of the tab order.
     void focus_first();
+    // Leaves the field as Tab does and moves on to the next one in the
+    // tab order; a value the core refuses keeps the clerk in its field.
+    void next_field();
 
 Q_SIGNALS:
     void core_changed();
+    // The clerk typed into the pending edit: nothing else changed.
+    void typed();
 
 private:
     void build();
     void on_focus_changed(QWidget* old, QWidget* now);
     void on_edited(int col, const QString& text);
     void on_chosen(int col, const QString& code);
-    void on_committed(int col);
     void on_double_clicked(int col, QPoint pos);
     // Moves the pending edit into the row as leaving its field does;
     // false when the core refused it (the focus then returns to it).

@@ -42,7 +42,7 @@ public:
         std::string commno;
         QString name;
         if (!choose_community(commno, name)) return exit_code_;
-        host_.set_community(commno);
+        host_.set_community(commno, name);
         QString title = name + "（" + QString::fromStdString(commno) + "）";
 
         if (headless_) {

@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include "app/list_output.h"
+#include "app/help_dialog.h"
 #include "app/owner_dialog.h"
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
@@ -206,6 +207,9 @@ void main_window::build_actions() {
     records->addSeparator();
     records->addAction(refresh_);
     QMenu* help = menuBar()->addMenu("帮助(&H)");
+    QAction* keys = help->addAction("常用按键(&K)");
+    keys->setObjectName("help_keys");
+    connect(keys, &QAction::triggered, this, [this] { help_dialog::show_for(this, {}); });
     connect(help->addAction("关于(&A)"), &QAction::triggered, this, [this] {
         QMessageBox::about(this, "关于",
                            "社区居委会办公记录\n固定资产、收支、工作日志、印章使用、迁入登记、"

@@ -19,23 +19,6 @@ QPixmap picture_file(const std::string& file) {
     return file.empty() ? QPixmap() : QPixmap(resolve_for_reading(file));
 }
 
-QIcon toolbar_icon(const std::string& file) {
-    const QPixmap picture = picture_file(file);
-    QIcon icon(picture);
-    if (picture.isNull()) return icon;
-    QImage grey = picture.toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < grey.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(grey.scanLine(y));
-        for (int x = 0; x < grey.width(); ++x) {
-            // Half way to white: a grey that reads as unavailable.
-            const int g = 128 + qGray(line[x]) / 2;
-            line[x] = qRgba(g, g, g, qAlpha(line[x]));
-        }
-    }
-    icon.addPixmap(QPixmap::fromImage(grey), QIcon::Disabled);
-    return icon;
-}
-
 QPixmap picture_of(const control& c) {
     if (c.picture_bytes().empty()) return picture_file(c.picture());
     QPixmap pix;

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QString>
@@ -24,10 +23,6 @@ namespace officerecords::app {
 QPixmap picture_of(const control& c);
 // A picture file the windows name ("bmp\yes.bmp"); null when empty or unreadable.
 QPixmap picture_file(const std::string& file);
-// A toolbar button's picture file as an icon whose disabled look is the
-// picture greyed and faded: a style would draw a picture without
-// transparency (a BMP) unchanged, and a disabled button would look enabled.
-QIcon toolbar_icon(const std::string& file);
 
 class picture_label final : public QLabel {
     Q_OBJECT

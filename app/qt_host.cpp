@@ -9,6 +9,8 @@
 
 #include "app/app_paths.h"
 #include "app/file_filter.h"
+#include "app/help_dialog.h"
+#include "app/history_dialog.h"
 #include "app/person_dialog.h"
 #include "app/record_dialog.h"
 #include "platform/database.h"
@@ -83,10 +85,36 @@ status qt_host::connect(const std::string& target) {
     session_ =
         std::make_unique<session>(session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
     session_->gs_apppath = QCoreApplication::applicationDirPath().toStdString();
+    const workstation_identity here = this_workstation();
+    session_->workstation = here.workstation;
+    session_->os_user = here.os_user;
+    database_path_ = target;
     return status::ok();
 }
 
-void qt_host::set_community(std::string commno) { session_->gs_commno = std::move(commno); }
+void qt_host::disconnect() {
+    session_.reset();
+    photosqlca_.reset();
+    sqlca_.reset();
+}
+
+void qt_host::set_community(std::string commno, QString name) {
+    session_->gs_commno = std::move(commno);
+    community_name_ = std::move(name);
+}
+
+void qt_host::show_history(record_dialog& dialog) {
+    const w_modify& window = dialog.window();
+    const window_entry* entry = find_window_entry(window.name());
+    const data_window& dw = window.dw_1;
+    if (!entry || !entry->form || dw.rowcount() < 1) return;
+    const std::string key = dw.history_key(dw.getrow() > 0 ? dw.getrow() : 1);
+    // Not modal: the clerk may read it beside the record; it closes with it.
+    auto* history = new history_dialog(*this, *entry, key, "记录号 " + qs(record_number(key)), community_name_,
+                                       &dialog);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    history->show();
+}
 
 QWidget* qt_host::dialog_parent() const {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
@@ -104,6 +132,8 @@ std::unique_ptr<record_dialog> qt_host::open_record(std::unique_ptr<w_modify> wi
                                                     QWidget* parent, const value& owner) {
     auto dialog = std::make_unique<record_dialog>(std::move(window), title, parent);
     QObject::connect(dialog.get(), &record_dialog::refreshed, this, &qt_host::record_event);
+    QObject::connect(dialog.get(), &record_dialog::history_requested, this,
+                     [this, d = dialog.get()] { show_history(*d); });
     dialog->open_with(mode, owner);
     return dialog;
 }
@@ -202,6 +232,8 @@ bool qt_host::change_directory(const std::string& path) {
 
 date qt_host::today() const { return system_clock().today(); }
 
+std::string qt_host::now() const { return system_clock().now(); }
+
 int qt_host::gf_readphotofile(const std::string& path, blob& bytes) {
     return read_photo_file(resolve_for_reading(path).toStdString(), bytes);
 }
@@ -210,11 +242,19 @@ int qt_host::gf_writephotofile(const std::string& path, const blob& bytes) {
     return write_file(resolve_for_writing(path).toStdString(), bytes);
 }
 
+void qt_host::show_help(std::string_view window) {
+    // Not modal, so shown unattended too: a screenshot pictures it.
+    help_dialog::show_for(dialog_parent(), window);
+}
+
+void qt_host::record_saved(w_modify& window, bool checked) {
+    if (record_dialog* d = record_dialog::of(window)) d->show_saved(checked);
+    Q_EMIT saved(qs(window.name()));
+}
+
 void qt_host::control_changed(w_modify& window, control&) {
     if (record_dialog* d = record_dialog::of(window)) d->refresh_controls();
 }
-
-void qt_host::record_saved(w_modify& window, bool) { Q_EMIT saved(qs(window.name())); }
 
 void qt_host::calendar_changed(w_modify& window, std::string_view column) {
     if (record_dialog* d = record_dialog::of(window)) d->show_calendar(column);

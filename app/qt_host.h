@@ -34,16 +34,26 @@ public:
     // names the file and the reason.
     status connect(const std::string& target);
     bool connected() const { return session_ != nullptr; }
+    // Closes both transactions (a restore needs the file to itself); every
+    // window over them must be gone. connect() opens them again.
+    void disconnect();
+    // The database connected last, as connect() was given it.
+    const std::string& database_path() const { return database_path_; }
     // Valid once connected.
     session& sess() { return *session_; }
     transaction& sqlca() { return *sqlca_; }
-    void set_community(std::string commno);
+    void set_community(std::string commno, QString name = {});
+    // The current community's name, for titles of what is exported.
+    const QString& community_name() const { return community_name_; }
+    // The history window of the record `dialog` shows.
+    void show_history(record_dialog& dialog);
 
     // The widget message boxes belong to when no record window is open.
     void set_main_widget(QWidget* w) { main_widget_ = w; }
     // Without a user (screenshots, benchmarks): messages go to standard
     // error, questions take their default answer, file dialogs cancel.
-    // Selection windows still open: a screenshot pictures and answers them.
+    // Selection windows and the help window still open: a screenshot
+    // pictures them.
     void set_unattended(bool on) { unattended_ = on; }
 
     // Makes the record window of `entry` (or the given one) in a dialog over
@@ -77,12 +87,17 @@ public:
     bool change_directory(const std::string& path) override;
     int gf_readphotofile(const std::string& path, blob& bytes) override;
     int gf_writephotofile(const std::string& path, const blob& bytes) override;
+    // The help window over the window asking, on the window's page.
+    void show_help(std::string_view window) override;
+    // The record window says so in its status line, and the register's
+    // list, if open, shows the record where its sort puts it.
+    void record_saved(w_modify& window, bool checked) override;
     void control_changed(w_modify& window, control& c) override;
     void calendar_changed(w_modify& window, std::string_view column) override;
-    void record_saved(w_modify& window, bool checked) override;
 
     // clock_source: the workstation's date.
     date today() const override;
+    std::string now() const override;
 
 Q_SIGNALS:
     // A record window handled an event: a list of its register may have
@@ -98,6 +113,8 @@ private:
     std::unique_ptr<transaction> sqlca_;
     std::unique_ptr<transaction> photosqlca_;
     std::unique_ptr<session> session_;
+    std::string database_path_;
+    QString community_name_;
     QWidget* main_widget_ = nullptr;
     bool unattended_ = false;
     int pointer_depth_ = 0;

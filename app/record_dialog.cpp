@@ -8,9 +8,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTextEdit>
+#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -49,6 +52,29 @@ QKeySequence promised_shortcut(const std::string& tooltip) {
     return combo.keyboardModifiers() != Qt::NoModifier || named_key ? k : QKeySequence();
 }
 
+// A disabled button shows its picture greyed and paled towards the face
+// it is drawn on. A BMP keeps no transparency: its corner colour is that
+// face, left out so that no lighter square stands around the picture,
+// which is what Qt's own disabled picture of an opaque BMP shows.
+QIcon toolbar_icon(const QPixmap& picture) {
+    QIcon icon(picture);
+    if (picture.isNull()) return icon;
+    QImage grey = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRgb face = grey.pixel(0, 0);
+    const int paled_to = qAlpha(face) == 255
+                             ? qGray(face)
+                             : qGray(QApplication::palette().color(QPalette::Button).rgb());
+    for (int y = 0; y < grey.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(grey.scanLine(y));
+        for (int x = 0; x < grey.width(); ++x) {
+            const int g = (qGray(line[x]) + paled_to) / 2;
+            line[x] = line[x] == face ? qRgba(0, 0, 0, 0) : qRgba(g, g, g, qAlpha(line[x]));
+        }
+    }
+    icon.addPixmap(QPixmap::fromImage(grey), QIcon::Disabled);
+    return icon;
+}
+
 // "照片序号:" names the value after it.
 bool is_caption(const control& c) {
     const QString text = qs(c.text()).trimmed();
@@ -57,18 +83,43 @@ bool is_caption(const control& c) {
 
 }  // namespace
 
-record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& title,
+record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& caption,
                              QWidget* parent)
-    : QDialog(parent), window_(std::move(window)) {
+    : QDialog(parent), window_(std::move(window)), caption_(caption) {
     open_dialogs().push_back(this);
     setObjectName(qs(window_->name()));
-    setWindowTitle(title);
 
     auto* layout = new QVBoxLayout(this);
     auto* toolbar = new QHBoxLayout;
     toolbar->setSpacing(2);
     layout->addLayout(toolbar);
     std::vector<control*> own = build_toolbar(toolbar);
+    status_ = new QLabel(this);
+    status_->setObjectName("status_line");
+    QPalette calm = status_->palette();
+    calm.setColor(QPalette::WindowText, QColor(46, 125, 50));
+    status_->setPalette(calm);
+    toolbar->addWidget(status_);
+    // The history is of saved records: a record's page only.
+    if (window_->dw_1.has_object()) {
+        history_ = new QToolButton(this);
+        history_->setObjectName("history");
+        history_->setText("修改记录");
+        history_->setToolTip("这条记录保存过的修改：何时、哪台计算机、改了什么");
+        history_->setAutoRaise(true);
+        history_->setFocusPolicy(Qt::NoFocus);
+        connect(history_, &QToolButton::clicked, this, &record_dialog::history_requested);
+        toolbar->addWidget(history_);
+    }
+    // The keys of data-entry programs for moving along the list, and help.
+    const std::pair<QKeySequence, control*> frame_keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), &window_->cb_prior},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), &window_->cb_next},
+        {QKeySequence(Qt::CTRL | Qt::Key_Home), &window_->cb_first},
+        {QKeySequence(Qt::CTRL | Qt::Key_End), &window_->cb_last},
+        {QKeySequence(Qt::Key_F1), &window_->cb_help}};
+    for (const auto& [key, c] : frame_keys)
+        if (buttons_.count(c)) add_shortcut(key, *c);
     if (window_->dw_1.has_object()) {
         auto* extras = new QHBoxLayout;
         lay_out_extras(own, extras);
@@ -84,6 +135,7 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ti
         const int side = lay_out_form_pictures(body);
         layout->addLayout(body, 1);
         connect(form_, &form_view::core_changed, this, &record_dialog::refresh);
+        connect(form_, &form_view::typed, this, &record_dialog::update_title);
         QSize form_size = form_->sizeHint();
         int above = toolbar->sizeHint().height() + extras->sizeHint().height();
         resize(std::max(760, form_size.width() + side + 48),
@@ -107,6 +159,7 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ti
     qApp->installEventFilter(this);
     connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
             [this] { preview_record(*this); });
+    update_title();
 }
 
 record_dialog::~record_dialog() {
@@ -159,12 +212,14 @@ QToolButton* record_dialog::make_button(control& c) {
     connect(b, &QToolButton::clicked, this, [this, &c] { press(c); });
     buttons_[&c] = b;
     QKeySequence key = promised_shortcut(c.tooltip());
-    if (!key.isEmpty()) {
-        shortcuts_[key] = &c;
-        auto* s = new QShortcut(key, this);
-        connect(s, &QShortcut::activated, this, [this, &c] { press(c); });
-    }
+    if (!key.isEmpty()) add_shortcut(key, c);
     return b;
+}
+
+void record_dialog::add_shortcut(const QKeySequence& key, control& c) {
+    shortcuts_[key] = &c;
+    auto* s = new QShortcut(key, this);
+    connect(s, &QShortcut::activated, this, [this, &c] { press(c); });
 }
 
 QWidget* record_dialog::make_widget(control& c, picture_label::sizing pictures) {
@@ -282,6 +337,7 @@ void record_dialog::open_with(const std::string& mode, const value& owner) {
 
 void record_dialog::refresh() {
     refresh_controls();
+    update_title();
     if (form_) form_->refresh();
     for (auto& [name, label] : form_pictures_) label->show_file(window_->dw_1.picture_file(name));
     if (calendar_->isVisible() && !window_->mc_1.visible()) show_calendar({});
@@ -298,7 +354,7 @@ void record_dialog::refresh_controls() {
                                                 : Qt::ToolButtonTextBesideIcon);
         if (b->property("picture").toString() != qs(c->picture())) {
             b->setProperty("picture", qs(c->picture()));
-            b->setIcon(toolbar_icon(c->picture()));
+            b->setIcon(toolbar_icon(picture_file(c->picture())));
         }
     }
     for (auto& [c, w] : others_) {
@@ -317,6 +373,48 @@ void record_dialog::refresh_controls() {
             l->setText(qs(c->text()));
         }
     }
+}
+
+void record_dialog::update_title() {
+    // A page without a form (the photo album) has no record to place or mark.
+    if (!form_) {
+        setWindowTitle(caption_);
+        return;
+    }
+    const data_window& dw = window_->dw_1;
+    QString title = caption_ + " — ";
+    const row_status s = dw.rowcount() > 0 ? dw.getitemstatus(dw.getrow() > 0 ? dw.getrow() : 1)
+                                           : row_status::not_modified;
+    if (dw.rowcount() < 1) {
+        title += qs(window_->is_stringparm);
+        if (history_) history_->setEnabled(false);
+    } else if (s == row_status::new_row || s == row_status::new_modified) {
+        title += QString(k_mode_add) + " — 新记录";
+        if (history_) history_->setEnabled(false);
+    } else {
+        title += k_mode_modify;
+        if (history_) history_->setEnabled(true);
+        if (const long n = window_->list_position(); n > 0)
+            title += QString(" — 第 %1 条，共 %2 条").arg(n).arg(window_->list_count());
+    }
+    setWindowTitle(title + "[*]");
+    setWindowModified(window_->has_unsaved_changes());
+    // The status line speaks of the record as saved: a change or another
+    // record replaces it.
+    if (!status_->text().isEmpty() && (isWindowModified() || !(shown_record() == saved_record_)))
+        status_->clear();
+}
+
+value record_dialog::shown_record() const {
+    const data_window& dw = window_->dw_1;
+    if (!form_ || dw.rowcount() < 1 || window_->key_column().empty()) return value();
+    return dw.getitem(dw.getrow() > 0 ? dw.getrow() : 1, window_->key_column());
+}
+
+void record_dialog::show_saved(bool checked) {
+    const QString now = QTime::currentTime().toString("HH:mm:ss");
+    status_->setText((checked ? "已保存 " : "已临时保存（未做数据校验） ") + now);
+    saved_record_ = shown_record();
 }
 
 void record_dialog::show_calendar(std::string_view column) {
@@ -391,15 +489,44 @@ bool record_dialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == calendar_ && event->type() == QEvent::Hide) {
         calendar_closed_by_clerk();
     } else if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Esc in an open drop-down list or calendar closes that alone: the
+        // pop-up takes the key, not the window's shortcut.
+        if (key->key() == Qt::Key_Escape && own_popup_open()) {
+            event->accept();
+            return true;
+        }
         // An edit would take Ctrl+U (delete the line) before the window's
         // shortcut sees it; the window's own keys go to the window.
         auto* w = qobject_cast<QWidget*>(watched);
-        if (w && w->window() == this) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (shortcuts_.count(QKeySequence(key->keyCombination()))) return true;
-        }
+        if (w && w->window() == this && shortcuts_.count(QKeySequence(key->keyCombination())))
+            return true;
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this && enter_pressed(w, *static_cast<QKeyEvent*>(event)))
+            return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool record_dialog::enter_pressed(QWidget* w, const QKeyEvent& key) {
+    if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter) return false;
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    if (mods != Qt::NoModifier && mods != Qt::ControlModifier) return false;
+    // In a text of many lines Enter breaks the line; Ctrl+Enter moves on.
+    const bool many_lines = qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w);
+    if (many_lines && mods != Qt::ControlModifier) return false;
+    if (form_ && form_->isAncestorOf(w))
+        form_->next_field();
+    else
+        focusNextPrevChild(true);
+    return true;
+}
+
+bool record_dialog::own_popup_open() const {
+    for (QWidget* w = QApplication::activePopupWidget(); w; w = w->parentWidget())
+        if (w == this) return true;
+    return false;
 }
 
 }  // namespace officerecords::app

@@ -11,8 +11,18 @@
 // The dialog owns the window object. Every button and shortcut presses
 // the control (only when it is enabled and shown), and after every event
 // the whole dialog is drawn again from the core, which may have changed
-// any state meanwhile. The dialog closes only when the window asks the
-// host to close it: Esc and the title bar's close button press cb_exit.
+// any state meanwhile. The title names the register, whether the record
+// is added or modified and its place in the list, with a mark while it
+// holds unsaved changes; a status line beside the toolbar says when it
+// was saved, until the next change.
+//
+// The keys: those the buttons' tooltips promise, Ctrl+PgUp / PgDn / Home
+// / End for the previous, next, first and last record, F1 for help.
+// Enter moves on to the next field as Tab does (Ctrl+Enter in a text of
+// many lines, where Enter breaks the line). The dialog closes only when
+// the window asks the host to close it: Esc and the title bar's close
+// button press cb_exit, except that Esc in an open drop-down or calendar
+// closes only that.
 #pragma once
 
 #include <QDialog>
@@ -41,7 +51,8 @@ class record_dialog final : public QDialog {
     Q_OBJECT
 
 public:
-    record_dialog(std::unique_ptr<w_modify> window, const QString& title, QWidget* parent);
+    // `caption` is the register's name, which the title starts with.
+    record_dialog(std::unique_ptr<w_modify> window, const QString& caption, QWidget* parent);
     ~record_dialog() override;
 
     // The dialog showing `window`; nullptr when none does.
@@ -62,6 +73,10 @@ public:
     // beside the form; nullptr for others.
     picture_label* form_picture(std::string_view picture) const;
     QCalendarWidget* calendar() const { return calendar_; }
+    // "修改记录": the shown record's history; nullptr without a form.
+    QToolButton* history_button() const { return history_; }
+    // The line that says the record was saved; empty after any change.
+    QLabel* status_line() const { return status_; }
 
     // Raises open, ue_postopen and ue_loadphoto with the edit mode, gives
     // a new record its owner when one is given (not null), then draws the
@@ -79,10 +94,14 @@ public:
     bool close_requested() const { return close_requested_; }
     // Presses a control as a click on it would.
     void press(control& c);
+    // The record was saved now, with its checks or without them.
+    void show_saved(bool checked);
 
 Q_SIGNALS:
     // The dialog was drawn again after an event.
     void refreshed();
+    // The clerk asked for the shown record's history.
+    void history_requested();
 
 protected:
     void reject() override;
@@ -95,6 +114,14 @@ private:
     // Fills the toolbar; returns the controls left for the page, in order.
     std::vector<control*> build_toolbar(QHBoxLayout* toolbar);
     QToolButton* make_button(control& c);
+    void add_shortcut(const QKeySequence& key, control& c);
+    void update_title();
+    // The record the form shows, by its number (null for none yet).
+    value shown_record() const;
+    // Enter moving on; false for a key the widget keeps.
+    bool enter_pressed(QWidget* w, const QKeyEvent& key);
+    // A drop-down's list or the calendar of this dialog is open.
+    bool own_popup_open() const;
     QWidget* make_widget(control& c, picture_label::sizing pictures);
     void lay_out_extras(const std::vector<control*>& own, QHBoxLayout* extras);
     // The form's pictures in a column at the right of `body`; returns the
@@ -104,7 +131,11 @@ private:
     void calendar_closed_by_clerk();
 
     std::unique_ptr<w_modify> window_;
+    QString caption_;
     form_view* form_ = nullptr;
+    QLabel* status_ = nullptr;
+    QToolButton* history_ = nullptr;
+    value saved_record_;  // the record the status line speaks of
     std::map<control*, QToolButton*> buttons_;
     std::map<control*, QWidget*> others_;  // the window's own labels, pictures, edits
     std::map<std::string, picture_label*> form_pictures_;  // lower-case picture name

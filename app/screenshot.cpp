@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/list_output.h"
+#include "app/help_dialog.h"
 #include "app/main_window.h"
 #include "app/person_dialog.h"
 #include "app/print_document.h"
@@ -47,7 +48,11 @@ int press_and_save(record_dialog& dialog, const QString& press, const QString& f
         if (!opened->close_requested()) opened->done(QDialog::Rejected);
     });
     dialog.press(*c);
-    return rc >= 0 ? rc : save(dialog, file);
+    if (rc >= 0) return rc;
+    // The help window is not modal: it is open beside the record window.
+    if (auto* help = dialog.findChild<help_dialog*>(); help && help->isVisible())
+        return save(*help, file);
+    return save(dialog, file);
 }
 
 // Enters the text into the column and leaves the field, as the clerk

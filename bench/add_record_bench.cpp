@@ -35,6 +35,8 @@ namespace fs = std::filesystem;
 constexpr double k_add_target = 1.5;
 constexpr double k_save_target = 1.3;
 constexpr int k_save_pairs = 201;
+// A save with its history against the same save without.
+constexpr double k_history_target = 1.5;
 
 // Fewer pairs where one add takes long; always odd, for a plain median.
 int add_pairs(int rows) { return rows <= 10000 ? 201 : rows <= 100000 ? 51 : 21; }
@@ -343,6 +345,25 @@ void run_size(const fs::path& dir, int rows, std::vector<result_row>& out) {
                                                               : d.host.messages.front()));
         verify_changed(d, raw, record, k_names[(k_save_pairs - 1) & 1]);
         out.push_back({"save", rows, k_save_pairs, save, k_save_target});
+
+        // What keeping the history costs a save: the same save with and
+        // without it, interleaved ("raw" here is the save without).
+        // Each save changes the name, whichever side runs it.
+        int saves = 0;
+        const pair_timing history = interleaved(
+            k_save_pairs,
+            [&](int) {
+                d.sess.keep_history = true;
+                ok = m.change_and_save(k_names[++saves & 1]) && ok;
+            },
+            [&](int) {
+                d.sess.keep_history = false;
+                ok = m.change_and_save(k_names[++saves & 1]) && ok;
+            },
+            sync_phase);
+        d.sess.keep_history = true;
+        if (!ok) fail("a save with or without its history failed");
+        out.push_back({"history", rows, k_save_pairs, history, k_history_target});
     }
     std::printf(", measured\n");
     std::error_code ec;
@@ -355,7 +376,8 @@ void run_size(const fs::path& dir, int rows, std::vector<result_row>& out) {
 void print_summary(const std::vector<result_row>& results) {
     std::printf(
         "\nSummary: asset rows of one community; medians of interleaved pairs; both sides\n"
-        "commit each record, WAL + synchronous=FULL; ratio = window / raw sqlite3 (wall)\n\n");
+        "commit each record, WAL + synchronous=FULL; ratio = window / raw sqlite3 (wall);\n"
+        "for history the ratio is a save with its history / the same save without\n\n");
     std::printf("%-5s %10s %6s %11s %11s %7s %7s %7s | %11s %11s %7s\n", "job", "rows", "pairs",
                 "window", "raw", "ratio", "target", "result", "window cpu", "raw cpu", "ratio");
     for (const result_row& r : results) {

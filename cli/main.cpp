@@ -4,7 +4,13 @@
 //   officerecords-cli run SCRIPT --db DB [--busy-timeout MS]
 //   officerecords-cli export WINDOW --db DB [--community COMMNO] --format xlsx|csv
 //                             --out FILE [--overwrite]
+//   officerecords-cli history WINDOW KEY --db DB [--community COMMNO]
+//   officerecords-cli backup --db DB --out FILE
+//   officerecords-cli restore --db DB --from FILE
+#include <algorithm>
 #include <charconv>
+#include <map>
+#include <vector>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +18,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/maintenance.h"
 #include "cli/register_export.h"
 #include "cli/script_session.h"
 #include "platform/database.h"
@@ -25,7 +32,10 @@ int usage() {
     std::cerr << "usage: officerecords-cli init DB [--demo]\n"
                  "       officerecords-cli run SCRIPT --db DB [--busy-timeout MS]\n"
                  "       officerecords-cli export WINDOW --db DB [--community COMMNO]"
-                 " --format xlsx|csv --out FILE [--overwrite]\n";
+                 " --format xlsx|csv --out FILE [--overwrite]\n"
+                 "       officerecords-cli history WINDOW KEY --db DB [--community COMMNO]\n"
+                 "       officerecords-cli backup --db DB --out FILE\n"
+                 "       officerecords-cli restore --db DB --from FILE\n";
     return 2;
 }
 
@@ -126,6 +136,53 @@ int export_list(int argc, char** argv) {
     return export_register(request, std::cout, std::cerr);
 }
 
+// The words after the command: options with their values, and the rest in order.
+struct arguments {
+    std::map<std::string, std::string> options;
+    std::vector<std::string> words;
+    bool ok = true;
+};
+
+arguments parse(int argc, char** argv, std::initializer_list<const char*> known) {
+    arguments a;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!arg.starts_with("--")) {
+            a.words.push_back(arg);
+            continue;
+        }
+        const bool named = std::find_if(known.begin(), known.end(),
+                                        [&](const char* k) { return arg == k; }) != known.end();
+        if (!named || i + 1 >= argc) {
+            a.ok = false;
+            return a;
+        }
+        a.options[arg] = argv[++i];
+    }
+    return a;
+}
+
+int history(int argc, char** argv) {
+    const arguments a = parse(argc, argv, {"--db", "--community"});
+    if (!a.ok || a.words.size() != 2 || !a.options.contains("--db")) return usage();
+    const auto community = a.options.find("--community");
+    return print_history(a.options.at("--db"), a.words[0], a.words[1],
+                         community == a.options.end() ? std::string() : community->second, std::cout,
+                         std::cerr);
+}
+
+int backup_command(int argc, char** argv) {
+    const arguments a = parse(argc, argv, {"--db", "--out"});
+    if (!a.ok || !a.words.empty() || a.options.size() != 2) return usage();
+    return backup(a.options.at("--db"), a.options.at("--out"), std::cout, std::cerr);
+}
+
+int restore_command(int argc, char** argv) {
+    const arguments a = parse(argc, argv, {"--db", "--from"});
+    if (!a.ok || !a.words.empty() || a.options.size() != 2) return usage();
+    return restore(a.options.at("--db"), a.options.at("--from"), std::cout, std::cerr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,5 +191,8 @@ int main(int argc, char** argv) {
     if (command == "init") return init(argc, argv);
     if (command == "run") return run(argc, argv);
     if (command == "export") return export_list(argc, argv);
+    if (command == "history") return history(argc, argv);
+    if (command == "backup") return backup_command(argc, argv);
+    if (command == "restore") return restore_command(argc, argv);
     return usage();
 }

@@ -176,6 +176,9 @@ bool script_session::connect(std::string& why) {
     session_ = std::make_unique<session>(
         session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
     session_->gs_apppath = current_directory();
+    const workstation_identity here = this_workstation();
+    session_->workstation = here.workstation;
+    session_->os_user = here.os_user;
     auto lowest = sqlca_->select_value("SELECT MIN(commno) FROM tc_ge_community");
     if (!lowest) {
         why = target_ + ": " + sqlca_->sqlerrtext();
@@ -596,6 +599,11 @@ bool script_session::change_directory(const std::string& path) {
 }
 
 date script_session::today() const { return today_ ? *today_ : system_clock().today(); }
+
+// A script that sets the date sets the whole day: its changes are at midnight.
+std::string script_session::now() const {
+    return today_ ? clock_source::now() : system_clock().now();
+}
 
 int script_session::gf_readphotofile(const std::string& path, blob& bytes) {
     return read_photo_file(path, bytes);

@@ -66,6 +66,7 @@ public:
 
     // clock_source: the script's `today`, else the workstation's date.
     date today() const override;
+    std::string now() const override;
 
 private:
     using words = std::vector<std::string>;

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/change_log.h"
 #include "foundation/dw_child.h"
 #include "foundation/dw_object.h"
 #include "foundation/packed_row.h"
@@ -60,11 +61,15 @@ public:
     virtual void itemerror(long row, const dwo& column, const std::string& message);
 };
 
-// One statement of an update, for the tests and the log of a failure.
+// One statement of an update, for the tests and the log of a failure, and
+// the change of one record it makes, for the history.
 struct planned_statement {
     std::string sql;
     std::vector<value> params;
     bool expect_one_row = false;  // UPDATE and DELETE of a retrieved row
+    change_kind kind = change_kind::update;
+    std::string key;                     // "commno=…;orderno=…"
+    std::vector<column_change> changes;  // the columns whose values change
 };
 
 // Where a merged row goes in the list: searched for by its key, or appended
@@ -220,9 +225,13 @@ public:
 
     // The statements update() would run, in order.
     std::vector<planned_statement> plan_update() const;
+    // How the history names the record in row `r`: "commno=…;orderno=…",
+    // by the key it was retrieved with; empty outside the rows.
+    std::string history_key(long r) const;
     // Writes deleted, modified and new rows through the transaction without
-    // committing. On failure nothing is reset and the message says why.
-    status update();
+    // committing, and, given a context, each record's history beside it.
+    // On failure nothing is reset and the message says why.
+    status update(const change_context* history = nullptr);
     // After a commit: retrieved values become the current ones.
     void resetupdate();
     // Puts every row back to its retrieved values.
@@ -248,6 +257,7 @@ private:
         const delivered_item* delivered_at(int col) const;
     };
     bool valid_row(long r) const { return r >= 1 && r <= rowcount(); }
+    std::string key_text(const packed_row& values) const;
     long fill(transaction& t, std::string_view sql, std::span<const value> params,
               std::vector<row>& out);
     bool same_key(const packed_row& a, const packed_row& b) const;

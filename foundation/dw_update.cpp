@@ -17,6 +17,22 @@ constexpr const char* k_deleted_elsewhere =
 
 }  // namespace
 
+std::string data_window::key_text(const packed_row& values) const {
+    std::string key;
+    for (int k : key_columns_) {
+        if (!key.empty()) key += ';';
+        key += object_.columns[static_cast<std::size_t>(k)].name + "=" +
+               values.get(k, object_.columns[static_cast<std::size_t>(k)]).to_text();
+    }
+    return key;
+}
+
+std::string data_window::history_key(long r) const {
+    if (!valid_row(r)) return {};
+    const row& rw = rows_[r - 1];
+    return key_text(rw.original.empty() ? rw.values() : rw.original);
+}
+
 std::vector<planned_statement> data_window::plan_update() const {
     std::vector<planned_statement> out;
     const auto& cols = object_.columns;
@@ -46,11 +62,25 @@ std::vector<planned_statement> data_window::plan_update() const {
         return w;
     };
 
+    auto key_of = [&](const packed_row& values) { return key_text(values); };
+    // The value the database holds now, as the history tells it.
+    auto stored = [&](const row& r, int i) {
+        const delivered_item* d = r.delivered_at(i);
+        return d ? d->stored : r.original.get(i, cols[i]);
+    };
+
     for (const row& r : deleted_) {
         if (r.original.empty()) continue;
         planned_statement s;
         s.sql = "DELETE FROM " + table + " WHERE " + where(r, s.params);
         s.expect_one_row = true;
+        s.kind = change_kind::remove;
+        s.key = key_of(r.original);
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            if (!cols[i].updatable) continue;
+            value old = stored(r, static_cast<int>(i));
+            if (!old.is_null()) s.changes.push_back({cols[i].name, std::move(old), value()});
+        }
         out.push_back(std::move(s));
     }
     for (const row& r : rows_) {
@@ -61,11 +91,17 @@ std::vector<planned_statement> data_window::plan_update() const {
             if (!cols[i].updatable || !r.current.is_modified(static_cast<int>(i))) continue;
             if (!set.empty()) set += ", ";
             set += cols[i].name + " = ?";
-            s.params.push_back(r.current.get(static_cast<int>(i), cols[i]));
+            value now = r.current.get(static_cast<int>(i), cols[i]);
+            value old = stored(r, static_cast<int>(i));
+            if (history_text(old) != history_text(now) || old.is_null() != now.is_null())
+                s.changes.push_back({cols[i].name, std::move(old), now});
+            s.params.push_back(std::move(now));
         }
         if (set.empty()) continue;
         s.sql = "UPDATE " + table + " SET " + set + " WHERE " + where(r, s.params);
         s.expect_one_row = true;
+        s.kind = change_kind::update;
+        s.key = key_of(r.original);
         out.push_back(std::move(s));
     }
     for (const row& r : rows_) {
@@ -84,23 +120,32 @@ std::vector<planned_statement> data_window::plan_update() const {
             }
             names += cols[i].name;
             marks += "?";
+            s.changes.push_back({cols[i].name, value(), v});
             s.params.push_back(std::move(v));
         }
         if (names.empty()) continue;
         s.sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+        s.kind = change_kind::insert;
+        s.key = key_of(r.current);
         out.push_back(std::move(s));
     }
     return out;
 }
 
-status data_window::update() {
+status data_window::update(const change_context* history) {
     if (!trans_) return status::error("no transaction");
     if (object_.update_table.empty()) return status::error(object_.name + " has no update table");
     for (const auto& s : plan_update()) {
         if (trans_->execute(s.sql, s.params) != sql_code::ok) return status::error(trans_->sqlerrtext());
         if (s.expect_one_row && trans_->sqlnrows() != 1)
-            return status::error(s.sql.starts_with("DELETE") ? k_deleted_elsewhere
-                                                            : k_changed_elsewhere);
+            return status::error(s.kind == change_kind::remove ? k_deleted_elsewhere
+                                                               : k_changed_elsewhere);
+        if (history) {
+            if (status st = record_change(*trans_, *history, object_.update_table, s.key, s.kind,
+                                          s.changes);
+                !st)
+                return st;
+        }
     }
     return status::ok();
 }

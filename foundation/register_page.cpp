@@ -70,7 +70,8 @@ bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
         busy_pointer busy(s.host);
         write_guard guard(t);
         if (!guard.began()) st = status::error(t.sqlerrtext());
-        if (st) st = page.dw_1.update();
+        const change_context history = s.change_by(page.window, true);
+        if (st) st = page.dw_1.update(&history);
         if (st && guard.commit() != sql_code::ok) st = status::error(t.sqlerrtext());
         // The lock goes before the message box, which waits for the clerk.
         if (!st) guard.abandon();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/change_log.h"
 #include "foundation/data_window.h"
 #include "foundation/host_services.h"
 #include "foundation/transaction.h"
@@ -38,6 +39,17 @@ struct session {
     std::string gs_commno;
     std::string gs_apppath;
     uo_tabpg_datawindow* guo_tabpg_now = nullptr;
+    // Which computer and which of its users the history names.
+    std::string workstation = {};
+    std::string os_user = {};
+    // Every save is on record; only a benchmark weighing what that costs
+    // turns it off.
+    bool keep_history = true;
+
+    // The history's context of a change made now by `window`.
+    change_context change_by(std::string window, bool checked) const {
+        return {std::move(window), gs_commno, checked, clock.now(), workstation, os_user};
+    }
 };
 
 }  // namespace officerecords

@@ -323,7 +323,8 @@ bool w_modify::save(bool checks) {
         numbered.push_back(r);
     }
 
-    if (status st = dw_1.update(); !st) {
+    const change_context history = session_.change_by(name_, checks);
+    if (status st = dw_1.update(session_.keep_history ? &history : nullptr); !st) {
         guard.abandon();
         return failed(st.message());
     }

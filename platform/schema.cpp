@@ -143,6 +143,27 @@ std::vector<table_def> build_tables() {
           text("IsSave", 1)},
          {"AffairNo"},
          {{"Subject", "AffairDate"}}},
+        // The history of every saved change: one row a change, found by its
+        // record, and one item a changed column with its old and new value.
+        {"tc_og_changelog",
+         {{"logno", column_kind::integer, 0, true},
+          text("changetime", 19),
+          text("workstation", 60),
+          text("osuser", 60),
+          text("commno", 12),
+          text("windowname", 60),
+          text("tablename", 60),
+          text("recordkey", 254),
+          text("changekind", 10),
+          text("ischecked", 1)},
+         {"logno"},
+         {{"tablename", "recordkey"}}},
+        {"tc_og_changelog_item",
+         {whole("logno"), whole("itemno"), text("columnname", 60), text("oldvalue", 4000),
+          text("newvalue", 4000)},
+         {"logno", "itemno"},
+         {},
+         true},
         {"tc_ge_personinfo",
          {text("personno", 24), text("personname", 30), text("idcard", 20), text("sex", 2),
           day("birthdate"), text("rprtype", 2), text("rpraddr", 60), text("nationality", 2),
@@ -191,6 +212,7 @@ std::string create_table(const table_def& t, sql_dialect d) {
     }
     if (!key_inline) sql += ",\n    PRIMARY KEY (" + joined(t.key, ", ") + ")";
     sql += "\n)";
+    if (t.clustered && d == sql_dialect::sqlite) sql += " WITHOUT ROWID";
     return sql;
 }
 

@@ -35,6 +35,9 @@ struct table_def {
     std::vector<std::string_view> key;
     // Secondary indexes, each a list of columns, for the windows' lookups.
     std::vector<std::vector<std::string_view>> indexes = {};
+    // Rows kept in key order in SQLite (WITHOUT ROWID), so a table whose
+    // key is all it is looked up by costs one tree, not a tree and an index.
+    bool clustered = false;
 
     // The column of that name (case-insensitive), or nullptr.
     const table_column* find_column(std::string_view column) const;

@@ -42,8 +42,10 @@ protected:
             for (int i = 0; i < rows->column_count(); ++i) out += rows->column_value(i).to_text() + "|";
             out += "\n";
         }
+        auto history = db.sqlca().select_value(
+            "SELECT (SELECT count(*) FROM tc_og_changelog) + (SELECT count(*) FROM tc_og_changelog_item)");
         auto ok = db.sqlca().select_value("PRAGMA integrity_check");
-        return out + (ok ? ok->to_text() : "?");
+        return out + (history ? history->to_text() : "?") + " history rows, " + (ok ? ok->to_text() : "?");
     }
     std::unique_ptr<w_m_og_commactivityrecord_pic> open_album() {
         auto album = std::make_unique<w_m_og_commactivityrecord_pic>(s);
@@ -66,16 +68,30 @@ struct step_case {
     std::vector<std::string> messages;
 };
 
+// The statements of a save, then its history: the next change number, the
+// change and the one statement writing its columns, then the commit.
+std::vector<std::string> with_history(std::vector<std::string> steps) {
+    const std::string injected = k_injected_fault;
+    const std::string history = "提示信息 | 照片数据保存失败！修改记录写入失败：" + injected;
+    steps.insert(steps.end(), 3, history);
+    steps.push_back("提示信息 | 照片数据保存失败！" + injected);
+    return steps;
+}
+
 TEST_F(AlbumTest, EachFailedStepOfASaveLeavesTheStoreAsItWas) {
     const std::string injected = k_injected_fault;
     const step_case cases[] = {
+        // Community, activity and number, file name, note and picture.
         {"new photo", true,
-         {"提示信息 | 照片数据保存失败！" + injected, "提示信息 | 读取最大照片序号失败！",
-          "警告信息 | 新增照片不成功！" + injected, "提示信息 | 照片文件名或照片说明保存失败！",
-          "提示信息 | 照片数据保存失败！", "提示信息 | 照片数据保存失败！" + injected}},
+         with_history({"提示信息 | 照片数据保存失败！" + injected, "提示信息 | 读取最大照片序号失败！",
+                       "警告信息 | 新增照片不成功！" + injected,
+                       "提示信息 | 照片文件名或照片说明保存失败！", "提示信息 | 照片数据保存失败！"})},
+        // What was stored is read first, for the history; then file name,
+        // note and picture each change.
         {"replaced picture", false,
-         {"提示信息 | 照片数据保存失败！" + injected, "提示信息 | 照片文件名或照片说明保存失败！",
-          "提示信息 | 照片数据保存失败！", "提示信息 | 照片数据保存失败！" + injected}},
+         with_history({"提示信息 | 照片数据保存失败！" + injected,
+                       "提示信息 | 照片数据保存失败！修改记录写入失败：" + injected,
+                       "提示信息 | 照片文件名或照片说明保存失败！", "提示信息 | 照片数据保存失败！"})},
     };
     for (const step_case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -105,7 +121,10 @@ TEST_F(AlbumTest, EachFailedStepOfASaveLeavesTheStoreAsItWas) {
 
 TEST_F(AlbumTest, EachFailedStepOfADeletionKeepsThePhoto) {
     const std::string before = photos();
-    for (int fail = 1; fail <= 4; ++fail) {
+    // Begin, the stored values for the history, the DELETE, the history's
+    // number, the change and its columns, the commit; the eighth run goes through.
+    constexpr int k_steps = 8;
+    for (int fail = 1; fail <= k_steps; ++fail) {
         SCOPED_TRACE("failing step " + std::to_string(fail));
         auto album = open_album();
         album->cb_next_clicked();
@@ -114,7 +133,7 @@ TEST_F(AlbumTest, EachFailedStepOfADeletionKeepsThePhoto) {
         album->cb_del_clicked();
         faulty.fail_at(0);
         EXPECT_FALSE(faulty.in_transaction());
-        if (fail == 4) {
+        if (fail == k_steps) {
             EXPECT_EQ(host.messages.back(), "提示信息 | 照片删除成功！");
             EXPECT_EQ(album->st_total.text(), "2");
             break;

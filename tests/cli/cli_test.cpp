@@ -208,6 +208,45 @@ TEST(CliTest, TheUnsavedChangesQuestionTakesAQueuedAnswer) {
               "goodsname = 留下\n");
 }
 
+// The history of a record, newest change first, with captions and the
+// codes by their names; a backup and its restore from the command line.
+TEST(CliTest, HistoryBackupAndRestore) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_EQ(run_cli("init " + db + " --demo").status, 0);
+    const std::string script = dir.file("s.script");
+    write(script,
+          "today 2026-12-08\n"
+          "open w_m_og_assetregister 修改 2\n"
+          "type assetsort 03\n"
+          "click cb_save\n"
+          "type note 待盘点\n"
+          "click cb_tempsave\n"
+          "close\n");
+    ASSERT_EQ(run_cli("run " + script + " --db " + db).status, 0);
+    auto h = run_cli("history w_m_og_assetregister 2 --db " + db);
+    EXPECT_EQ(h.status, 0) << h.output;
+    // Newest first: the save without checks, then the checked one.
+    const std::size_t temp = h.output.find("修改（未校验） 备注: （空） -> 待盘点");
+    const std::size_t checked = h.output.find("修改 资产分类: 电子设备 -> 家具用具");
+    EXPECT_NE(temp, std::string::npos) << h.output;
+    EXPECT_NE(checked, std::string::npos) << h.output;
+    EXPECT_LT(temp, checked);
+    EXPECT_EQ(run_cli("history w_m_og_nosuch 2 --db " + db).status, 1);
+
+    const std::string copy = dir.file("backup.db");
+    auto b = run_cli("backup --db " + db + " --out " + copy);
+    EXPECT_EQ(b.status, 0) << b.output;
+    EXPECT_NE(b.output.find("backed up "), std::string::npos);
+    EXPECT_EQ(run_cli("backup --db " + db + " --out " + copy).status, 1) << "never overwrites";
+    write(script, "sql \"DELETE FROM tc_og_assetregister\"\n");
+    ASSERT_EQ(run_cli("run " + script + " --db " + db).status, 0);
+    auto r = run_cli("restore --db " + db + " --from " + copy);
+    EXPECT_EQ(r.status, 0) << r.output;
+    write(script, "sql \"SELECT count(*) > 0 FROM tc_og_assetregister\"\n");
+    EXPECT_EQ(run_cli("run " + script + " --db " + db).output, "row: 1\n");
+}
+
 TEST(CliTest, ADatabaseWithoutACommunityOpensNoRecordWindow) {
     scratch_dir dir;
     std::string db = dir.file("office.db");

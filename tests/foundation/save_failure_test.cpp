@@ -1,6 +1,7 @@
 // Every step of a save and of a deletion fails in turn: the database must
 // be exactly as before, the window must keep what the clerk typed, and
 // the message must name the failure.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -24,17 +25,26 @@ constexpr const char* k_commno = "420106001001";
 
 class SaveFailureTest : public ::testing::Test {
 protected:
-    // Everything stored in the register, read on another connection so that
-    // only what was committed shows.
+    // Everything stored in the register and its history, read on another
+    // connection so that only what was committed shows.
     std::string stored() {
         transaction& other = *db.db.photosqlca;
         std::string out;
-        auto rows = other.open_cursor("SELECT * FROM tc_og_assetregister ORDER BY orderno");
-        while (rows && rows->fetch()) {
-            for (int i = 0; i < rows->column_count(); ++i) out += rows->column_value(i).to_text() + "|";
-            out += "\n";
+        for (const char* sql : {"SELECT * FROM tc_og_assetregister ORDER BY orderno",
+                                "SELECT * FROM tc_og_changelog ORDER BY logno",
+                                "SELECT * FROM tc_og_changelog_item ORDER BY logno, itemno"}) {
+            auto rows = other.open_cursor(sql);
+            while (rows && rows->fetch()) {
+                for (int i = 0; i < rows->column_count(); ++i)
+                    out += rows->column_value(i).to_text() + "|";
+                out += "\n";
+            }
         }
         return out;
+    }
+    long history_rows() {
+        auto n = db.db.photosqlca->select_value("SELECT count(*) FROM tc_og_changelog");
+        return n ? static_cast<long>(n->as_double().value_or(-1)) : -1;
     }
     std::string integrity() {
         auto v = db.db.photosqlca->select_value("PRAGMA integrity_check");
@@ -101,17 +111,23 @@ TEST_F(SaveFailureTest, EachFailedStepOfASaveLeavesTheDatabaseAsItWas) {
                 steps = fail - 1;
                 break;
             }
-            EXPECT_EQ(host.messages,
-                      std::vector<std::string>{std::string("警告信息 | 数据保存失败！") + k_injected_fault});
+            // The statement's own failure, or the history's that goes with it.
+            EXPECT_THAT(host.messages,
+                        ::testing::AnyOf(
+                            std::vector<std::string>{std::string("警告信息 | 数据保存失败！") + k_injected_fault},
+                            std::vector<std::string>{std::string("警告信息 | 数据保存失败！修改记录写入失败：") +
+                                                     k_injected_fault}));
             EXPECT_EQ(stored(), before);
             EXPECT_EQ(integrity(), "ok");
             EXPECT_FALSE(faulty.in_transaction());
             c.kept(w);
             ASSERT_LT(fail, 20) << "a save never got through";
         }
-        // begin, (the next number,) the write, the commit.
-        EXPECT_EQ(steps, c.mode == std::string(k_mode_add) ? 4 : 3);
+        // begin, (the next number,) the write, the history's number and its
+        // rows, the commit: every one of them was failed once above.
+        EXPECT_EQ(steps, c.mode == std::string(k_mode_add) ? 7 : 6);
         EXPECT_NE(stored(), before) << "the last run saved";
+        EXPECT_GT(history_rows(), 0) << "and its history with it";
         faulty.fail_at(0);
     }
 }
@@ -131,8 +147,11 @@ TEST_F(SaveFailureTest, EachFailedStepOfADeletionKeepsTheRecordListedWhereItWas)
             steps = fail - 1;
             break;
         }
-        EXPECT_EQ(host.messages,
-                  std::vector<std::string>{std::string("警告信息 | 数据删除失败！") + k_injected_fault});
+        EXPECT_THAT(host.messages,
+                    ::testing::AnyOf(
+                        std::vector<std::string>{std::string("警告信息 | 数据删除失败！") + k_injected_fault},
+                        std::vector<std::string>{std::string("警告信息 | 数据删除失败！修改记录写入失败：") +
+                                                 k_injected_fault}));
         EXPECT_EQ(stored(), before);
         EXPECT_EQ(integrity(), "ok");
         EXPECT_FALSE(faulty.in_transaction());
@@ -141,7 +160,7 @@ TEST_F(SaveFailureTest, EachFailedStepOfADeletionKeepsTheRecordListedWhereItWas)
         EXPECT_EQ(page.dw_1.getrow(), 2);
         ASSERT_LT(fail, 20) << "a deletion never got through";
     }
-    EXPECT_EQ(steps, 3);  // begin, the DELETE, the commit
+    EXPECT_EQ(steps, 6);  // begin, the DELETE, the history's number, change and columns, the commit
     EXPECT_NE(stored(), before);
 }
 

@@ -1,0 +1,127 @@
+#include "app/backup_actions.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QThread>
+#include <cstdio>
+
+#include "app/qt_host.h"
+#include "platform/backup.h"
+#include "platform/daily_backup.h"
+#include "platform/system_clock.h"
+
+namespace officerecords::app {
+
+namespace {
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+const char* const k_backup_filter = "数据库备份 (*.db);;所有文件 (*)";
+
+}  // namespace
+
+backup_actions::backup_actions(qt_host& host, QWidget* window) : QObject(window), host_(host), window_(window) {}
+
+backup_actions::~backup_actions() {
+    // Quitting waits for a backup under way: a half-written one is removed
+    // by the backup itself, but only if it runs to its end.
+    if (daily_) daily_->wait();
+}
+
+QString backup_actions::folder() const { return qs(backup_folder_for(host_.database_path())); }
+
+void backup_actions::start_daily() {
+    if (daily_) return;
+    const std::string database = host_.database_path();
+    const std::string folder = backup_folder_for(database);
+    daily_ = QThread::create([this, database, folder] {
+        // Its own clock and connections: nothing of the clerk's session is
+        // touched from this thread.
+        system_clock clock;
+        auto made = make_daily_backup(database, folder, clock);
+        QString text;
+        const bool failed = !made || !made->warning.empty();
+        if (!made)
+            text = "自动备份失败：" + qs(made.message());
+        else if (!made->warning.empty())
+            text = "今日备份已完成，但" + qs(made->warning);
+        else if (!made->made.empty())
+            text = "今日数据已备份到 " + QDir::toNativeSeparators(qs(made->made));
+        QMetaObject::invokeMethod(
+            this, [this, text, failed] { Q_EMIT daily_done(text, failed); }, Qt::QueuedConnection);
+    });
+    connect(daily_, &QThread::finished, this, [this] {
+        daily_->deleteLater();
+        daily_ = nullptr;
+    });
+    daily_->start(QThread::LowPriority);
+}
+
+void backup_actions::wait_for_daily() {
+    if (daily_) daily_->wait();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+QString backup_actions::backup_to(const QString& path) const {
+    const std::string target = path.toStdString();
+    // The backup writes only a file that is not there: a file being
+    // replaced is replaced once the new one has passed its checks.
+    const std::string fresh = target + ".new-" + std::to_string(QCoreApplication::applicationPid());
+    std::remove(fresh.c_str());
+    auto made = backup_database(host_.database_path(), fresh, host_);
+    if (!made) return qs(made.message());
+    if (std::rename(fresh.c_str(), target.c_str()) != 0) {
+        std::remove(fresh.c_str());
+        return "不能写入备份文件：" + path;
+    }
+    return {};
+}
+
+void backup_actions::backup_to_chosen() {
+    QDir().mkpath(folder());
+    const QString name = QFileInfo(QString::fromStdString(host_.database_path())).completeBaseName() + "-" +
+                         QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmm") + ".db";
+    QString path = QFileDialog::getSaveFileName(window_, "备份数据", QDir(folder()).filePath(name), k_backup_filter);
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += ".db";
+    if (QFileInfo(path).absoluteFilePath() == QFileInfo(qs(host_.database_path())).absoluteFilePath()) {
+        QMessageBox::warning(window_, "备份数据", "备份文件不能是正在使用的数据库本身。");
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString failed = backup_to(path);
+    QApplication::restoreOverrideCursor();
+    if (failed.isEmpty())
+        QMessageBox::information(window_, "备份数据", "数据已备份到：\n" + QDir::toNativeSeparators(path));
+    else
+        QMessageBox::warning(window_, "备份数据", "备份没有完成：\n" + failed);
+}
+
+QString backup_actions::choose_restore() {
+    const QString path = QFileDialog::getOpenFileName(window_, "恢复数据", folder(), k_backup_filter);
+    if (path.isEmpty()) return {};
+    const QFileInfo file(path);
+    QMessageBox ask(QMessageBox::Warning, "恢复数据",
+                    "恢复数据将用备份“" + file.fileName() + "”（" +
+                        file.lastModified().toString("yyyy-MM-dd HH:mm") +
+                        "）替换现在数据库中的全部记录，这个备份之后录入和修改的记录都将不在其中。\n\n"
+                        "现在的数据库会保留在它旁边。恢复前请让其他工作站都退出本程序。\n\n确实要恢复数据吗？",
+                    QMessageBox::Yes | QMessageBox::No, window_);
+    ask.setDefaultButton(QMessageBox::No);
+    return ask.exec() == QMessageBox::Yes ? path : QString();
+}
+
+QString backup_actions::restore_from(const QString& backup, QString* kept) const {
+    const std::string target = host_.database_path();
+    const std::string replaced = replaced_database_name(target, host_);
+    if (kept) *kept = qs(replaced);
+    status st = restore_database(target, backup.toStdString(), replaced, host_);
+    return st ? QString() : qs(st.message());
+}
+
+}  // namespace officerecords::app

@@ -1,0 +1,60 @@
+// The desktop program's backups. On the first start of each day a backup
+// of the database is made in the background into the backup folder beside
+// it (see platform/daily_backup.h); the clerk works on meanwhile, and a
+// failure is only reported. 备份数据… writes a backup where the clerk
+// chooses (a USB stick); 恢复数据… puts a chosen backup in place of the
+// database after a clear question, keeping the replaced file beside it.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QThread;
+class QWidget;
+
+namespace officerecords::app {
+
+class qt_host;
+
+class backup_actions final : public QObject {
+    Q_OBJECT
+
+public:
+    backup_actions(qt_host& host, QWidget* window);
+    ~backup_actions() override;
+
+    // The folder of the daily backups of the connected database.
+    QString folder() const;
+
+    // Starts today's backup in the background unless it is made already;
+    // daily_done reports how it went.
+    void start_daily();
+    // Waits for a daily backup under way and delivers its report.
+    void wait_for_daily();
+
+    // 备份数据…: asks where, then writes a checked backup there.
+    void backup_to_chosen();
+    // Writes a checked backup of the database to `path`, replacing a file
+    // there only once the new one is whole. The message when it failed.
+    QString backup_to(const QString& path) const;
+
+    // 恢复数据…: the backup the clerk chose and confirmed replacing the
+    // data with; empty when they did not.
+    QString choose_restore();
+    // Puts the backup in place of the database, which must be closed (see
+    // qt_host::disconnect). The message when it failed; `kept` is where the
+    // replaced database is kept.
+    QString restore_from(const QString& backup, QString* kept) const;
+
+Q_SIGNALS:
+    // The daily backup is done: `text` says what happened for the status bar.
+    void daily_done(const QString& text, bool failed);
+
+private:
+    qt_host& host_;
+    QWidget* window_;
+    QThread* daily_ = nullptr;
+};
+
+}  // namespace officerecords::app

@@ -1,0 +1,67 @@
+#include "foundation/change_log.h"
+
+#include "foundation/checksum.h"
+
+namespace officerecords {
+
+namespace {
+
+const char* kind_name(change_kind kind) {
+    switch (kind) {
+        case change_kind::insert:
+            return "新增";
+        case change_kind::update:
+            return "修改";
+        case change_kind::remove:
+            return "删除";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string picture_history_text(std::span<const unsigned char> bytes) {
+    return "<" + std::to_string(bytes.size()) + " 字节，校验值 " + checksum_hex(bytes) + ">";
+}
+
+std::string history_text(const value& v) {
+    return v.is_blob() ? picture_history_text(v.bytes()) : v.to_text();
+}
+
+status record_change(transaction& t, const change_context& c, std::string_view table,
+                     std::string_view key, change_kind kind, const std::vector<column_change>& columns) {
+    if (columns.empty()) return status::ok();
+    auto failed = [&t] { return status::error("修改记录写入失败：" + t.sqlerrtext()); };
+    // The write lock is held: the next number is this change's alone.
+    const auto top = t.select_value("SELECT MAX(logno) FROM tc_og_changelog");
+    if (t.sqlcode() < 0) return failed();
+    const std::int64_t logno =
+        (top && !top->is_null() ? static_cast<std::int64_t>(top->as_double().value_or(0)) : 0) + 1;
+    const std::vector<value> change{value(logno),     value(c.when),   value(c.workstation),
+                                    value(c.os_user), value(c.commno), value(c.window),
+                                    value(std::string(table)), value(std::string(key)),
+                                    value(kind_name(kind)), value(c.checked ? "1" : "0")};
+    if (t.execute("INSERT INTO tc_og_changelog (logno, changetime, workstation, osuser, commno, "
+                  "windowname, tablename, recordkey, changekind, ischecked) VALUES (?, ?, ?, ?, ?, "
+                  "?, ?, ?, ?, ?)",
+                  change) != sql_code::ok)
+        return failed();
+    // One statement for all the change's columns: a save pays for one
+    // statement, not one per column.
+    std::string sql = "INSERT INTO tc_og_changelog_item (logno, itemno, columnname, oldvalue, newvalue) VALUES ";
+    std::vector<value> params;
+    params.reserve(columns.size() * 5);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        sql += i ? ", (?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?)";
+        const column_change& col = columns[i];
+        params.emplace_back(logno);
+        params.emplace_back(static_cast<std::int64_t>(i + 1));
+        params.emplace_back(col.column);
+        params.push_back(col.old_value.is_null() ? value() : value(history_text(col.old_value)));
+        params.push_back(col.new_value.is_null() ? value() : value(history_text(col.new_value)));
+    }
+    if (t.execute(sql, params) != sql_code::ok) return failed();
+    return status::ok();
+}
+
+}  // namespace officerecords

@@ -1,0 +1,113 @@
+// Backups of a live database and their restore: the copy is of one moment
+// while another workstation goes on saving, it is checked before it is
+// kept, and a restore happens only when nobody has the database open.
+#include "platform/backup.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/database.h"
+#include "platform/file_access.h"
+#include "tests/test_support.h"
+
+namespace officerecords {
+namespace {
+
+using testkit::fixed_clock;
+using testkit::scratch_dir;
+
+const fixed_clock k_clock{*date::parse("2026-12-08")};
+
+long long count_of(const std::string& path, const std::string& sql) {
+    auto db = open_connection(path, k_clock);
+    if (!db) return -1;
+    auto v = (*db)->select_value(sql);
+    return v ? static_cast<long long>(v->as_double().value_or(-1)) : -1;
+}
+
+TEST(BackupTest, ALiveDatabaseIsCopiedAsOfOneMomentAndChecked) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
+
+    // Another workstation saves records, one commit each, until stopped.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(nullptr);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        auto conn = open_connection(db, k_clock);
+        if (!conn) _exit(3);
+        transaction& t = **conn;
+        for (long n = 1;; ++n) {
+            const value p[] = {value(n + 100000)};
+            if (t.execute("INSERT INTO tc_og_assetregister (commno, orderno, goodsname) VALUES "
+                          "('420106001001', ?, '循环写入')",
+                          p) != sql_code::ok ||
+                t.commit() != sql_code::ok)
+                _exit(4);
+            if (n == 20) (void)!write(ready[1], "x", 1);
+        }
+    }
+    close(ready[1]);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1) << "the writer did not start";
+    close(ready[0]);
+    // What was committed before the backup began must be in it.
+    const long long before = count_of(db, "SELECT count(*) FROM tc_og_assetregister");
+    const std::string copy = dir.file("backup.db");
+    auto report = backup_database(db, copy, k_clock);
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    ASSERT_TRUE(report.is_ok()) << report.message();
+    EXPECT_EQ(report->tables, 23);
+    EXPECT_GE(count_of(copy, "SELECT count(*) FROM tc_og_assetregister"), before);
+    EXPECT_EQ(count_of(copy, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"), 1);
+    EXPECT_FALSE(std::filesystem::exists(copy + ".part"));
+
+    // A backup never replaces a file.
+    auto again = backup_database(db, copy, k_clock);
+    ASSERT_FALSE(again.is_ok());
+    EXPECT_EQ(again.message(), "备份文件已经存在，不会覆盖它：" + copy);
+    // Nor copies what is not ours.
+    const std::string foreign = dir.file("letter.txt");
+    ASSERT_EQ(write_file(foreign, blob{'h', 'i'}), 1);
+    EXPECT_FALSE(backup_database(foreign, dir.file("x.db"), k_clock).is_ok());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.db")));
+}
+
+TEST(BackupTest, ARestoreWaitsForEveryWorkstationAndKeepsWhatItReplaces) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
+    const std::string copy = dir.file("backup.db");
+    ASSERT_TRUE(backup_database(db, copy, k_clock).is_ok());
+    {
+        auto conn = open_connection(db, k_clock);
+        ASSERT_TRUE(conn.is_ok());
+        ASSERT_EQ((*conn)->execute("DELETE FROM tc_og_assetregister"), sql_code::ok);
+        ASSERT_EQ((*conn)->commit(), sql_code::ok);
+        // While a workstation has it open: refused, nothing replaced.
+        const status busy = restore_database(db, copy, dir.file("kept.db"), k_clock);
+        ASSERT_FALSE(busy.is_ok());
+        EXPECT_EQ(busy.message(), "还有工作站打开着这个数据库，请所有工作站退出后再恢复：" + db);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("kept.db")));
+    }
+    EXPECT_EQ(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
+    const status st = restore_database(db, copy, dir.file("kept.db"), k_clock);
+    ASSERT_TRUE(st.is_ok()) << st.message();
+    EXPECT_GT(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
+    EXPECT_EQ(count_of(dir.file("kept.db"), "SELECT count(*) FROM tc_og_assetregister"), 0);
+    // A damaged backup is refused before anything is touched.
+    const std::string broken = dir.file("broken.db");
+    ASSERT_EQ(write_file(broken, blob(4096, 'x')), 1);
+    EXPECT_FALSE(restore_database(db, broken, dir.file("kept2.db"), k_clock).is_ok());
+    EXPECT_GT(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
+}
+
+}  // namespace
+}  // namespace officerecords

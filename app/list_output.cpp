@@ -51,7 +51,7 @@ void preview_record(record_dialog& dialog) {
     if (!dialog.has_form()) return;
     w_modify& w = dialog.window();
     const print_document document = print_document::of_record(
-        dialog.form(), w.dw_1, dialog.windowTitle(), community_name(w.sess()));
+        dialog.form(), w.dw_1, dialog.caption(), community_name(w.sess()));
     make_preview(document, &dialog)->exec();
 }
 

@@ -138,6 +138,9 @@ void print_document::build(QTextDocument& doc) const {
     doc.setDefaultFont(font);
     doc.setDocumentMargin(0);
     QTextCursor cursor(&doc);
+    // One edit: the layout runs once at the end, not after every cell,
+    // which would take minutes for a register of some hundred records.
+    cursor.beginEditBlock();
 
     QTextBlockFormat centred;
     centred.setAlignment(Qt::AlignHCenter);
@@ -201,6 +204,7 @@ void print_document::build(QTextDocument& doc) const {
             }
         }
     }
+    cursor.endEditBlock();
 }
 
 int print_document::paint(QPagedPaintDevice& device) const {

@@ -74,6 +74,8 @@ public:
     picture_label* form_picture(std::string_view picture) const;
     QCalendarWidget* calendar() const { return calendar_; }
     // "修改记录": the shown record's history; nullptr without a form.
+    // The register's caption, without the mode and place of the title.
+    const QString& caption() const { return caption_; }
     QToolButton* history_button() const { return history_; }
     // The line that says the record was saved; empty after any change.
     QLabel* status_line() const { return status_; }

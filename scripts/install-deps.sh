@@ -14,6 +14,8 @@ packages=(
     # The desktop program: Qt widgets, Qt's own Chinese texts, and a CJK
     # font for "宋体" to stand for on a machine without one.
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
+    # The printed lists' PDF files, read back by the tests (pdftotext, pdfinfo).
+    poppler-utils
 )
 
 missing=()

@@ -188,7 +188,8 @@ private:
         ran_ = true;
         timer_.stop();
         drive_(*d);
-        if (left_open(*d)) d->done(QDialog::Rejected);
+        // QDialog::done is public; a subclass may hide it (QFileDialog).
+        if (left_open(*d)) static_cast<QDialog*>(d)->done(QDialog::Rejected);
     }
 
     QTimer timer_;
@@ -197,6 +198,20 @@ private:
 };
 
 using modal_record_driver = modal_driver<record_dialog>;
+
+// Runs `clerk` on the record window once it is open and modal.
+inline void when_record_window_opens(std::function<void(record_dialog&)> clerk) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, clerk] {
+        auto* d = qobject_cast<record_dialog*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        clerk(*d);
+    });
+    timer->start();
+}
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }
 

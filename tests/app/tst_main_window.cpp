@@ -22,20 +22,6 @@ using namespace officerecords::app::testing;
 
 namespace {
 
-// Runs `clerk` on the record window once it is open and modal.
-void when_record_window_opens(std::function<void(record_dialog&)> clerk) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, clerk] {
-        auto* d = qobject_cast<record_dialog*>(QApplication::activeModalWidget());
-        if (!d || !d->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        clerk(*d);
-    });
-    timer->start();
-}
-
 QAction* action(main_window& m, const char* name) { return m.findChild<QAction*>(name); }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "app/app_paths.h"
 #include "app/app_setup.h"
+#include "app/backup_actions.h"
 #include "app/command_line.h"
 #include "app/community_dialog.h"
 #include "app/main_window.h"
@@ -54,6 +55,8 @@ public:
         QSettings settings;
         frame.remember_with(&settings);
         frame.show();
+        // The first start of a day backs the data up while the clerk works.
+        frame.backups().start_daily();
         return QApplication::exec();
     }
 

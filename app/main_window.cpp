@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,14 +19,17 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "app/list_output.h"
+#include "app/backup_actions.h"
 #include "app/help_dialog.h"
+#include "app/history_dialog.h"
+#include "app/list_output.h"
 #include "app/owner_dialog.h"
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "foundation/register_page.h"
+#include "platform/record_history.h"
 
 namespace officerecords::app {
 
@@ -42,6 +46,7 @@ constexpr int k_window_role = Qt::UserRole + 1;
 main_window::main_window(qt_host& host, const QString& community, QWidget* parent)
     : QMainWindow(parent), host_(host) {
     output_ = std::make_unique<list_output>(host_, nullptr, this);
+    backups_ = std::make_unique<backup_actions>(host_, this);
     setWindowTitle("社区居委会办公记录 - " + community);
     navigator_ = new QTreeWidget(this);
     navigator_->setObjectName("navigator");
@@ -73,6 +78,12 @@ main_window::main_window(qt_host& host, const QString& community, QWidget* paren
     auto* shown_community = new QLabel("当前社区：" + community, this);
     shown_community->setObjectName("community");
     statusBar()->addPermanentWidget(shown_community);
+    backup_failed_ = new QLabel(this);
+    backup_failed_->setObjectName("backup_failed");
+    backup_failed_->setStyleSheet("color: #b00000;");
+    backup_failed_->hide();
+    statusBar()->addWidget(backup_failed_);
+    connect(backups_.get(), &backup_actions::daily_done, this, &main_window::show_backup_result);
 
     connect(tabs_, &QTabWidget::currentChanged, this, &main_window::on_tab_changed);
     connect(tabs_, &QTabWidget::tabCloseRequested, this, &main_window::close_tab);
@@ -199,6 +210,15 @@ void main_window::build_actions() {
     QMenu* file = menuBar()->addMenu("文件(&F)");
     const QList<QAction*> output_on_bar = build_output_actions(*file);
     file->addSeparator();
+    QAction* backup = file->addAction("备份数据(&B)…");
+    backup->setObjectName("backup");
+    backup->setStatusTip("把数据库备份到选择的位置（例如U盘）");
+    connect(backup, &QAction::triggered, this, [this] { backups_->backup_to_chosen(); });
+    QAction* restore = file->addAction("恢复数据(&R)…");
+    restore->setObjectName("restore");
+    restore->setStatusTip("用一个备份替换现在的数据库");
+    connect(restore, &QAction::triggered, this, &main_window::restore_data);
+    file->addSeparator();
     QAction* quit = file->addAction("退出(&X)");
     quit->setShortcut(QKeySequence("Ctrl+Q"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -206,6 +226,15 @@ void main_window::build_actions() {
     records->addActions({add_, modify_, delete_});
     records->addSeparator();
     records->addAction(refresh_);
+    records->addSeparator();
+    history_ = make_action("修改记录…", "history", QStyle::SP_FileDialogInfoView);
+    history_->setStatusTip("查看选中记录的修改记录");
+    connect(history_, &QAction::triggered, this, &main_window::show_record_history);
+    QAction* register_history =
+        make_action("登记簿修改记录…", "register_history", QStyle::SP_FileDialogListView);
+    register_history->setStatusTip("查看本登记簿在一段时间内的全部修改记录");
+    connect(register_history, &QAction::triggered, this, &main_window::show_register_history);
+    records->addActions({history_, register_history});
     QMenu* help = menuBar()->addMenu("帮助(&H)");
     QAction* keys = help->addAction("常用按键(&K)");
     keys->setObjectName("help_keys");
@@ -226,6 +255,7 @@ void main_window::build_actions() {
     bar->addSeparator();
     bar->addActions(output_on_bar);
     build_owned_actions(*records, *bar);
+    list_actions_.push_back(register_history);
 }
 
 QAction* main_window::make_action(const QString& text, const char* name,
@@ -362,6 +392,7 @@ void main_window::update_status() {
     refresh_->setEnabled(has_tab);
     for (QAction* a : list_actions_) a->setEnabled(has_tab);
     print_record_->setEnabled(has_row);
+    history_->setEnabled(has_row && tab->entry().form);
     bool offers_owned = false;
     for (const owned_action& o : owned_) {
         const bool offered = has_tab && iequals(tab->entry().window, o.owner_window);
@@ -459,6 +490,90 @@ void main_window::refresh_list() {
     status st = tab->load(host_.sess());
     QApplication::restoreOverrideCursor();
     if (!st) host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
+}
+
+void main_window::show_record_history() {
+    register_tab* tab = current_tab();
+    if (!tab || tab->current_row() < 1 || !tab->entry().form) return;
+    // The record named as the record window names it: its form's key
+    // columns, read from the list's row.
+    const dw_object& form = tab->entry().form();
+    const data_window& list = tab->page().dw_1;
+    std::vector<value> key;
+    for (int k : form.key_columns())
+        key.push_back(list.getitem(tab->current_row(), form.columns[static_cast<std::size_t>(k)].name));
+    const std::string record = history_key(form, key);
+    auto* history = new history_dialog(host_, tab->entry(), record, "记录号 " + qs(record_number(record)),
+                                       host_.community_name(), this);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    history->show();
+}
+
+void main_window::show_register_history() {
+    register_tab* tab = current_tab();
+    if (!tab || !tab->entry().form) return;
+    auto* history = new history_dialog(host_, tab->entry(), host_.community_name(), this);
+    history->setAttribute(Qt::WA_DeleteOnClose);
+    history->show();
+}
+
+void main_window::show_backup_result(const QString& text, bool failed) {
+    backup_failed_->setVisible(failed);
+    if (failed) {
+        backup_failed_->setText(text);
+        backup_failed_->setToolTip(text + "\n备份文件夹：" + QDir::toNativeSeparators(backups_->folder()));
+    } else if (!text.isEmpty()) {
+        statusBar()->showMessage(text, 10000);
+    }
+}
+
+void main_window::restore_data() {
+    const QString backup = backups_->choose_restore();
+    if (backup.isEmpty()) return;
+    // Today's backup reads the database: it finishes first.
+    backups_->wait_for_daily();
+    // Every list and window over the database goes before it is replaced;
+    // the same registers are listed again from the restored one.
+    QStringList open;
+    for (int i = 0; i < tabs_->count(); ++i)
+        if (auto* tab = qobject_cast<register_tab*>(tabs_->widget(i))) open << qs(tab->entry().window);
+    const QString current = current_tab() ? qs(current_tab()->entry().window) : QString();
+    if (settings_) save_settings();
+    while (tabs_->count() > 0) {
+        QWidget* tab = tabs_->widget(0);
+        tabs_->removeTab(0);
+        delete tab;
+    }
+    host_.sess().guo_tabpg_now = nullptr;
+    const std::string commno = host_.sess().gs_commno;
+    const QString name = host_.community_name();
+    const std::string database = host_.database_path();
+    host_.disconnect();
+    QString kept;
+    const QString failed = backups_->restore_from(backup, &kept);
+    if (status st = host_.connect(database); !st) {
+        // Neither the backup nor the database opens: the clerk must know
+        // before entering anything.
+        QMessageBox::critical(this, "恢复数据", "无法打开数据库：" + qs(st.message()) +
+                                                    (failed.isEmpty() ? "" : "\n" + failed));
+        close();
+        return;
+    }
+    host_.set_community(commno, name);
+    register_tab* shown = nullptr;
+    for (const QString& window : open)
+        if (const window_entry* e = find_window_entry(window.toStdString()))
+            if (register_tab* tab = open_register(*e); tab && window == current) shown = tab;
+    if (shown) tabs_->setCurrentWidget(shown);
+    on_tab_changed();
+    if (!failed.isEmpty())
+        host_.message_box("恢复数据", "恢复数据失败，数据库没有改变：" + failed.toStdString(), icon::stop);
+    else
+        host_.message_box("恢复数据",
+                          "已用备份 " + QDir::toNativeSeparators(backup).toStdString() +
+                              " 恢复数据。\n原来的数据库保存为 " +
+                              QDir::toNativeSeparators(kept).toStdString() + "。",
+                          icon::information);
 }
 
 }  // namespace officerecords::app

@@ -10,6 +10,8 @@
 // shown, and the list's current record printed. Ctrl+F goes to the search
 // box, Ctrl+W closes the current tab. Given settings, the frame remembers
 // its size and place, the open tabs, each list's column widths and sort.
+// 修改记录 shows the selected record's saved changes, 登记簿修改记录 the
+// register's; the file menu backs the data up and restores a backup.
 #pragma once
 
 #include <QMainWindow>
@@ -32,6 +34,7 @@ class QTreeWidget;
 
 namespace officerecords::app {
 
+class backup_actions;
 class list_output;
 class qt_host;
 class register_tab;
@@ -66,6 +69,16 @@ public:
     void delete_record();
     void refresh_list();
     list_output& output() { return *output_; }
+    backup_actions& backups() { return *backups_; }
+    // The history of the record selected in the current list, or of the
+    // whole register; not modal, read beside the list.
+    void show_record_history();
+    void show_register_history();
+    // 恢复数据…: after the clerk chose and confirmed a backup, closes the
+    // lists, puts the backup in place and lists the same registers anew.
+    void restore_data();
+    // A failed backup stays in sight until the next one succeeds.
+    void show_backup_result(const QString& text, bool failed);
     // Closes the tab at `index`, remembering its list's widths and sort.
     void close_tab(int index);
 
@@ -106,6 +119,7 @@ private:
     QAction* refresh_ = nullptr;
     std::vector<QAction*> list_actions_;  // enabled while a list is open
     QAction* print_record_ = nullptr;
+    QAction* history_ = nullptr;
     struct owned_action {
         QAction* action;
         std::string owner_window;  // the register whose list offers it
@@ -114,6 +128,8 @@ private:
     QAction* owned_separator_ = nullptr;
     QLabel* count_ = nullptr;
     std::unique_ptr<list_output> output_;
+    std::unique_ptr<backup_actions> backups_;
+    QLabel* backup_failed_ = nullptr;
     QSettings* settings_ = nullptr;
     // A record window saved into a list: once its event is over, the list
     // sorts and narrows it into place.

@@ -321,11 +321,18 @@ TEST(number_text_test, leading_whole_reads_like_long_and_never_overflows) {
 }
 
 TEST(decimal_test, fits_column_counts_eighteen_digits) {
-    EXPECT_TRUE(decimal::parse("9999999999999999.99")->fits_column(2));
-    EXPECT_FALSE(decimal::parse("10000000000000000")->fits_column(2));
-    EXPECT_FALSE(decimal::parse("9999999999999999.995")->fits_column(2)) << "rounds into a 17th digit";
-    EXPECT_TRUE(decimal::parse("999999999999999999")->fits_column(0));
-    EXPECT_FALSE(decimal::parse("1000000000000000000")->fits_column(0));
+    // As a column takes a typed value: one that does not even parse is refused.
+    auto fits = [](const char* text, int scale) {
+        const auto d = decimal::parse(text);
+        return d && d->fits_column(scale);
+    };
+    EXPECT_TRUE(fits("9999999999999999.99", 2));
+    EXPECT_FALSE(fits("10000000000000000", 2));
+    EXPECT_FALSE(fits("9999999999999999.995", 2)) << "19 digits";
+    EXPECT_TRUE(fits("999999999999999.995", 2)) << "rounds to 16 digits before the point";
+    EXPECT_FALSE(fits("-10000000000000000", 2));
+    EXPECT_TRUE(fits("999999999999999999", 0));
+    EXPECT_FALSE(fits("1000000000000000000", 0));
 }
 
 TEST(text_test, case_folding_is_ascii_only) {

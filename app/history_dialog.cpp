@@ -31,18 +31,25 @@ std::string iso_or_open(const QDateEdit* edit) {
 
 }  // namespace
 
-history_dialog::history_dialog(qt_host& host, const window_entry& entry, std::string key, const QString& record,
-                               const QString& community, QWidget* parent)
-    : QDialog(parent), host_(host), entry_(entry), key_(std::move(key)), community_(community) {
-    build("修改记录 — " + qs(std::string(entry.caption)) + " — " + record);
+history_dialog::history_dialog(qt_host& host, const window_entry& entry, std::string key, QWidget* parent)
+    : QDialog(parent), host_(host), entry_(entry), key_(std::move(key)), community_(host.community_name()) {
+    build("修改记录 — " + qs(std::string(entry.caption)) + " — 记录号 " + qs(record_number(key_)));
     reload();
 }
 
-history_dialog::history_dialog(qt_host& host, const window_entry& entry, const QString& community,
-                               QWidget* parent)
-    : QDialog(parent), host_(host), entry_(entry), community_(community) {
+history_dialog::history_dialog(qt_host& host, const window_entry& entry, QWidget* parent)
+    : QDialog(parent), host_(host), entry_(entry), community_(host.community_name()) {
     build("修改记录 — " + qs(std::string(entry.caption)));
     reload();
+}
+
+history_dialog* history_dialog::show_for(qt_host& host, const window_entry& entry, std::string key,
+                                         QWidget* parent) {
+    auto* d = key.empty() ? new history_dialog(host, entry, parent)
+                          : new history_dialog(host, entry, std::move(key), parent);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    d->show();
+    return d;
 }
 
 history_dialog::~history_dialog() = default;

@@ -28,13 +28,16 @@ class history_dialog final : public QDialog {
     Q_OBJECT
 
 public:
-    // One record's history; `key` as history_key names it, `record` as the
-    // title shows it ("第 3 条").
-    history_dialog(qt_host& host, const window_entry& entry, std::string key, const QString& record,
-                   const QString& community, QWidget* parent);
+    // One record's history; `key` as history_key names it. The title
+    // shows the record's number ("记录号 3").
+    history_dialog(qt_host& host, const window_entry& entry, std::string key, QWidget* parent);
     // The register's history in the current community, from a month ago
     // to today until the clerk picks other dates.
-    history_dialog(qt_host& host, const window_entry& entry, const QString& community, QWidget* parent);
+    history_dialog(qt_host& host, const window_entry& entry, QWidget* parent);
+    // Shows one, not modal (read beside the list or the record), deleted
+    // when closed; an empty key shows the register's.
+    static history_dialog* show_for(qt_host& host, const window_entry& entry, std::string key,
+                                    QWidget* parent);
     ~history_dialog() override;
 
     QTreeWidget& changes() { return *tree_; }

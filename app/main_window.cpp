@@ -134,10 +134,13 @@ void main_window::remember_with(QSettings* settings) {
     output_ = std::make_unique<list_output>(host_, settings, this);
     if (!settings) return;
     restoreGeometry(settings->value("frame/geometry").toByteArray());
-    const QStringList open = settings->value("frame/tabs").toStringList();
-    const QString current = settings->value("frame/current").toString();
+    open_registers(settings->value("frame/tabs").toStringList(),
+                   settings->value("frame/current").toString());
+}
+
+void main_window::open_registers(const QStringList& windows, const QString& current) {
     register_tab* shown = nullptr;
-    for (const QString& window : open) {
+    for (const QString& window : windows) {
         const window_entry* e = find_window_entry(window.toStdString());
         register_tab* tab = e ? open_register(*e) : nullptr;
         if (tab && window == current) shown = tab;
@@ -502,19 +505,13 @@ void main_window::show_record_history() {
     std::vector<value> key;
     for (int k : form.key_columns())
         key.push_back(list.getitem(tab->current_row(), form.columns[static_cast<std::size_t>(k)].name));
-    const std::string record = history_key(form, key);
-    auto* history = new history_dialog(host_, tab->entry(), record, "记录号 " + qs(record_number(record)),
-                                       host_.community_name(), this);
-    history->setAttribute(Qt::WA_DeleteOnClose);
-    history->show();
+    history_dialog::show_for(host_, tab->entry(), history_key(form, key), this);
 }
 
 void main_window::show_register_history() {
     register_tab* tab = current_tab();
     if (!tab || !tab->entry().form) return;
-    auto* history = new history_dialog(host_, tab->entry(), host_.community_name(), this);
-    history->setAttribute(Qt::WA_DeleteOnClose);
-    history->show();
+    history_dialog::show_for(host_, tab->entry(), {}, this);
 }
 
 void main_window::show_backup_result(const QString& text, bool failed) {
@@ -538,7 +535,7 @@ void main_window::restore_data() {
     for (int i = 0; i < tabs_->count(); ++i)
         if (auto* tab = qobject_cast<register_tab*>(tabs_->widget(i))) open << qs(tab->entry().window);
     const QString current = current_tab() ? qs(current_tab()->entry().window) : QString();
-    if (settings_) save_settings();
+    save_settings();
     while (tabs_->count() > 0) {
         QWidget* tab = tabs_->widget(0);
         tabs_->removeTab(0);
@@ -560,11 +557,7 @@ void main_window::restore_data() {
         return;
     }
     host_.set_community(commno, name);
-    register_tab* shown = nullptr;
-    for (const QString& window : open)
-        if (const window_entry* e = find_window_entry(window.toStdString()))
-            if (register_tab* tab = open_register(*e); tab && window == current) shown = tab;
-    if (shown) tabs_->setCurrentWidget(shown);
+    open_registers(open, current);
     on_tab_changed();
     if (!failed.isEmpty())
         host_.message_box("恢复数据", "恢复数据失败，数据库没有改变：" + failed.toStdString(), icon::stop);

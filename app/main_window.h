@@ -86,6 +86,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Lists the registers of these windows, showing `current`'s.
+    void open_registers(const QStringList& windows, const QString& current);
     void build_navigator();
     void build_actions();
     // The file menu's export and print actions; returns those for the toolbar.

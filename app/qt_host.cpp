@@ -109,11 +109,8 @@ void qt_host::show_history(record_dialog& dialog) {
     const data_window& dw = window.dw_1;
     if (!entry || !entry->form || dw.rowcount() < 1) return;
     const std::string key = dw.history_key(dw.getrow() > 0 ? dw.getrow() : 1);
-    // Not modal: the clerk may read it beside the record; it closes with it.
-    auto* history = new history_dialog(*this, *entry, key, "记录号 " + qs(record_number(key)), community_name_,
-                                       &dialog);
-    history->setAttribute(Qt::WA_DeleteOnClose);
-    history->show();
+    // Beside the record, which it closes with.
+    history_dialog::show_for(*this, *entry, key, &dialog);
 }
 
 QWidget* qt_host::dialog_parent() const {

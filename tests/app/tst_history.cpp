@@ -72,6 +72,11 @@ class tst_history : public QObject {
         });
         f_->action("modify")->trigger();
     }
+    // Selects the list row `row`; the number of the record it shows.
+    static int select(register_tab& tab, int row) {
+        tab.view().selectRow(row);
+        return static_cast<int>(tab.page().dw_1.getitemnumber(tab.current_row(), "orderno").value_or(-1));
+    }
     history_dialog* open_history(const char* action) {
         f_->action(action)->trigger();
         const auto all = f_->frame->findChildren<history_dialog*>();
@@ -89,8 +94,7 @@ private Q_SLOTS:
     void a_record_shows_both_of_two_edits_newest_first() {
         register_tab* tab = f_->open(k_assets);
         QVERIFY(tab);
-        tab->view().selectRow(1);
-        const int orderno = static_cast<int>(*tab->page().dw_1.getitemnumber(tab->current_row(), "orderno"));
+        const int orderno = select(*tab, 1);
         const QString before = stored_name(orderno);
         QVERIFY(f_->action("history")->isEnabled());
         rename_selected("档案柜");
@@ -159,8 +163,7 @@ private Q_SLOTS:
     void a_backup_holds_the_data_and_a_restore_brings_it_back() {
         register_tab* tab = f_->open(k_assets);
         QVERIFY(tab);
-        tab->view().selectRow(0);
-        const int orderno = static_cast<int>(*tab->page().dw_1.getitemnumber(tab->current_row(), "orderno"));
+        const int orderno = select(*tab, 0);
         const QString before = stored_name(orderno);
         const QString backup = f_->office.dir.filePath("u盘/办公记录.db");
         QVERIFY(QDir().mkpath(QFileInfo(backup).absolutePath()));

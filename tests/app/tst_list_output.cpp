@@ -12,6 +12,7 @@
 #include "app/list_output.h"
 #include "app/print_document.h"
 #include "list_test_support.h"
+#include "tests/csv_records.h"
 
 using namespace officerecords;
 using namespace officerecords::app;
@@ -48,42 +49,15 @@ int pdf_pages(const QString& file) {
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-// RFC 4180 as a spreadsheet reads it: quoted fields with doubled quotes,
-// CR LF between records, after the UTF-8 byte order mark.
+// The exported records as texts; none when the file is not a whole CSV.
 std::vector<QStringList> parse_csv(const QByteArray& bytes) {
     std::vector<QStringList> records;
-    if (!bytes.startsWith("\xEF\xBB\xBF")) return records;
-    const QString text = QString::fromUtf8(bytes.mid(3));
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            record << field;
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            record << field;
-            field.clear();
-            records.push_back(record);
-            record.clear();
-            ++i;
-        } else {
-            field += c;
-        }
+    const auto read = testkit::csv_records(std::string_view(bytes.constData(), bytes.size()));
+    for (const auto& fields : read.value_or(std::vector<std::vector<std::string>>{})) {
+        QStringList record;
+        for (const std::string& f : fields) record << QString::fromStdString(f);
+        records.push_back(record);
     }
-    if (!field.isEmpty() || !record.isEmpty()) records.push_back(record << field);
     return records;
 }
 

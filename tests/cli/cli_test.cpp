@@ -13,6 +13,7 @@
 #include "cli/script_session.h"
 #include "foundation/register_page.h"
 #include "platform/window_catalog.h"
+#include "tests/csv_records.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
@@ -261,44 +262,6 @@ TEST(CliTest, ADatabaseWithoutACommunityOpensNoRecordWindow) {
               "error: line 2: no window is open\n");
 }
 
-// The records of a CSV file (RFC 4180: a quoted field may hold line
-// breaks), each as its fields; the byte order mark is dropped.
-std::vector<std::vector<std::string>> csv_records(std::string_view text) {
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> fields;
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            fields.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            fields.push_back(std::move(field));
-            field.clear();
-            records.push_back(std::move(fields));
-            fields.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    EXPECT_TRUE(field.empty() && fields.empty() && !quoted) << "the last record has no CR LF";
-    return records;
-}
-
 // Each register's list, as the desktop program and `run` list it for the
 // community with the lowest number.
 struct listed_register {
@@ -355,7 +318,9 @@ TEST_F(CliExportTest, EveryRegisterExportsEachListedRecord) {
         EXPECT_EQ(r.status, 0) << r.output;
         EXPECT_EQ(r.output, "exported " + std::to_string(reg.rows) + " records of " + reg.window +
                                 " to " + csv + "\n");
-        const auto records = csv_records(read(csv));
+        const auto read_back = testkit::csv_records(read(csv));
+        ASSERT_TRUE(read_back) << reg.window << ": no byte order mark, or no CR LF at the end";
+        const auto& records = *read_back;
         ASSERT_EQ(records.size(), static_cast<std::size_t>(reg.rows) + 1) << reg.window;
         EXPECT_EQ(records[0].front(), "序号") << reg.window;
         for (std::size_t i = 0; i < records.size(); ++i) {
@@ -404,7 +369,9 @@ TEST_F(CliExportTest, TheCommunityChosenIsTheOneExported) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output, "exported " + std::to_string(expected) +
                             " records of w_m_og_assetregister to " + csv + "\n");
-    EXPECT_EQ(csv_records(read(csv)).size(), static_cast<std::size_t>(expected) + 1);
+    const auto records = testkit::csv_records(read(csv));
+    ASSERT_TRUE(records);
+    EXPECT_EQ(records->size(), static_cast<std::size_t>(expected) + 1);
 
     // The window's name and the format ignore letter case.
     const std::string xlsx = dir.file("assets.xlsx");

@@ -16,6 +16,8 @@ packages=(
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
     # The printed lists' PDF files, read back by the tests (pdftotext, pdfinfo).
     poppler-utils
+    # The shared-server backend (libpq), and the server and psql its tests start and use.
+    libpq-dev postgresql
 )
 
 missing=()

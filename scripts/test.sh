@@ -3,10 +3,33 @@
 # core, the CLI and the unit tests once more with AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-asan/ and runs their tests there:
 # any sanitizer report, in a test or in a program a test started, fails.
+# Both runs share one PostgreSQL server of their own on 127.0.0.1 (see
+# scripts/pg-server.sh); without a server installed those cases are skipped.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
+
+pg_dir="$(mktemp -d)"
+stop_pg() {
+    "$root/scripts/pg-server.sh" stop "$pg_dir" || true
+    rm -rf "$pg_dir"
+}
+trap stop_pg EXIT
+# An interrupted run still stops the server, through the EXIT trap.
+trap 'exit 130' INT
+trap 'exit 143' TERM
+pg_status=0
+pg_uri="$("$root/scripts/pg-server.sh" start "$pg_dir")" || pg_status=$?
+if [ "$pg_status" -eq 0 ]; then
+    echo "PostgreSQL for the tests: $pg_uri"
+    set -a
+    . "$pg_dir/env"
+    set +a
+elif [ "$pg_status" -ne 3 ]; then
+    exit "$pg_status"
+fi
+
 cd "$root/build"
 ctest --output-on-failure -j"$(nproc)"
 

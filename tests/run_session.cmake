@@ -1,12 +1,52 @@
 # Plays one scripted session on a fresh demo database and compares its
 # transcript with the expected one beside the script (NAME.out). A run that
 # ends with a non-zero status appends "[exit N]" and what it wrote to stderr.
+# With -DBACKEND=postgresql the database is s_NAME on the server named by
+# OFFICERECORDS_PG_URI, and the transcript must be the same one.
 get_filename_component(name ${SCRIPT} NAME_WE)
 get_filename_component(dir ${SCRIPT} DIRECTORY)
 set(work ${WORK}/${name})
+if(NOT DEFINED BACKEND)
+    set(BACKEND sqlite)
+endif()
+
+if(BACKEND STREQUAL "postgresql")
+    set(admin_uri "$ENV{OFFICERECORDS_PG_URI}")
+    if(admin_uri STREQUAL "")
+        message("skipped: no PostgreSQL server (OFFICERECORDS_PG_URI not set)")
+        return()
+    endif()
+    # A server that does not answer fails the case in seconds, not at
+    # ctest's timeout.
+    set(ENV{PGCONNECT_TIMEOUT} 5)
+    string(TOLOWER "s_${name}" database)
+    string(REGEX REPLACE "[^a-z0-9_]" "_" database "${database}")
+    string(LENGTH "${database}" length)
+    if(length GREATER 63)
+        message(FATAL_ERROR "${database}: longer than a PostgreSQL name may be; shorten ${name}.script")
+    endif()
+    # The same server, user and parameters, another database.
+    if(NOT admin_uri MATCHES "^(.*)/postgres([?].*)?$")
+        message(FATAL_ERROR "OFFICERECORDS_PG_URI must name the database postgres: ${admin_uri}")
+    endif()
+    set(db "${CMAKE_MATCH_1}/${database}${CMAKE_MATCH_2}")
+    find_program(psql psql REQUIRED)
+    # FORCE: a run that crashed may have left a connection behind.
+    execute_process(COMMAND ${psql} -X -q -v ON_ERROR_STOP=1 "${admin_uri}"
+            -c "DROP DATABASE IF EXISTS ${database} WITH (FORCE)"
+            -c "CREATE DATABASE ${database}"
+        RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "creating ${database} failed: ${err}")
+    endif()
+elseif(BACKEND STREQUAL "sqlite")
+    set(db ${work}/office.db)
+else()
+    message(FATAL_ERROR "unknown BACKEND ${BACKEND}")
+endif()
+
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
-set(db ${work}/office.db)
 # The picture files scripts choose in file dialogs, beside the database.
 if(EXISTS ${dir}/files)
     file(COPY ${dir}/files/ DESTINATION ${work})
@@ -27,4 +67,13 @@ if(NOT actual STREQUAL expected)
     file(WRITE ${work}/actual.out "${actual}")
     execute_process(COMMAND diff -u ${dir}/${name}.out ${work}/actual.out OUTPUT_VARIABLE delta)
     message(FATAL_ERROR "transcript differs from ${name}.out:\n${delta}")
+endif()
+# A database that held a failing run stays for a look at it.
+if(BACKEND STREQUAL "postgresql")
+    execute_process(COMMAND ${psql} -X -q -v ON_ERROR_STOP=1 "${admin_uri}"
+            -c "DROP DATABASE IF EXISTS ${database} WITH (FORCE)"
+        RESULT_VARIABLE rc ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "dropping ${database} failed: ${err}")
+    endif()
 endif()

@@ -8,6 +8,7 @@
 
 #include "platform/demo_data.h"
 #include "platform/file_access.h"
+#include "platform/pg_transaction.h"
 #include "platform/schema.h"
 #include "platform/sqlite_transaction.h"
 
@@ -49,11 +50,45 @@ void remove_abandoned_builds(const fs::path& target) {
     }
 }
 
+// Fills an empty database on a server: the schema and the demo data in one
+// transaction, so a failure leaves the database as empty as it was.
+status create_server_database(const std::string& target, bool demo, const clock_source& clock,
+                              const connection_wrapper& wrap) {
+    auto opened = pg_transaction::open(target, clock);
+    if (!opened) return status::error(opened.message());
+    std::unique_ptr<transaction> t(opened.take());
+    const std::string where = t->describe_target();
+    const value community("tc_ge_community");
+    auto taken = t->select_value("SELECT to_regclass(?) IS NOT NULL", std::span(&community, 1));
+    if (!taken) return status::error("不能新建数据库 " + where + "：" + t->sqlerrtext());
+    if (taken->is_integer() && taken->integer() != 0)
+        return status::error("数据库中已经有本系统的表，不会覆盖它：" + where);
+    if (wrap) t = wrap(std::move(t));
+    write_guard guard(*t);
+    if (!guard.began()) return status::error("不能新建数据库 " + where + "：" + t->sqlerrtext());
+    if (status s = create_schema(*t, sql_dialect::postgresql); !s) return s;
+    if (demo) {
+        if (status s = fill_demo_data(*t); !s) return s;
+    }
+    if (guard.commit() != sql_code::ok)
+        return status::error("不能新建数据库 " + where + "：" + t->sqlerrtext());
+    return status::ok();
+}
+
 }  // namespace
 
 result<std::unique_ptr<transaction>> open_connection(const std::string& target,
                                                      const clock_source& clock,
                                                      const connection_options& options) {
+    if (is_server_target(target)) {
+        pg_options o;
+        o.busy_timeout_ms = options.busy_timeout_ms;
+        o.required_table = "tc_ge_community";
+        o.required_what = "本系统的数据库";
+        auto t = pg_transaction::open(target, clock, o);
+        if (!t) return status::error(t.message());
+        return std::unique_ptr<transaction>(t.take());
+    }
     sqlite_options o;
     o.busy_timeout_ms = options.busy_timeout_ms;
     // A file without the communities is someone else's database: it is
@@ -76,6 +111,7 @@ result<database> open_database(const std::string& target, const clock_source& cl
 
 status create_database(const std::string& target, bool demo, const clock_source& clock,
                        const connection_wrapper& wrap) {
+    if (is_server_target(target)) return create_server_database(target, demo, clock, wrap);
     std::error_code ec;
     if (fs::exists(fs::path(target), ec)) return status::error("文件已经存在，不会覆盖它：" + target);
     remove_abandoned_builds(fs::path(target));

@@ -275,6 +275,27 @@ std::vector<std::string> schema_ddl(sql_dialect d) {
             statements.push_back(create_index(t, {t.key[1]}));
         for (const auto& columns : t.indexes) statements.push_back(create_index(t, columns));
     }
+    if (d == sql_dialect::postgresql) {
+        // The functions the data-window statements call, which SQLite gets
+        // from the connection. today() is the workstation's date, which each
+        // connection passes on in officerecords.today; a session of another
+        // program falls back on the server's date.
+        statements.push_back(
+            "CREATE FUNCTION today() RETURNS date LANGUAGE sql STABLE AS $$ SELECT "
+            "coalesce(nullif(current_setting('officerecords.today', true), '')::date, current_date) $$");
+        statements.push_back(
+            "CREATE FUNCTION year(date) RETURNS integer LANGUAGE sql IMMUTABLE AS "
+            "$$ SELECT extract(year FROM $1)::integer $$");
+        // Whole years: one less while that year's birthday is still to come.
+        statements.push_back(
+            "CREATE FUNCTION f_getpersonage(date, date) RETURNS integer LANGUAGE sql IMMUTABLE AS "
+            "$$ SELECT extract(year FROM $1)::integer - extract(year FROM $2)::integer - CASE WHEN "
+            "(extract(month FROM $1), extract(day FROM $1)) < (extract(month FROM $2), extract(day "
+            "FROM $2)) THEN 1 ELSE 0 END $$");
+        statements.push_back(
+            "CREATE FUNCTION isnull(anycompatible, anycompatible) RETURNS anycompatible LANGUAGE sql "
+            "IMMUTABLE AS $$ SELECT coalesce($1, $2) $$");
+    }
     return statements;
 }
 

@@ -10,6 +10,15 @@ if(NOT DEFINED BACKEND)
     set(BACKEND sqlite)
 endif()
 
+# A script that sets up its case in one database's own language (a trigger)
+# or stores what only one of them can hold says so: "# backend: sqlite".
+file(STRINGS ${SCRIPT} only REGEX "^# backend: ")
+if(only AND NOT only STREQUAL "# backend: ${BACKEND}")
+    string(REPLACE "# backend: " "" only "${only}")
+    message("skipped: for ${only} only")
+    return()
+endif()
+
 if(BACKEND STREQUAL "postgresql")
     set(admin_uri "$ENV{OFFICERECORDS_PG_URI}")
     if(admin_uri STREQUAL "")

@@ -1,0 +1,117 @@
+// The shared-server backend: a transaction object over one PostgreSQL
+// connection (libpq), behaving as the embedded one does.
+//
+// Statements are prepared once per connection and take their values as
+// bound parameters; "?" placeholders are numbered for the server. A write
+// opens a transaction that takes one advisory lock for the whole database,
+// so saves from several workstations follow one another as they do on one
+// SQLite file and a record number read inside a save cannot be taken by
+// another. Cursors stream their rows one at a time (single-row mode), so a
+// large retrieval holds one row in memory, not the whole result.
+//
+// The session runs with the ISO date style and the workstation's date in
+// the setting officerecords.today, which the schema's today() reads. When
+// the server goes away, the open transaction is lost (the server rolls it
+// back) and the statement fails; the next statement outside a transaction
+// connects again, so the clerk's next Save works once the server is back.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/status.h"
+#include "foundation/transaction.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace officerecords {
+
+struct pg_options {
+    // How long a statement waits for another workstation's lock.
+    int busy_timeout_ms = 5000;
+    // How long connecting may take when the target names no timeout.
+    int connect_timeout_s = 5;
+    // A table the database must have to be taken for ours (empty: none).
+    std::string required_table;
+    std::string required_what;
+};
+
+// Whether a database argument names a server ("postgresql://…",
+// "postgres://…" or a "host=… dbname=…" connection string), not a file.
+bool is_server_target(const std::string& target);
+
+class pg_cursor;
+
+class pg_transaction final : public transaction {
+public:
+    static result<std::unique_ptr<pg_transaction>> open(const std::string& conninfo,
+                                                        const clock_source& clock,
+                                                        const pg_options& options = {});
+    ~pg_transaction() override;
+    pg_transaction(const pg_transaction&) = delete;
+    pg_transaction& operator=(const pg_transaction&) = delete;
+
+    sql_code execute(std::string_view sql, std::span<const value> params = {}) override;
+    std::unique_ptr<cursor> open_cursor(std::string_view sql,
+                                        std::span<const value> params = {}) override;
+    std::optional<blob> select_blob(std::string_view sql,
+                                    std::span<const value> params = {}) override;
+    sql_code update_blob(std::string_view sql, const blob& bytes,
+                         std::span<const value> params = {}) override;
+    sql_code begin_write() override;
+    sql_code commit() override;
+    sql_code rollback() override;
+    bool in_transaction() const override { return in_transaction_; }
+    std::string describe_target() const override { return target_; }
+
+    // The connection string as given, for the tools (pg_dump) that need it.
+    const std::string& conninfo() const { return conninfo_; }
+
+private:
+    struct prepared;
+    pg_transaction(pg_conn* conn, std::string conninfo, std::string target,
+                   const clock_source& clock, const pg_options& options);
+    friend class pg_cursor;
+
+    // Makes the connection ready for a statement: a broken one outside a
+    // transaction is connected again, a streaming cursor is read to its end
+    // so the connection is free, and the workstation's date is passed on.
+    sql_code ready();
+    bool reconnect();
+    sql_code apply_settings();
+    // The prepared statement for the text and parameter kinds; nullptr
+    // with sqlcode -1 when it does not prepare.
+    const prepared* prepare(std::string_view sql, std::span<const value> params,
+                            const blob* leading);
+    // Sends the statement; the results are read by the caller.
+    bool send(const prepared& p, std::span<const value> params, const blob* leading,
+              int result_format);
+    sql_code run_control(const char* sql);
+    sql_code fail_from(const pg_result* res);
+    sql_code run(std::string_view sql, std::span<const value> params, const blob* leading);
+    // Opens the write transaction a write statement needs.
+    sql_code begin_if_write(std::string_view sql);
+    void connection_lost();
+
+    pg_conn* conn_;
+    std::string conninfo_;
+    std::string target_;
+    const clock_source& clock_;
+    pg_options options_;
+    bool in_transaction_ = false;
+    // The connection went while a transaction was open: the server rolled
+    // it back, and every statement fails until the caller rolls back too,
+    // so no later statement of that save is written on its own.
+    bool lost_ = false;
+    std::string today_sent_;
+    std::vector<std::unique_ptr<prepared>> prepared_;
+    std::unique_ptr<prepared> once_;  // the last statement not worth keeping
+    std::uint64_t uses_ = 0;
+    int next_statement_ = 0;
+    pg_cursor* streaming_ = nullptr;
+};
+
+}  // namespace officerecords

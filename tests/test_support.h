@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -170,20 +171,81 @@ public:
     int unsaved_asked = 0;
 };
 
-// A fresh database with the schema and, on request, the demo data.
+// The database a test runs on: an SQLite file, or a database of its own on
+// the PostgreSQL server that scripts/test.sh starts (OFFICERECORDS_PG_URI,
+// the server's postgres database); tests of a backend that is not there
+// skip with GTEST_SKIP.
+enum class backend { sqlite, postgresql };
+
+inline std::string backend_name(const ::testing::TestParamInfo<backend>& info) {
+    return info.param == backend::sqlite ? "sqlite" : "postgresql";
+}
+
+inline const char* server_uri() {
+    const char* uri = std::getenv("OFFICERECORDS_PG_URI");
+    return uri && *uri ? uri : nullptr;
+}
+
+// An empty database on the server, dropped again when the test is done.
+class server_database {
+public:
+    server_database() {
+        static int made = 0;
+        name_ = "t_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
+        const std::string admin = server_uri();
+        target_ = admin.substr(0, admin.rfind('/') + 1) + name_;
+        const outcome o = psql({"DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)",
+                                "CREATE DATABASE " + name_});
+        EXPECT_EQ(o.status, 0) << o.output;
+    }
+    ~server_database() { (void)psql({"DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)"}); }
+    server_database(const server_database&) = delete;
+    server_database& operator=(const server_database&) = delete;
+    const std::string& target() const { return target_; }
+
+    // Runs statements on the server's admin database, one after another.
+    static outcome psql(const std::vector<std::string>& statements) {
+        std::string command = "psql -X -q -v ON_ERROR_STOP=1 '" + std::string(server_uri()) + "'";
+        for (const std::string& sql : statements) command += " -c \"" + sql + "\"";
+        return run_command(command);
+    }
+
+private:
+    std::string name_;
+    std::string target_;
+};
+
+// Skips the running test when its backend is not there.
+#define OFFICERECORDS_NEED_BACKEND(b)                                                   \
+    do {                                                                                \
+        if ((b) == ::officerecords::testkit::backend::postgresql &&                     \
+            !::officerecords::testkit::server_uri())                                    \
+            GTEST_SKIP() << "no PostgreSQL server (OFFICERECORDS_PG_URI not set)";      \
+    } while (0)
+
+// A fresh database with the schema and, on request, the demo data, on
+// either backend.
 struct scratch_database {
     scratch_dir dir;
     fixed_clock clock{*date::parse("2026-12-08")};
+    std::unique_ptr<server_database> server;
     database db;
     std::string path;
 
-    explicit scratch_database(bool demo = false) : path(dir.file("office.db")) {
+    explicit scratch_database(bool demo = false, backend b = backend::sqlite) {
+        if (b == backend::postgresql && server_uri()) {
+            server = std::make_unique<server_database>();
+            path = server->target();
+        } else {
+            path = dir.file("office.db");
+        }
         status st = create_database(path, demo, clock);
         EXPECT_TRUE(st.is_ok()) << st.message();
         auto opened = open_database(path, clock);
         EXPECT_TRUE(opened.is_ok()) << opened.message();
         if (opened) db = opened.take();
     }
+    ~scratch_database() { db = {}; }
     transaction& sqlca() { return *db.sqlca; }
 };
 

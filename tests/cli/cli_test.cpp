@@ -1,7 +1,12 @@
 // The command-line program as a user meets it: databases that are missing,
 // damaged, locked or already there, and scripts that cannot be played.
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,6 +73,31 @@ TEST(CliTest, InitRefusesToOverwriteAndRunRefusesWhatIsNotADatabase) {
     }
     EXPECT_FALSE(std::ifstream(dir.file("missing.db")).good()) << "a missing database was created";
     EXPECT_EQ(read(dir.file("garbage.db")), std::string(8192, 'x'));
+}
+
+// A server that takes the connection and never answers, and one where
+// nobody listens: the program says so and ends with status 1, after the
+// connect timeout rather than never.
+TEST(CliTest, AnUnreachableServerIsAMessageAndStatusOne) {
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    socklen_t size = sizeof at;
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size), 0);
+    const std::string port = std::to_string(ntohs(at.sin_port));
+    scratch_dir dir;
+    write(dir.file("s.script"), "print window\n");
+    for (const std::string uri : {"postgresql://office@127.0.0.1:" + port + "/office",
+                                  std::string("host=127.0.0.1 port=1 dbname=office")}) {
+        const outcome r = run_cli("run " + dir.file("s.script") + " --db '" + uri + "'");
+        EXPECT_EQ(r.status, 1) << uri;
+        EXPECT_THAT(r.output, ::testing::StartsWith("error: 不能连接数据库服务器 postgresql://"))
+            << r.output;
+    }
+    ::close(silent);
 }
 
 TEST(CliTest, ALockedDatabaseFailsTheSaveWithAMessageAndWritesNothing) {

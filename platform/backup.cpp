@@ -9,6 +9,8 @@
 
 #include "platform/database.h"
 #include "platform/file_access.h"
+#include "platform/pg_backup.h"
+#include "platform/pg_transaction.h"
 #include "platform/schema.h"
 #include "platform/sqlite_transaction.h"
 
@@ -95,6 +97,7 @@ void remove_database_files(const std::string& path) {
 
 result<backup_report> backup_database(const std::string& target, const std::string& out,
                                       const clock_source& clock) {
+    if (is_server_target(target)) return backup_server_database(target, out, clock);
     std::error_code ec;
     if (fs::exists(out, ec)) return status::error("备份文件已经存在，不会覆盖它：" + out);
     // Opened as the program opens it: a file that is not ours is refused.
@@ -128,6 +131,7 @@ result<backup_report> backup_database(const std::string& target, const std::stri
 
 status restore_database(const std::string& target, const std::string& from,
                         const std::string& replaced_as, const clock_source& clock) {
+    if (is_server_target(target)) return restore_server_database(target, from, replaced_as, clock);
     std::error_code ec;
     if (fs::exists(replaced_as, ec)) return status::error("文件已经存在，不会覆盖它：" + replaced_as);
     // The backup must be sound before anything is replaced.
@@ -186,6 +190,8 @@ std::string replaced_database_name(const std::string& target, const clock_source
     std::string stamp = clock.now();
     for (char& c : stamp)
         if (c == ' ' || c == ':') c = c == ' ' ? '-' : '.';
+    // A server's database is kept as an archive in the current folder.
+    if (is_server_target(target)) return server_database_name(target) + ".before-restore-" + stamp;
     return target + ".before-restore-" + stamp;
 }
 

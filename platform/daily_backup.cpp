@@ -1,11 +1,14 @@
 #include "platform/daily_backup.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
 #include "platform/backup.h"
+#include "platform/pg_backup.h"
+#include "platform/pg_transaction.h"
 
 namespace officerecords {
 
@@ -13,7 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string stem_of(const std::string& database) { return fs::path(database).stem().string(); }
+std::string stem_of(const std::string& database) {
+    if (is_server_target(database)) return server_database_name(database);
+    return fs::path(database).stem().string();
+}
 
 // Weeks run Monday to Sunday; day 0 (1970-01-01) was a Thursday.
 std::int32_t week_of(date d) {
@@ -37,6 +43,14 @@ std::optional<date> day_named(const std::string& file, const std::string& stem) 
 }  // namespace
 
 std::string backup_folder_for(const std::string& database) {
+    // A server has no folder beside it: each workstation keeps its copies
+    // in the user's data folder.
+    if (is_server_target(database)) {
+        const char* data = std::getenv("XDG_DATA_HOME");
+        const char* home = std::getenv("HOME");
+        const fs::path base = data && *data ? fs::path(data) : fs::path(home ? home : ".") / ".local/share";
+        return (base / "OfficeRecords" / "备份").string();
+    }
     return (fs::path(database).parent_path() / "备份").string();
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/database.h"
 #include "platform/file_access.h"
+#include "platform/pg_backup.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
@@ -107,6 +108,69 @@ TEST(BackupTest, ARestoreWaitsForEveryWorkstationAndKeepsWhatItReplaces) {
     ASSERT_EQ(write_file(broken, blob(4096, 'x')), 1);
     EXPECT_FALSE(restore_database(db, broken, dir.file("kept2.db"), k_clock).is_ok());
     EXPECT_GT(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
+}
+
+// On a server: an archive of one moment while another workstation saves,
+// checked row by row, and put back only when nobody else is connected.
+TEST(BackupTest, AServerDatabaseIsArchivedAsOfOneMomentAndPutBack) {
+    OFFICERECORDS_NEED_BACKEND(testkit::backend::postgresql);
+    testkit::server_database server;
+    const std::string db = server.target();
+    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
+    scratch_dir dir;
+    const std::string archive = dir.file("office.dump");
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(nullptr);
+    const pid_t writer = fork();
+    if (writer == 0) {
+        auto conn = open_connection(db, k_clock);
+        if (!conn) _exit(3);
+        for (long n = 1;; ++n) {
+            const value p[] = {value(n + 100000)};
+            if ((*conn)->execute("INSERT INTO tc_og_assetregister (commno, orderno, goodsname) "
+                                 "VALUES ('420106001001', ?, '循环写入')",
+                                 p) != sql_code::ok ||
+                (*conn)->commit() != sql_code::ok)
+                _exit(4);
+            if (n == 20) (void)!write(ready[1], "x", 1);
+        }
+    }
+    close(ready[1]);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1) << "the writer did not start";
+    close(ready[0]);
+    const long long before = count_of(db, "SELECT count(*) FROM tc_og_assetregister");
+    auto report = backup_database(db, archive, k_clock);
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    ASSERT_TRUE(report.is_ok()) << report.message();
+    EXPECT_EQ(report->tables, 23);
+    EXPECT_FALSE(std::filesystem::exists(archive + ".part"));
+    EXPECT_FALSE(backup_database(db, archive, k_clock).is_ok()) << "an archive is never replaced";
+
+    const std::string kept = dir.file("kept.dump");
+    {
+        auto conn = open_connection(db, k_clock);
+        ASSERT_TRUE(conn.is_ok());
+        ASSERT_EQ((*conn)->execute("DELETE FROM tc_og_assetregister"), sql_code::ok);
+        ASSERT_EQ((*conn)->commit(), sql_code::ok);
+        const status busy = restore_database(db, archive, kept, k_clock);
+        ASSERT_FALSE(busy.is_ok());
+        EXPECT_EQ(busy.message(), "还有工作站打开着这个数据库，请所有工作站退出后再恢复：" +
+                                      server_database_name(db));
+        EXPECT_FALSE(std::filesystem::exists(kept));
+    }
+    const std::string broken = dir.file("broken.dump");
+    ASSERT_EQ(write_file(broken, blob(4096, 'x')), 1);
+    EXPECT_FALSE(restore_database(db, broken, kept, k_clock).is_ok());
+    EXPECT_EQ(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
+
+    const status st = restore_database(db, archive, kept, k_clock);
+    ASSERT_TRUE(st.is_ok()) << st.message();
+    EXPECT_GE(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), before);
+    EXPECT_TRUE(std::filesystem::exists(kept)) << "the replaced database is kept";
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "app/qt_host.h"
 #include "app/screenshot.h"
 #include "platform/database.h"
+#include "platform/pg_transaction.h"
 
 namespace {
 
@@ -38,8 +39,11 @@ public:
         host_.set_unattended(headless_);
         QString db = database_path();
         if (db.isEmpty()) return 1;
+        // A server's message names it without the password a URI may hold.
+        const bool server = is_server_target(db.toStdString());
         if (status st = host_.connect(db.toStdString()); !st)
-            return fail("无法打开数据库 " + db + "：\n" + QString::fromStdString(st.message()));
+            return fail("无法打开数据库" + (server ? QString() : " " + db) + "：\n" +
+                        QString::fromStdString(st.message()));
         std::string commno;
         QString name;
         if (!choose_community(commno, name)) return exit_code_;
@@ -70,7 +74,12 @@ private:
 
     // The database to open; the demo database is made on first start.
     QString database_path() {
-        if (!c_.db.isEmpty()) return QFileInfo(c_.db).absoluteFilePath();
+        if (!c_.db.isEmpty())
+            return is_server_target(c_.db.toStdString()) ? c_.db : QFileInfo(c_.db).absoluteFilePath();
+        // The workstations of an office that shares a server name it once,
+        // in the settings ("database"), instead of on every start.
+        const QString configured = QSettings().value("database").toString();
+        if (!configured.isEmpty()) return configured;
         QString db = default_database_path();
         if (QFileInfo::exists(db)) return db;
         if (!QDir().mkpath(QFileInfo(db).absolutePath())) {

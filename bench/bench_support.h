@@ -22,6 +22,24 @@
 
 namespace officerecords {
 
+// An asset row as hand-written code would keep it, the anchor of the
+// retrieve benchmarks: text as std::string (dates too, as the databases
+// send them), whole numbers as int64, money as double; null reads as empty.
+struct raw_asset {
+    std::string commno;
+    std::int64_t orderno = 0;
+    std::string assetsort, goodsname, namebrand, goodstype;
+    std::int64_t goodscount = 0;
+    std::string computeunit;
+    double originvalue = 0;
+    std::string purchasedate, keepperson, scrapedate, recorder, recorddate, issave, note;
+    std::string prepare1;
+    double prepare2 = 0;
+    std::string prepare3, prepare4;
+    double prepare5 = 0;
+    std::string prepare6;
+};
+
 // The community every filled record belongs to.
 inline constexpr const char* k_bench_commno = "420106001001";
 

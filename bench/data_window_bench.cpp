@@ -122,22 +122,6 @@ bench_env& env() {
 
 // ---- retrieve -----------------------------------------------------------------
 
-// A row as hand-written code would keep it: text as std::string (dates too,
-// as SQLite stores them), numbers as int64 or double; null reads as empty.
-struct raw_asset {
-    std::string commno;
-    std::int64_t orderno = 0;
-    std::string assetsort, goodsname, namebrand, goodstype;
-    std::int64_t goodscount = 0;
-    std::string computeunit;
-    double originvalue = 0;
-    std::string purchasedate, keepperson, scrapedate, recorder, recorddate, issave, note;
-    std::string prepare1;
-    double prepare2 = 0;
-    std::string prepare3, prepare4;
-    double prepare5 = 0;
-    std::string prepare6;
-};
 
 std::string column_string(sqlite3_stmt* s, int i) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));

@@ -89,22 +89,6 @@ void copy_tables(const std::string& from, PGconn* to, const clock_source& clock)
     run(to, "ANALYZE");
 }
 
-// A row as hand-written code would keep it: text as std::string (dates
-// too, as the server sends them), whole numbers as int64, money as double.
-struct raw_asset {
-    std::string commno;
-    std::int64_t orderno = 0;
-    std::string assetsort, goodsname, namebrand, goodstype;
-    std::int64_t goodscount = 0;
-    std::string computeunit;
-    double originvalue = 0;
-    std::string purchasedate, keepperson, scrapedate, recorder, recorddate, issave, note;
-    std::string prepare1;
-    double prepare2 = 0;
-    std::string prepare3, prepare4;
-    double prepare5 = 0;
-    std::string prepare6;
-};
 
 std::int64_t whole(const PGresult* r, int i) {
     std::int64_t v = 0;

@@ -30,14 +30,11 @@ long long count_of(const std::string& path, const std::string& sql) {
     return v ? static_cast<long long>(v->as_double().value_or(-1)) : -1;
 }
 
-TEST(BackupTest, ALiveDatabaseIsCopiedAsOfOneMomentAndChecked) {
-    scratch_dir dir;
-    const std::string db = dir.file("office.db");
-    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
-
-    // Another workstation saves records, one commit each, until stopped.
+// Another workstation, in a process of its own, committing one record after
+// another until killed; returns once it has saved twenty (-1 if it failed).
+pid_t start_writer(const std::string& db) {
     int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
+    if (pipe(ready) != 0) return -1;
     std::fflush(nullptr);
     const pid_t writer = fork();
     if (writer == 0) {
@@ -56,8 +53,19 @@ TEST(BackupTest, ALiveDatabaseIsCopiedAsOfOneMomentAndChecked) {
     }
     close(ready[1]);
     char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1) << "the writer did not start";
+    const bool started = read(ready[0], &c, 1) == 1;
     close(ready[0]);
+    return started ? writer : -1;
+}
+
+TEST(BackupTest, ALiveDatabaseIsCopiedAsOfOneMomentAndChecked) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
+
+    // Another workstation saves records, one commit each, until stopped.
+    const pid_t writer = start_writer(db);
+    ASSERT_GT(writer, 0) << "the writer did not start";
     // What was committed before the backup began must be in it.
     const long long before = count_of(db, "SELECT count(*) FROM tc_og_assetregister");
     const std::string copy = dir.file("backup.db");
@@ -120,27 +128,8 @@ TEST(BackupTest, AServerDatabaseIsArchivedAsOfOneMomentAndPutBack) {
     scratch_dir dir;
     const std::string archive = dir.file("office.dump");
 
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    std::fflush(nullptr);
-    const pid_t writer = fork();
-    if (writer == 0) {
-        auto conn = open_connection(db, k_clock);
-        if (!conn) _exit(3);
-        for (long n = 1;; ++n) {
-            const value p[] = {value(n + 100000)};
-            if ((*conn)->execute("INSERT INTO tc_og_assetregister (commno, orderno, goodsname) "
-                                 "VALUES ('420106001001', ?, '循环写入')",
-                                 p) != sql_code::ok ||
-                (*conn)->commit() != sql_code::ok)
-                _exit(4);
-            if (n == 20) (void)!write(ready[1], "x", 1);
-        }
-    }
-    close(ready[1]);
-    char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1) << "the writer did not start";
-    close(ready[0]);
+    const pid_t writer = start_writer(db);
+    ASSERT_GT(writer, 0) << "the writer did not start";
     const long long before = count_of(db, "SELECT count(*) FROM tc_og_assetregister");
     auto report = backup_database(db, archive, k_clock);
     kill(writer, SIGKILL);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
 
 namespace officerecords {
 
@@ -61,13 +62,33 @@ bool is_word_char(char c) {
            u >= 0x80;
 }
 
+// Where the text goes on after a ";" with more than blanks, semicolons and
+// comments: the start of a second statement, or npos.
+std::size_t second_statement(std::string_view sql, std::size_t pos) {
+    while (pos < sql.size()) {
+        if (std::string_view(" \t\n\r\f\v;").find(sql[pos]) != std::string_view::npos) {
+            ++pos;
+        } else if (sql.compare(pos, 2, "--") == 0) {
+            pos = sql.find('\n', pos);
+        } else if (sql.compare(pos, 2, "/*") == 0) {
+            const std::size_t end = sql.find("*/", pos + 2);
+            pos = end == std::string_view::npos ? end : end + 2;
+        } else {
+            return pos;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // The statement as the server takes it: "?" placeholders become $1, $2, …
 // and X'0A0B' blob literals become bytea literals, outside quotes and
-// comments. `count` receives the number of placeholders.
-std::string server_text(std::string_view sql, int& count) {
+// comments. `count` receives the number of placeholders, `second` where a
+// second statement begins (npos: there is none).
+std::string server_text(std::string_view sql, int& count, std::size_t& second) {
     std::string out;
     out.reserve(sql.size() + 16);
     count = 0;
+    second = std::string_view::npos;
     std::size_t i = 0;
     auto copy_until = [&](std::size_t end) {
         out.append(sql.substr(i, end - i));
@@ -97,6 +118,10 @@ std::string server_text(std::string_view sql, int& count) {
         } else if (sql.compare(i, 2, "$$") == 0) {
             const std::size_t end = sql.find("$$", i + 2);
             copy_until(end == std::string_view::npos ? sql.size() : end + 2);
+        } else if (c == ';' && second == std::string_view::npos) {
+            second = second_statement(sql, i);
+            out += c;
+            ++i;
         } else if (c == '?') {
             out += '$';
             out += std::to_string(++count);
@@ -239,10 +264,26 @@ struct pg_transaction::prepared {
 
 // ---- cursor -----------------------------------------------------------------
 
+// Every open cursor, so that a transaction going away can end the ones it
+// leaves, as the embedded backend does: a cursor whose rows were read ahead
+// would otherwise still point at it. Connections may live on other threads
+// (the daily backup's), hence the lock.
+namespace {
+std::mutex live_cursors_lock;
+std::vector<pg_cursor*> live_cursors;
+}  // namespace
+
 class pg_cursor final : public cursor {
 public:
-    explicit pg_cursor(pg_transaction& owner) : owner_(&owner) {}
+    explicit pg_cursor(pg_transaction& owner) : owner_(&owner) {
+        const std::lock_guard<std::mutex> hold(live_cursors_lock);
+        live_cursors.push_back(this);
+    }
     ~pg_cursor() override {
+        {
+            const std::lock_guard<std::mutex> hold(live_cursors_lock);
+            std::erase(live_cursors, this);
+        }
         clear_row();
         for (PGresult* r : ahead_) PQclear(r);
         if (owner_ && owner_->streaming_ == this) {
@@ -276,14 +317,22 @@ public:
         while (PGresult* r = next_result()) ahead_.push_back(r);
     }
 
-    // The transaction is going away.
+    // The transaction is going away: the cursor ends with it, with no row
+    // and no columns left, as an SQLite cursor does with its connection.
     void detach() {
-        if (owner_ && owner_->streaming_ == this) read_ahead();
+        clear_row();
+        for (PGresult* r : ahead_) PQclear(r);
+        ahead_.clear();
+        types_.clear();
+        scales_.clear();
+        names_.clear();
         owner_ = nullptr;
     }
+    const pg_transaction* owner() const { return owner_; }
 
     bool fetch() override {
         clear_row();
+        if (!owner_) return false;
         if (!ahead_.empty()) {
             row_ = ahead_.front();
             ahead_.pop_front();
@@ -480,7 +529,12 @@ pg_transaction::pg_transaction(PGconn* conn, std::string conninfo, std::string t
       options_(options) {}
 
 pg_transaction::~pg_transaction() {
-    if (streaming_) streaming_->detach();
+    {
+        const std::lock_guard<std::mutex> hold(live_cursors_lock);
+        for (pg_cursor* c : live_cursors)
+            if (c->owner() == this) c->detach();
+    }
+    streaming_ = nullptr;
     // Closing the connection ends an open transaction with a rollback.
     if (conn_) PQfinish(conn_);
 }
@@ -568,7 +622,16 @@ const pg_transaction::prepared* pg_transaction::prepare(std::string_view sql,
     }
     auto p = std::make_unique<prepared>();
     p->key = std::move(key);
-    p->text = server_text(sql, p->parameters);
+    std::size_t second = 0;
+    p->text = server_text(sql, p->parameters, second);
+    // The server would refuse it as a prepared statement, in its own words;
+    // the caller learns what the embedded backend tells, before anything runs.
+    if (second != std::string_view::npos) {
+        (void)set_status(sql_code::error,
+                         "only one statement can run at a time; the text continues after it: " +
+                             std::string(sql.substr(second)));
+        return nullptr;
+    }
     const std::size_t given = params.size() + (leading ? 1 : 0);
     if (static_cast<std::size_t>(p->parameters) != given) {
         (void)set_status(sql_code::error, "the statement has " + std::to_string(p->parameters) +
@@ -611,7 +674,10 @@ bool pg_transaction::send(const prepared& p, std::span<const value> params, cons
     std::vector<int> formats;
     texts.reserve(params.size());
     auto add_bytes = [&](const blob& b) {
-        values.push_back(reinterpret_cast<const char*>(b.data()));
+        // An empty vector's data() may be null, which libpq sends as NULL:
+        // an empty blob must stay empty, not become a missing one.
+        static const char no_bytes = 0;
+        values.push_back(b.empty() ? &no_bytes : reinterpret_cast<const char*>(b.data()));
         lengths.push_back(static_cast<int>(b.size()));
         formats.push_back(1);
     };

@@ -1,9 +1,12 @@
-// Several workstations on one database file: real processes, real SQLite.
+// Several workstations on one database: real processes on a real SQLite
+// file, and on a database of its own on the PostgreSQL server, each case
+// on both with the same expectations.
 //
 // A child process never inherits an open connection: SQLite's per-process
-// lock bookkeeping would be copied with it, so the parent closes its own
-// connections before forking and every child opens fresh ones. Children
-// end with _exit, so neither the test framework's exit handlers nor any
+// lock bookkeeping would be copied with it, and a libpq connection would
+// be one socket spoken on by two processes. So the parent holds no
+// connection when it forks and every child opens fresh ones. Children end
+// with _exit, so neither the test framework's exit handlers nor any
 // destructor of the parent's objects runs twice.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -16,6 +19,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "finance/assetregister.h"
@@ -26,9 +30,10 @@
 namespace officerecords {
 namespace {
 
+using testkit::backend;
 using testkit::fixed_clock;
 using testkit::recording_host;
-using testkit::scratch_dir;
+using testkit::scratch_database;
 
 constexpr const char* k_commno = "420106001001";
 // A child that has not finished by then is stuck on a lock; it is killed
@@ -144,16 +149,19 @@ std::string dump(const std::string& path, const std::string& sql) {
 
 // A new database without demo data, holding the community; every
 // connection used to make it is closed again.
-std::string make_database(const scratch_dir& dir) {
-    std::string path = dir.file("office.db");
-    fixed_clock clock(k_today);
-    status st = create_database(path, false, clock);
-    EXPECT_TRUE(st.is_ok()) << st.message();
-    EXPECT_EQ(
-        run_committed(path, "INSERT INTO tc_ge_community (commno, commname) VALUES (?, '东亭社区')",
-                      {value(k_commno)}),
-        "");
-    return path;
+std::unique_ptr<scratch_database> make_database(backend b) {
+    auto made = std::make_unique<scratch_database>(false, b);
+    made->db = {};
+    EXPECT_EQ(run_committed(made->path,
+                            "INSERT INTO tc_ge_community (commno, commname) VALUES (?, '东亭社区')",
+                            {value(k_commno)}),
+              "");
+    return made;
+}
+
+// "sqlite_…" or "postgresql_…" before the rest of a case's name.
+std::string on(backend b, const std::string& name) {
+    return testkit::backend_name({b, 0}) + "_" + name;
 }
 
 // ---- racing saves -------------------------------------------------------------
@@ -190,12 +198,13 @@ int add_records(const std::string& path, int child, channel& ready, channel& sta
     return 0;
 }
 
-class RacingSaves : public ::testing::TestWithParam<int> {};
+class RacingSaves : public ::testing::TestWithParam<std::tuple<backend, int>> {};
 
 TEST_P(RacingSaves, NeverShareARecordNumber) {
-    const int children = GetParam();
-    scratch_dir dir;
-    const std::string path = make_database(dir);
+    const auto [b, children] = GetParam();
+    OFFICERECORDS_NEED_BACKEND(b);
+    const auto made = make_database(b);
+    const std::string& path = made->path;
 
     // The children open their connections one after another (opening is
     // not what races here), then all press Save together.
@@ -226,34 +235,62 @@ TEST_P(RacingSaves, NeverShareARecordNumber) {
             std::to_string(k_saves_per_child) + "\n")
             << "child " << k;
     }
-    EXPECT_EQ(dump(path, "PRAGMA integrity_check"), "ok\n");
+    // The server has no such check of its files to ask for.
+    if (b == backend::sqlite) {
+        EXPECT_EQ(dump(path, "PRAGMA integrity_check"), "ok\n");
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Children, RacingSaves, ::testing::Values(2, 3, 4),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::to_string(info.param) + "_processes";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Children, RacingSaves,
+    ::testing::Combine(::testing::Values(backend::sqlite, backend::postgresql),
+                       ::testing::Values(2, 3, 4)),
+    [](const ::testing::TestParamInfo<std::tuple<backend, int>>& info) {
+        return on(std::get<0>(info.param), std::to_string(std::get<1>(info.param)) + "_processes");
+    });
 
 // ---- opening while another workstation holds the lock ------------------------
 
-// Another workstation holding the whole file for a moment (as an exclusive
-// maintenance connection does) makes a workstation that starts meanwhile
-// wait, within the busy timeout, rather than call the file invalid.
-TEST(OpeningTheDatabase, WaitsForAnotherWorkstationsLock) {
-    scratch_dir dir;
-    const std::string path = make_database(dir);
+// Takes the whole database as an exclusive maintenance connection does, on
+// connections of the calling process's own: SQLite's exclusive lock on the
+// file; on the server the save lock and an exclusive lock on the table
+// that opening looks for. False when it could not.
+bool lock_everything(backend b, const std::string& path, sqlite3*& raw,
+                     std::unique_ptr<transaction>& holder, const clock_source& clock) {
+    if (b == backend::sqlite) {
+        return sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+               sqlite3_exec(raw, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT",
+                            nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    auto opened = open_connection(path, clock);
+    if (!opened) return false;
+    holder = opened.take();
+    return holder->begin_write() == sql_code::ok &&
+           holder->execute("LOCK TABLE tc_ge_community IN ACCESS EXCLUSIVE MODE") == sql_code::ok;
+}
+
+class OpeningTheDatabase : public ::testing::TestWithParam<backend> {};
+
+// Another workstation holding the whole database for a moment (as an
+// exclusive maintenance connection does) makes a workstation that starts
+// meanwhile wait, within the busy timeout, rather than call it invalid. On
+// the server opening reads nothing such locks hold, so it need not wait.
+TEST_P(OpeningTheDatabase, WaitsForAnotherWorkstationsLock) {
+    const backend b = GetParam();
+    OFFICERECORDS_NEED_BACKEND(b);
+    const auto made = make_database(b);
+    const std::string& path = made->path;
     channel locked;
     ASSERT_TRUE(locked.ok());
     pid_t holder = spawn([&] {
+        fixed_clock clock(k_today);
         sqlite3* raw = nullptr;
-        int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_exec(raw, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT",
-                              nullptr, nullptr, nullptr);
-        locked.send(rc == SQLITE_OK ? '1' : '0');
+        std::unique_ptr<transaction> connection;
+        const bool ok = lock_everything(b, path, raw, connection, clock);
+        locked.send(ok ? '1' : '0');
         usleep(300 * 1000);
-        sqlite3_close_v2(raw);
-        return rc == SQLITE_OK ? 0 : 1;
+        if (raw) sqlite3_close_v2(raw);
+        return ok ? 0 : 1;
     });
     ASSERT_GT(holder, 0) << "fork failed";
     ASSERT_EQ(locked.receive(), '1');
@@ -263,6 +300,10 @@ TEST(OpeningTheDatabase, WaitsForAnotherWorkstationsLock) {
     EXPECT_TRUE(db.is_ok()) << db.message();
     EXPECT_EQ(wait_for(holder), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, OpeningTheDatabase,
+                         ::testing::Values(backend::sqlite, backend::postgresql),
+                         testkit::backend_name);
 
 // ---- stale edits --------------------------------------------------------------
 
@@ -294,23 +335,29 @@ const stale_case k_stale_cases[] = {
     // window writes: any change meanwhile refuses the save, so no rule this
     // workstation checked on its copy can be broken by a merge.
     {"OtherColumnChangedMeanwhile", "", k_set_name, "goodscount", value(7), true,
-     "会议桌（已改）|2|860.5|2020-05-01|~\n"},
+     "会议桌（已改）|2|860.50|2020-05-01|~\n"},
     {"SameColumnChangedMeanwhile", "", k_set_name, "goodsname", value("办公桌（甲改）"), true,
-     "会议桌（已改）|2|860.5|2020-05-01|~\n"},
+     "会议桌（已改）|2|860.50|2020-05-01|~\n"},
     // B scraps the asset in 2019; A, who saw no scrap date, moves the
     // purchase to 2020: saved, the row would break the scrap-date rule.
     {"RuleBrokenThroughAnotherChange", "",
      "UPDATE tc_og_assetregister SET scrapedate = '2019-05-01' WHERE commno = '420106001001' "
      "AND orderno = 1",
-     "purchasedate", value(*date::parse("2020-01-01")), true, "办公桌|2|860.5|2020-05-01|2019-05-01\n"},
+     "purchasedate", value(*date::parse("2020-01-01")), true, "办公桌|2|860.50|2020-05-01|2019-05-01\n"},
     {"RecordDeletedMeanwhile", "",
      "DELETE FROM tc_og_assetregister WHERE commno = '420106001001' AND orderno = 1", "goodscount",
      value(7), true, ""},
-    {"NothingChangedMeanwhile", "", "", "goodscount", value(7), false, "办公桌|7|860.5|2020-05-01|~\n"},
-    // Values another program stored in a form the window would not write
-    // them in: an edit of that very column is no conflict.
+    {"NothingChangedMeanwhile", "", "", "goodscount", value(7), false, "办公桌|7|860.50|2020-05-01|~\n"},
+};
+
+// Values another program stored in a form the window would not write them
+// in. Only SQLite's untyped columns keep such a form: the server converts
+// it on input (a date has no time of day, a numeric(18,2) two fraction
+// digits), so there these cases cannot arise.
+const stale_case k_odd_form_cases[] = {
+    // An edit of that very column is no conflict.
     {"DateStoredWithATime", "purchasedate = '2020-05-01 00:00:00'", "", "purchasedate",
-     value(*date::parse("2020-05-03")), false, "办公桌|2|860.5|2020-05-03|~\n"},
+     value(*date::parse("2020-05-03")), false, "办公桌|2|860.50|2020-05-03|~\n"},
     {"MoneyStoredWithMoreDigits", "originvalue = '19960.001'", "", "originvalue",
      value(decimal(1996000, 2)), false, "办公桌|2|19960.00|2020-05-01|~\n"},
     {"MoneyStoredAsABinaryFraction", "originvalue = CAST(0.1 + 0.2 AS REAL)", "", "originvalue",
@@ -322,20 +369,29 @@ const stale_case k_stale_cases[] = {
 
 void PrintTo(const stale_case& c, std::ostream* os) { *os << c.name; }
 
-class StaleEdit : public ::testing::TestWithParam<stale_case> {};
+std::string stale_name(const ::testing::TestParamInfo<std::tuple<backend, stale_case>>& info) {
+    return on(std::get<0>(info.param), std::get<1>(info.param).name);
+}
+
+class StaleEdit : public ::testing::TestWithParam<std::tuple<backend, stale_case>> {};
 
 TEST_P(StaleEdit, NeverOverwritesAnotherWorkstationsChange) {
-    const stale_case& c = GetParam();
-    scratch_dir dir;
-    const std::string path = make_database(dir);
-    ASSERT_EQ(
-        run_committed(path,
-                      "INSERT INTO tc_og_assetregister (commno, orderno, assetsort, goodsname, "
-                      "goodscount, computeunit, originvalue, purchasedate, recorder, "
-                      "recorddate, issave) VALUES (?, 1, '03', '办公桌', 2, '张', 860.5, "
-                      "'2020-05-01', '李秀英', '2020-05-02', '1')",
-                      {value(k_commno)}),
-        "");
+    const backend b = std::get<0>(GetParam());
+    const stale_case& c = std::get<1>(GetParam());
+    OFFICERECORDS_NEED_BACKEND(b);
+    const auto made = make_database(b);
+    const std::string& path = made->path;
+    // The record as the window would have saved it, in the same forms.
+    ASSERT_EQ(run_committed(path,
+                            "INSERT INTO tc_og_assetregister (commno, orderno, assetsort, "
+                            "goodsname, goodscount, computeunit, originvalue, purchasedate, "
+                            "recorder, recorddate, issave) "
+                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                            {value(k_commno), value(1), value("03"), value("办公桌"), value(2),
+                             value("张"), value(decimal(86050, 2)),
+                             value(*date::parse("2020-05-01")), value("李秀英"),
+                             value(*date::parse("2020-05-02")), value("1")}),
+              "");
     if (*c.setup_sql) {
         ASSERT_EQ(run_committed(path, on_record(c.setup_sql)), "");
     }
@@ -402,10 +458,15 @@ TEST_P(StaleEdit, NeverOverwritesAnotherWorkstationsChange) {
               c.stored);
 }
 
-INSTANTIATE_TEST_SUITE_P(Workstations, StaleEdit, ::testing::ValuesIn(k_stale_cases),
-                         [](const ::testing::TestParamInfo<stale_case>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Workstations, StaleEdit,
+    ::testing::Combine(::testing::Values(backend::sqlite, backend::postgresql),
+                       ::testing::ValuesIn(k_stale_cases)),
+    stale_name);
+INSTANTIATE_TEST_SUITE_P(OddForms, StaleEdit,
+                         ::testing::Combine(::testing::Values(backend::sqlite),
+                                            ::testing::ValuesIn(k_odd_form_cases)),
+                         stale_name);
 
 }  // namespace
 }  // namespace officerecords

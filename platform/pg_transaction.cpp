@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <mutex>
 
 namespace officerecords {
 
@@ -264,26 +263,11 @@ struct pg_transaction::prepared {
 
 // ---- cursor -----------------------------------------------------------------
 
-// Every open cursor, so that a transaction going away can end the ones it
-// leaves, as the embedded backend does: a cursor whose rows were read ahead
-// would otherwise still point at it. Connections may live on other threads
-// (the daily backup's), hence the lock.
-namespace {
-std::mutex live_cursors_lock;
-std::vector<pg_cursor*> live_cursors;
-}  // namespace
-
 class pg_cursor final : public cursor {
 public:
-    explicit pg_cursor(pg_transaction& owner) : owner_(&owner) {
-        const std::lock_guard<std::mutex> hold(live_cursors_lock);
-        live_cursors.push_back(this);
-    }
+    explicit pg_cursor(pg_transaction& owner) : owner_(&owner) { owner_->cursors_.push_back(this); }
     ~pg_cursor() override {
-        {
-            const std::lock_guard<std::mutex> hold(live_cursors_lock);
-            std::erase(live_cursors, this);
-        }
+        if (owner_) std::erase(owner_->cursors_, this);
         clear_row();
         for (PGresult* r : ahead_) PQclear(r);
         if (owner_ && owner_->streaming_ == this) {
@@ -328,7 +312,6 @@ public:
         names_.clear();
         owner_ = nullptr;
     }
-    const pg_transaction* owner() const { return owner_; }
 
     bool fetch() override {
         clear_row();
@@ -529,11 +512,9 @@ pg_transaction::pg_transaction(PGconn* conn, std::string conninfo, std::string t
       options_(options) {}
 
 pg_transaction::~pg_transaction() {
-    {
-        const std::lock_guard<std::mutex> hold(live_cursors_lock);
-        for (pg_cursor* c : live_cursors)
-            if (c->owner() == this) c->detach();
-    }
+    // Cursors still open end with their connection, as SQLite's do.
+    for (pg_cursor* c : cursors_) c->detach();
+    cursors_.clear();
     streaming_ = nullptr;
     // Closing the connection ends an open transaction with a rollback.
     if (conn_) PQfinish(conn_);
@@ -722,8 +703,11 @@ sql_code pg_transaction::run(std::string_view sql, std::span<const value> params
     if (iequals(word, "COMMIT") || iequals(word, "END")) return commit();
     if (iequals(word, "ROLLBACK")) return rollback();
     if (ready() != sql_code::ok) return sql_code::error;
+    // A statement that does not even prepare opens no write transaction.
+    if (!prepare(sql, params, leading)) return sql_code::error;
     if (begin_if_write(sql) != sql_code::ok) return sql_code::error;
     set_nrows(0);
+    // Asked again: opening the transaction may have renewed the connection.
     const prepared* p = prepare(sql, params, leading);
     if (!p || !send(*p, params, leading, 0)) return sql_code::error;
     sql_code code = sql_code::ok;
@@ -760,8 +744,11 @@ std::unique_ptr<cursor> pg_transaction::open_cursor(std::string_view sql,
     for (int attempt = 0; attempt < 2; ++attempt) {
         const bool outside = !in_transaction_;
         if (ready() != sql_code::ok) return nullptr;
-        if (begin_if_write(sql) != sql_code::ok) return nullptr;
         const prepared* p = prepare(sql, params, nullptr);
+        if (p && is_write(sql) && !in_transaction_) {
+            if (begin_write() != sql_code::ok) return nullptr;
+            p = prepare(sql, params, nullptr);
+        }
         if (!p) {
             if (outside && attempt == 0 && PQstatus(conn_) != CONNECTION_OK) continue;
             return nullptr;
@@ -858,6 +845,8 @@ sql_code pg_transaction::commit() {
 
 sql_code pg_transaction::rollback() {
     if (!in_transaction_) return set_status(sql_code::ok);
+    // A date passed on inside the transaction is undone with it.
+    today_sent_.clear();
     if (streaming_) streaming_->read_ahead();
     in_transaction_ = false;
     if (lost_ || PQstatus(conn_) != CONNECTION_OK) {

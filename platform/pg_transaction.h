@@ -111,7 +111,8 @@ private:
     std::unique_ptr<prepared> once_;  // the last statement not worth keeping
     std::uint64_t uses_ = 0;
     int next_statement_ = 0;
-    pg_cursor* streaming_ = nullptr;
+    pg_cursor* streaming_ = nullptr;  // the cursor whose rows the connection is sending
+    std::vector<pg_cursor*> cursors_;  // every open cursor, ended when this goes
 };
 
 }  // namespace officerecords

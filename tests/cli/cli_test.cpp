@@ -90,7 +90,7 @@ TEST(CliTest, AnUnreachableServerIsAMessageAndStatusOne) {
     const std::string port = std::to_string(ntohs(at.sin_port));
     scratch_dir dir;
     write(dir.file("s.script"), "print window\n");
-    for (const std::string uri : {"postgresql://office@127.0.0.1:" + port + "/office",
+    for (const std::string& uri : {"postgresql://office@127.0.0.1:" + port + "/office",
                                   std::string("host=127.0.0.1 port=1 dbname=office")}) {
         const outcome r = run_cli("run " + dir.file("s.script") + " --db '" + uri + "'");
         EXPECT_EQ(r.status, 1) << uri;

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -704,7 +705,13 @@ sql_code pg_transaction::run(std::string_view sql, std::span<const value> params
     if (iequals(word, "ROLLBACK")) return rollback();
     if (ready() != sql_code::ok) return sql_code::error;
     // A statement that does not even prepare opens no write transaction.
-    if (!prepare(sql, params, leading)) return sql_code::error;
+    if (!prepare(sql, params, leading)) {
+        // Nothing ran yet: a connection the server dropped while idle is
+        // simply renewed, as for a read.
+        if (in_transaction_ || PQstatus(conn_) == CONNECTION_OK || ready() != sql_code::ok ||
+            !prepare(sql, params, leading))
+            return sql_code::error;
+    }
     if (begin_if_write(sql) != sql_code::ok) return sql_code::error;
     set_nrows(0);
     // Asked again: opening the transaction may have renewed the connection.

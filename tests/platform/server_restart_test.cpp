@@ -166,6 +166,14 @@ TEST_F(ServerRestart, ASaveWhileTheServerIsDownFailsAndTheNextOneAfterItsReturnS
 
     server_->start();
     EXPECT_EQ(stored(), before);
+    // A connection that sat idle through the restart writes again too.
+    transaction& idle = *db_.photosqlca;
+    ASSERT_EQ(idle.execute("UPDATE tc_og_assetregister SET note = ? WHERE orderno = 7",
+                           std::vector<value>{value("重启以后")}),
+              sql_code::ok)
+        << idle.sqlerrtext();
+    ASSERT_EQ(idle.commit(), sql_code::ok) << idle.sqlerrtext();
+    EXPECT_THAT(stored(), ::testing::HasSubstr("重启以后"));
     host_.messages.clear();
     w.cb_save_clicked();
     EXPECT_THAT(host_.messages, ::testing::IsEmpty());

@@ -41,6 +41,34 @@ public:
     date today_;
 };
 
+// All rows of a query as "a|b\n" lines, null as "~" and blobs as hex, so a
+// whole table is compared in one assertion.
+inline std::string dump(transaction& db, std::string_view sql) {
+    std::unique_ptr<cursor> rows = db.open_cursor(sql);
+    if (!rows) return "error: " + db.sqlerrtext();
+    std::string out;
+    while (rows->fetch()) {
+        for (int i = 0; i < rows->column_count(); ++i) {
+            if (i > 0) out += '|';
+            const value v = rows->column_value(i);
+            if (v.is_null()) {
+                out += '~';
+            } else if (v.is_blob()) {
+                static constexpr char hex[] = "0123456789abcdef";
+                for (unsigned char b : v.bytes()) {
+                    out += hex[b >> 4];
+                    out += hex[b & 15];
+                }
+            } else {
+                out += v.to_text();
+            }
+        }
+        out += '\n';
+    }
+    if (db.sqlcode() != 100) out += "error: " + db.sqlerrtext();
+    return out;
+}
+
 // What a program run by the shell gave: its exit status and what it wrote.
 struct outcome {
     int status;

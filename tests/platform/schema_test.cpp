@@ -13,9 +13,12 @@
 
 #include "platform/demo_data.h"
 #include "platform/sqlite_transaction.h"
+#include "tests/test_support.h"
 
 namespace officerecords {
 namespace {
+
+using testkit::dump;
 
 namespace fs = std::filesystem;
 
@@ -24,33 +27,6 @@ class fixed_clock final : public clock_source {
     date today() const override { return *date::from_ymd(2025, 12, 31); }
 };
 
-// All rows of a query as "a|b\n" lines, null as "~" and blobs as hex, so a
-// whole table is compared in one assertion.
-std::string dump(transaction& db, std::string_view sql) {
-    std::unique_ptr<cursor> rows = db.open_cursor(sql);
-    if (!rows) return "error: " + db.sqlerrtext();
-    std::string out;
-    while (rows->fetch()) {
-        for (int i = 0; i < rows->column_count(); ++i) {
-            if (i > 0) out += '|';
-            const value v = rows->column_value(i);
-            if (v.is_null()) {
-                out += '~';
-            } else if (v.is_blob()) {
-                static constexpr char hex[] = "0123456789abcdef";
-                for (unsigned char b : v.bytes()) {
-                    out += hex[b >> 4];
-                    out += hex[b & 15];
-                }
-            } else {
-                out += v.to_text();
-            }
-        }
-        out += '\n';
-    }
-    if (db.sqlcode() != 100) out += "error: " + db.sqlerrtext();
-    return out;
-}
 
 std::string key_order(const table_def& t) {
     std::string order;

@@ -24,6 +24,8 @@ namespace officerecords {
 
 namespace {
 
+using testkit::dump;
+
 namespace fs = std::filesystem;
 
 class fixed_clock final : public clock_source {
@@ -35,23 +37,6 @@ private:
     date day_;
 };
 
-// All rows of a query as "a|b\n" lines, null as "~", so a whole table state
-// is compared in one assertion.
-std::string dump(transaction& db, std::string_view sql) {
-    std::unique_ptr<cursor> rows = db.open_cursor(sql);
-    if (!rows) return "error: " + db.sqlerrtext();
-    std::string out;
-    while (rows->fetch()) {
-        for (int i = 0; i < rows->column_count(); ++i) {
-            if (i > 0) out += '|';
-            const value v = rows->column_value(i);
-            out += v.is_null() ? "~" : v.to_text();
-        }
-        out += '\n';
-    }
-    if (db.sqlcode() != 100) out += "error: " + db.sqlerrtext();
-    return out;
-}
 
 class sqlite_transaction_test : public testing::Test {
 protected:

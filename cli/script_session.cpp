@@ -308,6 +308,7 @@ void script_session::do_community(const words& w) {
 }
 
 void script_session::do_sql(const words& w) {
+    lists_.clear();
     auto cur = sql_->open_cursor(w[1]);
     if (!cur) throw script_error{"sql failed: " + sql_->sqlerrtext()};
     while (cur->fetch()) {
@@ -336,9 +337,17 @@ void script_session::do_open(const words& w) {
     if (mode != k_mode_add && mode != k_mode_modify)
         throw script_error{"the mode is " + std::string(k_mode_add) + " or " + k_mode_modify +
                            ", not " + mode};
-    auto page = std::make_unique<uo_tabpg_datawindow>();
-    if (status st = list_register(*page, std::string(entry->window), entry->list(), *session_); !st)
-        throw script_error{"cannot list " + w[1] + ": " + st.message()};
+    std::shared_ptr<uo_tabpg_datawindow>& page =
+        lists_[std::string(entry->window) + "\n" + session_->gs_commno];
+    if (!page) {
+        auto listed = std::make_shared<uo_tabpg_datawindow>();
+        if (status st = list_register(*listed, std::string(entry->window), entry->list(), *session_); !st)
+            throw script_error{"cannot list " + w[1] + ": " + st.message()};
+        page = std::move(listed);
+    } else {
+        // As freshly listed: the first record is the current one.
+        page->dw_1.setrow(page->dw_1.rowcount() > 0 ? 1 : 0);
+    }
     // In 添加 the key names the new record's owner (the body a member joins).
     const bool owner_given = w.size() > 3 && mode == k_mode_add;
     if (w.size() > 3 && !owner_given) {
@@ -352,7 +361,7 @@ void script_session::do_open(const words& w) {
     }
     session_->guo_tabpg_now = page.get();
     open_window_entry e;
-    e.page = std::move(page);
+    e.page = page;
     e.window = entry->make(*session_);
     w_modify* opened = e.window.get();
     windows_.push_back(std::move(e));

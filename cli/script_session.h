@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,7 +73,7 @@ private:
     using words = std::vector<std::string>;
     struct command;
     struct open_window_entry {
-        std::unique_ptr<uo_tabpg_datawindow> page;  // the list it navigates
+        std::shared_ptr<uo_tabpg_datawindow> page;  // the list it navigates
         std::unique_ptr<w_modify> window;
         bool closed = false;
     };
@@ -116,6 +117,11 @@ private:
     std::unique_ptr<transaction> sql_;
     std::unique_ptr<session> session_;
     std::vector<open_window_entry> windows_;
+    // Each register's list, by window and community, kept between windows
+    // as the desktop program keeps a list's tab: a window merges what it
+    // saves or deletes into it, so opening the next one reads no register.
+    // A scripted statement may change anything, and lets go of them all.
+    std::map<std::string, std::shared_ptr<uo_tabpg_datawindow>> lists_;
     std::optional<date> today_;
     std::deque<answer> answers_;
     std::deque<std::optional<std::string>> files_;

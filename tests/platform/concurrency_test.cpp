@@ -131,20 +131,7 @@ std::string dump(const std::string& path, const std::string& sql) {
     fixed_clock clock(k_today);
     auto conn = open_connection(path, clock);
     if (!conn) return "error: " + conn.message();
-    transaction& t = **conn;
-    std::unique_ptr<cursor> rows = t.open_cursor(sql);
-    if (!rows) return "error: " + t.sqlerrtext();
-    std::string out;
-    while (rows->fetch()) {
-        for (int i = 0; i < rows->column_count(); ++i) {
-            if (i > 0) out += '|';
-            value v = rows->column_value(i);
-            out += v.is_null() ? std::string("~") : v.to_text();
-        }
-        out += '\n';
-    }
-    if (t.sqlcode() != 100) out += "error: " + t.sqlerrtext();
-    return out;
+    return testkit::dump(**conn, sql);
 }
 
 // A new database without demo data, holding the community; every

@@ -138,42 +138,6 @@ TEST_F(schema_test, declared_types_follow_the_column_kinds) {
     EXPECT_EQ(asset->columns[21].name, "prepare6");
 }
 
-TEST_F(schema_test, find_table_ignores_letter_case) {
-    ASSERT_NE(find_table("ts_commactivephoto"), nullptr);
-    EXPECT_EQ(find_table("ts_commactivephoto")->name, "TS_CommActivePhoto");
-    EXPECT_EQ(find_table("TC_OG_COUNCILMEMBERINFO")->name, "tc_og_councilmemberinfo");
-    EXPECT_EQ(find_table("tc_og_nosuchregister"), nullptr);
-}
-
-TEST_F(schema_test, registers_share_the_register_pattern) {
-    const std::vector<std::string_view> registers = {
-        "tc_og_assetregister",      "tc_og_incomemoneyrecord",  "tc_og_moneyoutgorecord",
-        "tc_og_dailyworkrecord",    "tc_og_sealuserecord",      "tc_og_comminregister",
-        "tc_og_commactivityrecord", "tc_og_councilorgduty",     "tc_og_councilmemberinfo",
-        "tc_og_councilorgmember",   "tc_og_councilmembertrain", "tc_og_councilmemberappr",
-        "tc_og_councilmemberhonor", "tc_og_parttimejob"};
-    for (std::string_view name : registers) {
-        const table_def* t = find_table(name);
-        ASSERT_NE(t, nullptr) << name;
-        EXPECT_EQ(t->columns[0].name, "commno");
-        EXPECT_EQ(t->columns[0].size, 12);
-        EXPECT_EQ(t->find_column("issave")->size, 1) << name;
-        std::string prepares;
-        for (const table_column& c : t->columns) {
-            if (c.name.starts_with("prepare"))
-                prepares += std::string(c.name) + ":" + std::to_string(static_cast<int>(c.kind)) +
-                            "/" + std::to_string(c.size) + " ";
-        }
-        EXPECT_EQ(prepares,
-                  "prepare1:1/0 prepare2:2/2 prepare3:0/254 prepare4:1/0 "
-                  "prepare5:2/2 prepare6:0/254 ")
-            << name;
-    }
-    EXPECT_EQ(find_table("tc_og_councilorgduty")->key,
-              (std::vector<std::string_view>{"commno", "orgno"}));
-    EXPECT_EQ(find_table("tc_og_councilorgduty")->find_column("orgno")->kind, column_kind::integer);
-}
-
 TEST_F(schema_test, postgresql_ddl_uses_its_own_types_and_no_quotes) {
     const std::vector<std::string> ddl = schema_ddl(sql_dialect::postgresql);
     std::string all;

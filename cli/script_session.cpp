@@ -337,23 +337,43 @@ void script_session::do_open(const words& w) {
     if (mode != k_mode_add && mode != k_mode_modify)
         throw script_error{"the mode is " + std::string(k_mode_add) + " or " + k_mode_modify +
                            ", not " + mode};
-    std::shared_ptr<uo_tabpg_datawindow>& page =
-        lists_[std::string(entry->window) + "\n" + session_->gs_commno];
-    if (!page) {
-        auto listed = std::make_shared<uo_tabpg_datawindow>();
-        if (status st = list_register(*listed, std::string(entry->window), entry->list(), *session_); !st)
-            throw script_error{"cannot list " + w[1] + ": " + st.message()};
-        page = std::move(listed);
-    } else {
-        // As freshly listed: the first record is the current one.
-        page->dw_1.setrow(page->dw_1.rowcount() > 0 ? 1 : 0);
-    }
     // In 添加 the key names the new record's owner (the body a member joins).
     const bool owner_given = w.size() > 3 && mode == k_mode_add;
+    value key;
     if (w.size() > 3 && !owner_given) {
         auto wanted = decimal::parse(w[3]);
         if (!wanted) throw script_error{"not a record number: " + w[3]};
-        long found = find_listed(*page, value(*wanted));
+        // A whole number is bound as one, as the key column holds it.
+        const bool whole = decimal(wanted->truncated(), 0) == *wanted;
+        key = whole ? value(wanted->truncated()) : value(*wanted);
+    }
+    std::shared_ptr<uo_tabpg_datawindow>& page =
+        lists_[std::string(entry->window) + "\n" + session_->gs_commno];
+    // A window opened on one record, or to add one, needs no more of the
+    // list than that record: the rest is read when the list is moved along
+    // or looked at.
+    const bool by_key = !key.is_null() || mode == k_mode_add;
+    if (!page) {
+        auto listed = std::make_shared<uo_tabpg_datawindow>();
+        if (by_key) {
+            if (!list_records_by_key(*listed, std::string(entry->window), entry->list(), *session_, value()))
+                throw script_error{"cannot list " + w[1] + ": " + listed->dw_1.last_error()};
+        } else if (status st = list_register(*listed, std::string(entry->window), entry->list(), *session_); !st) {
+            throw script_error{"cannot list " + w[1] + ": " + st.message()};
+        }
+        page = std::move(listed);
+    } else if (!by_key) {
+        if (status st = page->complete(); !st) throw script_error{"cannot list " + w[1] + ": " + st.message()};
+    }
+    // As freshly listed: the first record is the current one.
+    page->dw_1.setrow(page->dw_1.rowcount() > 0 ? 1 : 0);
+    if (!key.is_null()) {
+        long found = find_listed(*page, key);
+        if (found == 0 && page->partial()) {
+            const std::optional<long> added = add_listed_record(*page, *session_, key);
+            if (!added) throw script_error{"cannot list " + w[1] + ": " + page->dw_1.last_error()};
+            found = *added;
+        }
         if (found == 0)
             throw script_error{"no record " + w[3] + " of community " + session_->gs_commno +
                                " in " + w[1]};
@@ -460,8 +480,9 @@ void script_session::do_print(const words& w) {
                            " argument"};
     if (what == "list" || what == "listed") {
         // The host's list the current window works on (guo_tabpg_now).
-        const uo_tabpg_datawindow* page = session_->guo_tabpg_now;
+        uo_tabpg_datawindow* page = session_->guo_tabpg_now;
         if (!page) throw script_error{"no list is open"};
+        if (status st = page->complete(); !st) throw script_error{"cannot list: " + st.message()};
         if (what == "list") {
             print("list " + page->window + " row=" + std::to_string(page->dw_1.getrow()) +
                   " rows=" + std::to_string(page->dw_1.rowcount()));

@@ -3,6 +3,7 @@
 // a listed record.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "foundation/session.h"
@@ -17,6 +18,17 @@ std::string record_key_column(const dw_object& object);
 // order. The page remembers which record window edits them.
 status list_register(uo_tabpg_datawindow& page, const std::string& window, const dw_object& list,
                      session& s);
+
+// Makes the page hold only the record of the community whose key is `key`
+// (none for a null key), so that a record window can show it, or add one,
+// without the register listed; complete() lists the rest when the list is
+// moved along or looked at. Returns the record's row, 0 when there is none.
+std::optional<long> list_records_by_key(uo_tabpg_datawindow& page, const std::string& window,
+                                        const dw_object& list, session& s, const value& key);
+
+// Adds the record `key` of the community to a partial page, at its end;
+// its row, 0 when there is no such record, nullopt on a failed read.
+std::optional<long> add_listed_record(uo_tabpg_datawindow& page, session& s, const value& key);
 
 // Finds the listed record whose key is `key`; 0 when it is not listed.
 long find_listed(const uo_tabpg_datawindow& page, const value& key);

@@ -3,6 +3,7 @@
 // the two transactions and the tab page that lists the current register.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,15 @@ struct uo_tabpg_datawindow {
     long position_of(long row) const;
     // The nearest shown row after (`forward`) or before a list row; 0 for none.
     long shown_beside(long row, bool forward) const;
+
+    // Set while the page holds only the records a window asked for by
+    // number (see list_records_by_key): lists the whole register. The
+    // command-line program opens one record of a million without reading
+    // the other 999,999 first.
+    std::function<status(uo_tabpg_datawindow&)> list_rest;
+    bool partial() const { return static_cast<bool>(list_rest); }
+    // Lists the rest of a partial page, the current record staying current.
+    status complete();
 };
 
 struct session {

@@ -57,7 +57,8 @@ bool w_modify::has_unsaved_changes() const {
 
 long w_modify::list_position() const {
     const uo_tabpg_datawindow* list = own_list();
-    if (!list || dw_1.rowcount() < 1) return 0;
+    // A list holding only the opened record does not know where it stands.
+    if (!list || list->partial() || dw_1.rowcount() < 1) return 0;
     const row_status s = dw_1.getitemstatus(1, 0);
     if (s == row_status::new_row || s == row_status::new_modified) return 0;
     return list->position_of(list->dw_1.getrow());
@@ -65,7 +66,7 @@ long w_modify::list_position() const {
 
 long w_modify::list_count() const {
     const uo_tabpg_datawindow* list = own_list();
-    return list ? list->shown_count() : 0;
+    return list && !list->partial() ? list->shown_count() : 0;
 }
 
 bool w_modify::leave_record() {
@@ -224,22 +225,34 @@ void w_modify::move_to(long list_row) {
     ue_loadphoto();
 }
 
+// The list to move along, whole: a list holding only the records opened by
+// number is read in full first.
+uo_tabpg_datawindow* w_modify::list_to_move_along() {
+    uo_tabpg_datawindow* list = own_list();
+    if (!list) return nullptr;
+    if (status st = list->complete(); !st) {
+        host().message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
+        return nullptr;
+    }
+    return list;
+}
+
 // The buttons move along the list as the clerk sees it: narrowed rows
 // are passed over.
 void w_modify::cb_first_clicked() {
-    if (auto* list = own_list()) move_to(list->shown_row(1));
+    if (auto* list = list_to_move_along()) move_to(list->shown_row(1));
 }
 
 void w_modify::cb_prior_clicked() {
-    if (auto* list = own_list()) move_to(list->shown_beside(list->dw_1.getrow(), false));
+    if (auto* list = list_to_move_along()) move_to(list->shown_beside(list->dw_1.getrow(), false));
 }
 
 void w_modify::cb_next_clicked() {
-    if (auto* list = own_list()) move_to(list->shown_beside(list->dw_1.getrow(), true));
+    if (auto* list = list_to_move_along()) move_to(list->shown_beside(list->dw_1.getrow(), true));
 }
 
 void w_modify::cb_last_clicked() {
-    if (auto* list = own_list()) move_to(list->shown_row(list->shown_count()));
+    if (auto* list = list_to_move_along()) move_to(list->shown_row(list->shown_count()));
 }
 
 void w_modify::cb_save_clicked() { save(true); }

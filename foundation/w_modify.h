@@ -143,6 +143,7 @@ protected:
 private:
     // The host's list when it lists this window's register; nullptr otherwise.
     uo_tabpg_datawindow* own_list() const;
+    uo_tabpg_datawindow* list_to_move_along();
     bool save(bool checks);
     void move_to(long list_row);
     void load_record(long list_row);

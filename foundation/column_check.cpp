@@ -19,37 +19,29 @@ bool generic_column_check(data_window& dw, host_services& host, date today,
     // Without a current row there is nothing to check; the window's own
     // checks still run.
     if (row < 1) return true;
-    const auto count = leading_whole(dw.describe("datawindow.column.count"));
-    for (std::int64_t n = 1; n <= count; ++n) {
-        std::string number = std::to_string(n);
-        if (dw.describe("#" + number + ".visible") != "1") continue;
-        std::string type = dw.describe("#" + number + ".Coltype");
-        std::string name = dw.describe("#" + number + ".name");
-        std::string label = dw.describe(name + "_t.text");
-        std::string kind = type.substr(0, 4);
-        if (kind == "deci") {
+    // The columns' types and visibility are read from the window itself,
+    // not parsed back out of property strings: every save runs this check
+    // over every column. The label is asked for only when a message names it.
+    auto refuse = [&](const std::string& name, const char* why) {
+        host.message_box("提示", dw.describe(name + "_t.text") + why);
+        dw.setitem(row, name, value());
+        return false;
+    };
+    for (int n = 1; n <= dw.column_count(); ++n) {
+        if (!dw.state(n).visible) continue;
+        const column_def& c = dw.column_definition(n);
+        const std::string& name = c.name;
+        if (c.type == column_type::decimal) {
             auto v = dw.getitemdecimal(row, name);
-            if (v && *v < decimal(0, 0)) {
-                host.message_box("提示", label + "不能为负值");
-                dw.setitem(row, name, value());
-                return false;
-            }
-        } else if (kind == "date") {
+            if (v && *v < decimal(0, 0)) return refuse(name, "不能为负值");
+        } else if (c.type == column_type::date) {
             bool is_exempt = false;
             for (auto e : exempt) is_exempt = is_exempt || iequals(e, name);
             auto v = dw.getitemdate(row, name);
-            if (!is_exempt && after_today(v, today)) {
-                host.message_box("提示", label + "不能大于当前日期");
-                dw.setitem(row, name, value());
-                return false;
-            }
-        } else if (kind == "long" || kind == "numb") {
+            if (!is_exempt && after_today(v, today)) return refuse(name, "不能大于当前日期");
+        } else if (c.type == column_type::whole || c.type == column_type::number) {
             auto v = dw.getitemnumber(row, name);
-            if (v && std::trunc(*v) < 0) {
-                host.message_box("提示", label + "不能为负值");
-                dw.setitem(row, name, value());
-                return false;
-            }
+            if (v && std::trunc(*v) < 0) return refuse(name, "不能为负值");
         }
     }
     return true;

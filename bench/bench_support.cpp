@@ -59,7 +59,10 @@ std::string chinese_text(std::mt19937& rng, int chars) {
 void insert_codes(sqlite3* db) {
     check_sqlite(sqlite3_exec(db,
                               "INSERT INTO tc_ge_community (commno, commname) VALUES "
-                              "('420106001001', '水果湖街道东亭社区')",
+                              "('420106001001', '水果湖街道东亭社区'), "
+                              "('420106001002', '水果湖街道双湖社区'), "
+                              "('420106001003', '水果湖街道茶港社区'), "
+                              "('420106001004', '水果湖街道翠柳社区')",
                               nullptr, nullptr, nullptr),
                  db, "community");
     const char* codes[][2] = {{"01", "办公设备"}, {"02", "电子设备"},     {"03", "家具用具"},
@@ -103,7 +106,9 @@ void insert_assets(sqlite3* db, int rows) {
     const date first = *date::from_ymd(2000, 1, 1);
     const date last = *date::from_ymd(2026, 11, 30);
     std::uniform_int_distribution<int> day(0, last.days() - first.days());
-    for (int i = 1; i <= rows; ++i) {
+    const std::int64_t total = bench_total_records(rows);
+    const char* const others[] = {"420106001002", "420106001003", "420106001004"};
+    for (std::int64_t i = 1; i <= total; ++i) {
         std::string name = chinese_text(rng, std::uniform_int_distribution<int>(4, 8)(rng));
         char type[16];
         std::snprintf(type, sizeof type, "XK-%04d-%05d", static_cast<int>(rng() % 10000),
@@ -125,7 +130,7 @@ void insert_assets(sqlite3* db, int rows) {
             else
                 sqlite3_bind_text(ins, k++, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
         };
-        text(k_bench_commno);
+        text(is_bench_record(rows, i) ? k_bench_commno : others[(i / 6) % 3]);
         sqlite3_bind_int64(ins, k++, i);
         text(one_of(sorts));
         text(name);
@@ -148,6 +153,19 @@ void insert_assets(sqlite3* db, int rows) {
 }
 
 }  // namespace
+
+std::int64_t bench_total_records(int rows) { return rows + rows / 5; }
+
+bool is_bench_record(int rows, std::int64_t orderno) {
+    return orderno % 6 != 0 || orderno > 6 * static_cast<std::int64_t>(rows / 5);
+}
+
+std::int64_t bench_record_near(int rows, double where) {
+    auto n = static_cast<std::int64_t>(static_cast<double>(bench_total_records(rows)) * where);
+    n = std::max<std::int64_t>(n, 1);
+    while (!is_bench_record(rows, n)) ++n;
+    return n;
+}
 
 void build_asset_database(const std::string& path, int rows, const clock_source& clock) {
     if (status st = create_database(path, false, clock); !st) {

@@ -79,10 +79,17 @@ void check_sqlite(int rc, sqlite3* db, const char* what);
 // FULL is what the product's connections run with.
 sqlite3* open_raw(const std::string& path, std::string_view synchronous = "FULL");
 
-// A new database with the schema, its asset register holding records
-// 1..rows of k_bench_commno and the asset-sort codes. One transaction of
-// bound INSERTs without syncing, so a million rows take seconds.
+// A new database with the schema, the asset-sort codes and an asset
+// register holding `rows` records of k_bench_commno and a fifth as many of
+// three other communities, numbered 1..bench_total_records(rows) over the
+// whole table as the registers number them. One transaction of bound
+// INSERTs without syncing, so a million rows take seconds.
 void build_asset_database(const std::string& path, int rows, const clock_source& clock);
+std::int64_t bench_total_records(int rows);
+// Whether record `orderno` of such a register is k_bench_commno's.
+bool is_bench_record(int rows, std::int64_t orderno);
+// A record of k_bench_commno about `where` (0..1) along the register.
+std::int64_t bench_record_near(int rows, double where);
 
 // A fresh folder under the system's temp directory for one run's files.
 std::filesystem::path scratch_folder(std::string_view prefix);

@@ -45,8 +45,10 @@ std::string performance_page(const run_facts& facts, const std::vector<measureme
     page += "- Date: " + facts.date + "\n";
     page += "- Machine: " + facts.machine + "\n";
     page += "- Command: `" + facts.command + "`\n";
-    page += "- Each figure is the median of " + std::to_string(facts.rounds) +
-            " rounds (fewer where a row says so), the range of the rounds in brackets. The two "
+    page += "- Rounds: " + std::to_string(facts.rounds) +
+            " per row (at least 3, and half as many, for the slowest rows: a million rows, 10 MiB "
+            "photos, the desktop program's list). Each figure is the median of its row's rounds, "
+            "their range in brackets. The two "
             "sides of a row run alternately, round by round, in the same run, so that load "
             "elsewhere on the machine hits both alike; the ratio is ours / anchor of the "
             "medians.\n";

@@ -658,6 +658,9 @@ int main_runner(int argc, char** argv) {
     std::string pg;
     if (const char* e = std::getenv("OFFICERECORDS_PG_URI")) pg = e;
     bool gui = true;
+    // One group of workloads alone, to profile it: retrieve, cli, save,
+    // photo, start or gui.
+    std::string only;
     std::string command = "officerecords_perf";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -681,6 +684,8 @@ int main_runner(int argc, char** argv) {
             pg.clear();
         } else if (a == "--no-gui") {
             gui = false;
+        } else if (a == "--only") {
+            only = next();
         } else {
             fail("usage: officerecords_perf [--sizes N,N,...] [--rounds N] [--out FILE] [--pg URI|--no-pg] [--no-gui]");
         }
@@ -714,21 +719,25 @@ int main_runner(int argc, char** argv) {
         for (std::size_t i = from; i < rows.size(); ++i) std::printf("%s\n", summary_line(rows[i]).c_str());
         std::fflush(stdout);
     };
+    auto wanted = [&](const char* group) { return only.empty() || only == group; };
+    gui = gui && wanted("gui");
     const std::vector<register_db> small = make(1000);
-    starts(bin, rounds, rows);
-    for (const register_db& p : small) photos(p, rounds, rows);
+    if (gui || wanted("start")) starts(bin, rounds, rows);
+    if (wanted("photo"))
+        for (const register_db& p : small) photos(p, rounds, rows);
     report(0);
     for (int size : sizes) {
         const std::size_t from = rows.size();
         const std::vector<register_db> dbs = make(size);
         for (std::size_t b = 0; b < dbs.size(); ++b) {
-            retrieve(dbs[b], rounds, rows);
-            cli_open(bin / "officerecords-cli", small[b], dbs[b], rounds, rows);
-            save_and_add(dbs[b], rounds, rows);
+            if (wanted("retrieve")) retrieve(dbs[b], rounds, rows);
+            if (wanted("cli")) cli_open(bin / "officerecords-cli", small[b], dbs[b], rounds, rows);
+            if (wanted("save")) save_and_add(dbs[b], rounds, rows);
         }
         if (gui && size >= 100000) gui_lists(bin, dbs[0], std::max(3, rounds / 2), size == sizes.back(), rows);
         report(from);
     }
+    // A run of small sizes only still runs the list's workloads once.
     if (gui && (sizes.empty() || sizes.back() < 100000)) gui_lists(bin, small[0], 1, true, rows);
 
     char date[64];

@@ -404,7 +404,10 @@ sql_code sqlite_transaction::from_sqlite(int rc) {
 class sqlite_cursor final : public cursor {
 public:
     sqlite_cursor(sqlite_transaction& owner, sqlite_transaction::lease statement)
-        : owner_(&owner), statement_(statement) {
+        : owner_(&owner),
+          statement_(statement),
+          count_(statement.stmt ? sqlite3_column_count(statement.stmt) : 0),
+          items_(static_cast<std::size_t>(count_), nullptr) {
         owner_->live_cursors_.push_back(this);
     }
     ~sqlite_cursor() override {
@@ -430,6 +433,7 @@ public:
             return false;
         }
         const int rc = sqlite3_step(statement_.stmt);
+        std::fill(items_.begin(), items_.end(), nullptr);
         if (rc == SQLITE_ROW) {
             has_row_ = true;
             (void)owner_->set_status(sql_code::ok);
@@ -445,17 +449,16 @@ public:
         return false;
     }
 
-    int column_count() const override {
-        return statement_.stmt ? sqlite3_column_count(statement_.stmt) : 0;
-    }
+    int column_count() const override { return statement_.stmt ? count_ : 0; }
     std::string column_name(int i) const override {
         if (i < 0 || i >= column_count()) return {};
         const char* name = sqlite3_column_name(statement_.stmt, i);
         return name ? name : "";
     }
     db_type column_type(int i) const override {
-        if (!readable(i)) return db_type::null;
-        switch (sqlite3_column_type(statement_.stmt, i)) {
+        sqlite3_value* v = item(i);
+        if (!v) return db_type::null;
+        switch (sqlite3_value_type(v)) {
             case SQLITE_INTEGER:
                 return db_type::integer;
             case SQLITE_FLOAT:
@@ -469,17 +472,18 @@ public:
         }
     }
     std::int64_t column_integer(int i) const override {
-        return readable(i) ? sqlite3_column_int64(statement_.stmt, i) : 0;
+        sqlite3_value* v = item(i);
+        return v ? sqlite3_value_int64(v) : 0;
     }
     double column_real(int i) const override {
-        return readable(i) ? sqlite3_column_double(statement_.stmt, i) : 0.0;
+        sqlite3_value* v = item(i);
+        return v ? sqlite3_value_double(v) : 0.0;
     }
     std::string_view column_text(int i) const override {
-        if (!readable(i)) return {};
-        const unsigned char* text = sqlite3_column_text(statement_.stmt, i);
+        sqlite3_value* v = item(i);
+        const unsigned char* text = v ? sqlite3_value_text(v) : nullptr;
         if (!text) return {};
-        return {reinterpret_cast<const char*>(text),
-                static_cast<std::size_t>(sqlite3_column_bytes(statement_.stmt, i))};
+        return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(v))};
     }
     int column_scale(int i) const override {
         if (!statement_.stmt || i < 0 || i >= column_count()) return -1;
@@ -494,10 +498,8 @@ public:
             case db_type::text:
                 return column_text(i);
             case db_type::blob: {
-                const auto* data =
-                    static_cast<const unsigned char*>(sqlite3_column_blob(statement_.stmt, i));
-                const auto size =
-                    static_cast<std::size_t>(sqlite3_column_bytes(statement_.stmt, i));
+                const auto* data = static_cast<const unsigned char*>(sqlite3_value_blob(item(i)));
+                const auto size = static_cast<std::size_t>(sqlite3_value_bytes(item(i)));
                 return data ? blob(data, data + size) : blob{};
             }
             case db_type::null:
@@ -507,12 +509,21 @@ public:
     }
 
 private:
-    bool readable(int i) const {
-        return has_row_ && statement_.stmt && i >= 0 && i < column_count();
+    // The row's item, looked up once: a data window asks each column for
+    // its type and then its value, and every sqlite3_column_* call finds
+    // the column anew. The connection is used by one thread only, so the
+    // unprotected value may be read directly; it lives until the next step.
+    sqlite3_value* item(int i) const {
+        if (!has_row_ || !statement_.stmt || i < 0 || i >= count_) return nullptr;
+        sqlite3_value*& v = items_[static_cast<std::size_t>(i)];
+        if (!v) v = sqlite3_column_value(statement_.stmt, i);
+        return v;
     }
 
     sqlite_transaction* owner_;
     sqlite_transaction::lease statement_;
+    int count_;
+    mutable std::vector<sqlite3_value*> items_;
     bool has_row_ = false;
     bool done_ = false;
 };

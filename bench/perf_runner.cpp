@@ -474,7 +474,13 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
         std::optional<blob> ours_got;
         std::vector<unsigned char> raw_got;
         alternate(
-            read_back, n, [&](int) { ours_got = store.read_picture(2, stored); },
+            read_back, n,
+            [&](int) {
+                // The last picture goes first on both sides, so neither
+                // holds two at once.
+                ours_got.reset();
+                ours_got = store.read_picture(2, stored);
+            },
             [&](int) {
                 raw_got = {};
                 if (!raw->bytes(read, {2, stored}, raw_got)) raw_got.clear();

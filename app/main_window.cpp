@@ -410,9 +410,11 @@ void main_window::update_status() {
     }
     long all = tab->page().dw_1.rowcount();
     int shown = tab->model().rowCount();
-    count_->setText(!tab->model().narrowed()
-                        ? QString("共 %1 条记录").arg(all)
-                        : QString("显示 %1 条，共 %2 条记录").arg(shown).arg(all));
+    // While a narrowing runs, the count is of the list shown until it ends.
+    count_->setText((!tab->model().narrowed()
+                         ? QString("共 %1 条记录").arg(all)
+                         : QString("显示 %1 条，共 %2 条记录").arg(shown).arg(all)) +
+                    (tab->model().narrowing_pending() ? "（正在查找…）" : ""));
 }
 
 void main_window::run_record(const std::string& mode) {

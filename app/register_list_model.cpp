@@ -261,7 +261,7 @@ const std::string& register_list_model::search_text(long row) {
         text += k_cell_separator;
         text += lower(dw_.display_text(row, col));
     }
-    ++built_;
+    if (!text.empty()) ++built_;
     return text;
 }
 

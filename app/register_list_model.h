@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "foundation/data_window.h"
@@ -149,9 +150,9 @@ private:
     int reported_rows_ = 0;    // the row count the views were last told
 
     // Per data-window row (index row - 1): its search text, "" until built,
-    // and the record key it was built for, to follow the row when the
-    // data window's rows move (sorted, deleted, appended). Both empty
-    // while nothing is built.
+    // and its record's key, read when it was narrowed, so both follow the
+    // record when the data window's rows move (sorted, deleted, appended).
+    // Both empty while nothing is built.
     std::vector<std::string> texts_;
     std::vector<double> keys_;
     long built_ = 0;

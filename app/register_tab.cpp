@@ -141,6 +141,7 @@ void register_tab::apply_narrowing() {
     // Selects the current record and tells of it once the narrowing is
     // shown, now for a short list, later for a long one.
     model_->set_narrowing(search_->text(), from, to);
+    if (model_->narrowing_pending()) Q_EMIT current_changed();
 }
 
 void register_tab::finish_narrowing() {

@@ -164,6 +164,7 @@ void run_ours(qt_host& host, const window_entry& entry, const expected& e) {
     model.sort(section, Qt::AscendingOrder);
     paint(tab->view());
     record("sort", "ours", ms_since(t));
+    check(model.rowCount(), e.rows, "sort", "ours");
 
     // The clerk's pause is over: from the narrowing's start until it is
     // shown, with the event loop turning as it does between keystrokes.
@@ -233,6 +234,7 @@ void run_anchor(QSqlDatabase& db, const dw_object& list, const QString& commno, 
     proxy->sort(sort_column, Qt::AscendingOrder);
     paint(*view);
     record("sort", "anchor", ms_since(t));
+    check(proxy->rowCount(), e.rows, "sort", "anchor");
 
     t.start();
     proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);

@@ -43,6 +43,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
             c.print_preview = true;
         } else if (a == "--press") {
             if (!value_of(i, c.press)) return std::nullopt;
+        } else if (a == "--quit-after-first-paint") {
+            c.quit_after_first_paint = true;
         } else if (a == "--help" || a == "-h") {
             c.help = true;
         } else {
@@ -66,11 +68,15 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--filter and --print-preview are only used with --screenshot, without --open";
         return std::nullopt;
     }
+    if (c.quit_after_first_paint && !c.screenshot.isEmpty()) {
+        why = "--quit-after-first-paint is not used with --screenshot";
+        return std::nullopt;
+    }
     return c;
 }
 
 QString usage_text() {
-    return "usage: officerecords [--db FILE] [--community COMMNO]\n"
+    return "usage: officerecords [--db FILE] [--community COMMNO] [--quit-after-first-paint]\n"
            "                     [--screenshot FILE.png [--filter FROM TO] [--print-preview]\n"
            "                                          | [--open WINDOW MODE [KEY]\n"
            "                                             [--type COLUMN TEXT]... "

@@ -100,7 +100,7 @@ bool list_output::export_list(register_tab& tab, export_format format) {
                                      xlsx ? "Excel 工作簿 (*.xlsx)" : "CSV 文件 (*.csv)",
                                      xlsx ? "xlsx" : "csv", overwrite);
     if (path.isEmpty()) return false;
-    const std::vector<long> rows = tab.model().view_rows();
+    const std::vector<long> rows = tab.shown_rows();
     const list_export out(tab.page().dw_1, rows,
                           {caption.toStdString(), community_name(host_.sess()).toStdString()},
                           host_);
@@ -118,7 +118,7 @@ bool list_output::export_list(register_tab& tab, export_format format) {
 }
 
 print_document list_output::list_document(register_tab& tab) {
-    return print_document::of_list(tab.page().dw_1, tab.model().view_rows(),
+    return print_document::of_list(tab.page().dw_1, tab.shown_rows(),
                                    qs(tab.entry().caption), community_name(host_.sess()));
 }
 

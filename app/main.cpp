@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTableView>
 #include <cstdio>
 
 #include "app/app_paths.h"
@@ -16,6 +17,8 @@
 #include "app/community_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_host.h"
+#include "app/quit_when_painted.h"
+#include "app/register_tab.h"
 #include "app/screenshot.h"
 #include "platform/database.h"
 #include "platform/pg_transaction.h"
@@ -33,10 +36,13 @@ bool has_display() {
 
 class program {
 public:
-    explicit program(const command_line& c) : c_(c), headless_(!c.screenshot.isEmpty()) {}
+    explicit program(const command_line& c)
+        : c_(c),
+          headless_(!c.screenshot.isEmpty()),
+          unattended_(headless_ || c.quit_after_first_paint) {}
 
     int run() {
-        host_.set_unattended(headless_);
+        host_.set_unattended(unattended_);
         QString db = database_path();
         if (db.isEmpty()) return 1;
         // A server's message names it without the password a URI may hold.
@@ -59,15 +65,26 @@ public:
         QSettings settings;
         frame.remember_with(&settings);
         frame.show();
+        if (c_.quit_after_first_paint) return run_until_first_paint(frame);
         // The first start of a day backs the data up while the clerk works.
         frame.backups().start_daily();
         return QApplication::exec();
     }
 
 private:
+    // The remembered list, or the catalogue's first, painted; no daily
+    // backup, which is no part of showing the list.
+    int run_until_first_paint(main_window& frame) {
+        register_tab* tab = frame.current_tab();
+        if (!tab && !window_catalog().empty()) tab = frame.open_register(window_catalog().front());
+        if (!tab) return fail("没有可以列出的登记簿。");
+        tab->view().viewport()->installEventFilter(new quit_when_painted(&frame));
+        return QApplication::exec();
+    }
+
     int fail(const QString& why) {
         std::fprintf(stderr, "officerecords: %s\n", qPrintable(why));
-        if (!headless_) QMessageBox::critical(nullptr, "社区居委会办公记录", why);
+        if (!unattended_) QMessageBox::critical(nullptr, "社区居委会办公记录", why);
         exit_code_ = 1;
         return 1;
     }
@@ -116,7 +133,7 @@ private:
                 fail("没有编号为 " + c_.community + " 的社区。");
                 return false;
             }
-        } else if (headless_) {
+        } else if (unattended_) {
             commno = find(remembered) ? remembered : all->front().commno;
         } else {
             community_dialog d(*all, remembered);
@@ -126,13 +143,14 @@ private:
             }
             commno = d.chosen();
         }
-        if (!headless_) settings.setValue("community", QString::fromStdString(commno));
+        if (!unattended_) settings.setValue("community", QString::fromStdString(commno));
         name = QString::fromStdString(find(commno)->commname);
         return true;
     }
 
     const command_line& c_;
     bool headless_;
+    bool unattended_;  // no question and no message box waits for a clerk
     qt_host host_;
     int exit_code_ = 1;
 };

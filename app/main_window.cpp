@@ -410,14 +410,19 @@ void main_window::update_status() {
     }
     long all = tab->page().dw_1.rowcount();
     int shown = tab->model().rowCount();
-    count_->setText(!tab->model().narrowed()
-                        ? QString("共 %1 条记录").arg(all)
-                        : QString("显示 %1 条，共 %2 条记录").arg(shown).arg(all));
+    // While a narrowing runs, the count is of the list shown until it ends.
+    count_->setText((!tab->model().narrowed()
+                         ? QString("共 %1 条记录").arg(all)
+                         : QString("显示 %1 条，共 %2 条记录").arg(shown).arg(all)) +
+                    (tab->model().narrowing_pending() ? "（正在查找…）" : ""));
 }
 
 void main_window::run_record(const std::string& mode) {
     register_tab* tab = current_tab();
     if (!tab) return;
+    // The record window moves along the rows shown: all of them, narrowed
+    // as the clerk asked.
+    tab->finish_narrowing();
     if (mode == k_mode_modify) {
         // The frame loads the list's current record.
         long r = tab->current_row();
@@ -437,6 +442,7 @@ void main_window::run_record_of(const window_entry& entry, const std::string& mo
     // The frame merges a saved record into whatever list it is given: a
     // list of another register must not be that list.
     register_tab* list = tab_of(entry.window);
+    if (list) list->finish_narrowing();
     host_.sess().guo_tabpg_now = list ? &list->page() : nullptr;
     host_.run_record(std::move(window), qs(entry.caption), mode, owner, this);
     if (list) list->sync();
@@ -478,7 +484,9 @@ void main_window::modify_record() { run_record(k_mode_modify); }
 
 void main_window::delete_record() {
     register_tab* tab = current_tab();
-    if (!tab || tab->current_row() < 1) return;
+    if (!tab) return;
+    tab->finish_narrowing();
+    if (tab->current_row() < 1) return;
     uo_tabpg_datawindow& page = tab->page();
     page.dw_1.setrow(tab->current_row());
     host_.sess().guo_tabpg_now = &page;

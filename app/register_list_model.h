@@ -9,12 +9,20 @@
 // window's; narrowing by a search text and by a range of the list's main
 // date is the model's own and changes nothing in the data window. A record
 // saved without its checks (issave "0") is drawn in italics.
+//
+// Narrowing 1,000,000 rows takes longer than the clerk should wait for a
+// keystroke: it runs in slices of a few milliseconds on the event loop,
+// over a per-row search text (the shown cells lowercased) built once and
+// kept in step with the data window. Until it completes the view shows
+// the last complete narrowing; a newer narrowing supersedes a running one.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "foundation/data_window.h"
@@ -42,6 +50,7 @@ public:
     // Shows only the rows one of whose cells contains `text` (letter case
     // ignored); an empty text shows every row.
     void set_filter(const QString& text);
+    // The search text of the narrowing shown (not of one still running).
     const QString& filter() const { return filter_; }
 
     // The data-window column of the list's main date: its first shown date
@@ -53,6 +62,16 @@ public:
     // given leaves that side open. A row without the date is hidden while
     // either bound is given. Ignored for a list without a main date.
     void set_date_range(std::optional<date> from, std::optional<date> to);
+    // Both at once: one narrowing instead of two.
+    void set_narrowing(const QString& text, std::optional<date> from, std::optional<date> to);
+
+    // Whether a narrowing is still running; the view shows the one before.
+    bool narrowing_pending() const { return job_.running; }
+    // Completes a running narrowing now, for whatever reads the rows shown.
+    void finish_narrowing();
+    // At most this many rows per slice (tests make narrowing asynchronous
+    // on a handful of rows); the slice's time bounds it anyway.
+    void set_slice_rows(long rows) { slice_rows_ = rows; }
 
     // Whether a search text or a date range hides rows.
     bool narrowed() const { return filtered_; }
@@ -62,10 +81,15 @@ public:
     // Every data-window row the view shows, in order.
     std::vector<long> view_rows() const;
 
-    // Draws the list again after the data window changed (retrieved,
-    // merged, deleted): the filter is applied anew, and with `resort` the
-    // last sort too, so a merged record takes its sorted place.
+    // Draws the list again after the data window changed (merged,
+    // deleted): the filter is applied anew, and with `resort` the last
+    // sort too, so a merged record takes its sorted place. The current row
+    // is taken as the one that changed (the frame merges into it).
     void reload(bool resort = false);
+    // The same after the rows were retrieved anew: any row may have
+    // changed, so the narrowing is computed anew (in slices), showing the
+    // records shown before until then.
+    void relist(bool resort);
     // Draws the cells again while the rows stay as they are (a record
     // merged in place); a changed row count draws the list anew.
     void touch();
@@ -77,10 +101,37 @@ public:
     // The data-window column of a section; 0 for "序号".
     int column_of(int section) const;
 
+Q_SIGNALS:
+    // A narrowing completed and the view shows it (after its modelReset).
+    void narrowing_finished();
+
 private:
+    // What narrows the rows: the lowercased search text and the dates.
+    struct narrowing {
+        std::string needle;
+        std::optional<date> from;
+        std::optional<date> to;
+    };
+    // A narrowing being computed, row by row from `next`.
+    struct job {
+        bool running = false;
+        QString text;
+        narrowing wanted;
+        long next = 1;
+        std::vector<long> rows;
+    };
     void read_columns();
-    void apply_filter();
-    bool in_date_range(long row) const;
+    void start(const QString& text, std::optional<date> from, std::optional<date> to);
+    void restart_job();
+    bool run_slice(bool whole);
+    void publish();
+    bool narrows(const narrowing& n) const;
+    bool meets(long row, const narrowing& n);
+    const std::string& search_text(long row);
+    void drop_cache();
+    void realign(bool all_stale);
+    double key_of(long row) const;
+    bool in_date_range(long row, const narrowing& n) const;
     bool saved_unchecked(long row) const;
     void sort_keeping_current(int section, Qt::SortOrder order);
     void reset_with(const std::function<void()>& change);
@@ -89,14 +140,25 @@ private:
     std::vector<int> columns_;  // data-window column per section after "序号"
     int date_column_ = 0;
     int issave_column_ = 0;
+    int key_column_ = 0;
     QString filter_;
-    std::optional<date> from_;
-    std::optional<date> to_;
+    narrowing shown_by_;  // the narrowing the view shows
     int sorted_section_ = -1;
     Qt::SortOrder sort_order_ = Qt::AscendingOrder;
     bool filtered_ = false;
     std::vector<long> shown_;  // data-window rows while filtered
     int reported_rows_ = 0;    // the row count the views were last told
+
+    // Per data-window row (index row - 1): its search text, "" until built,
+    // and its record's key, read when it was narrowed, so both follow the
+    // record when the data window's rows move (sorted, deleted, appended).
+    // Both empty while nothing is built.
+    std::vector<std::string> texts_;
+    std::vector<double> keys_;
+    long built_ = 0;
+    job job_;
+    QTimer slices_;
+    long slice_rows_ = 0;  // 0: no limit but the slice's time
 };
 
 }  // namespace officerecords::app

@@ -103,6 +103,14 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
     // merged) may change which rows are shown and their numbers.
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { page_.shown = model_->narrowed_rows(); });
+    // A narrowing completes on the event loop, after the clerk's keystroke.
+    connect(model_, &register_list_model::narrowing_finished, this, [this] {
+        if (syncing_) return;
+        syncing_ = true;
+        select_current();
+        syncing_ = false;
+        Q_EMIT current_changed();
+    });
 
     // Narrowing 100,000 rows waits until the clerk pauses typing.
     search_delay_ = new QTimer(this);
@@ -128,14 +136,22 @@ QLineEdit* register_tab::make_date_field(const QString& name, const QString& pla
 
 void register_tab::apply_narrowing() {
     search_delay_->stop();
-    syncing_ = true;
-    model_->set_filter(search_->text());
     const std::optional<date> from = date_bound(date_from_);
     const std::optional<date> to = date_bound(date_to_);
-    model_->set_date_range(from, to);
-    select_current();
-    syncing_ = false;
-    Q_EMIT current_changed();
+    // Selects the current record and tells of it once the narrowing is
+    // shown, now for a short list, later for a long one.
+    model_->set_narrowing(search_->text(), from, to);
+    if (model_->narrowing_pending()) Q_EMIT current_changed();
+}
+
+void register_tab::finish_narrowing() {
+    if (search_delay_->isActive()) apply_narrowing();
+    model_->finish_narrowing();
+}
+
+std::vector<long> register_tab::shown_rows() {
+    finish_narrowing();
+    return model_->view_rows();
 }
 
 status register_tab::load(session& s) {
@@ -147,7 +163,7 @@ status register_tab::load(session& s) {
     status st = list_register(page_, std::string(entry_.window), entry_.list(), s);
     if (st && !key.is_null())
         if (long r = find_listed(page_, key)) page_.dw_1.setrow(r);
-    model_->reload(true);
+    model_->relist(true);
     if (st && !sized_) {
         sized_ = true;
         fit_columns(false);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QWidget>
+#include <vector>
 
 #include "foundation/session.h"
 #include "foundation/status.h"
@@ -47,6 +48,11 @@ public:
     // Narrows the list by what the search box and the date range hold now,
     // without waiting for the clerk to pause typing.
     void apply_narrowing();
+    // Completes the narrowing the clerk asked for (typed, still waiting for
+    // the pause, or running in slices), for whatever reads the rows shown.
+    void finish_narrowing();
+    // Every data-window row the list shows once narrowed as asked, in order.
+    std::vector<long> shown_rows();
 
     // The current record's row in the page's data window, 0 when the list
     // shows none.

@@ -98,6 +98,7 @@ int screenshot_main_frame(qt_host& host, const QString& community, const command
         tab->date_from()->setText(c.filter_from);
         tab->date_to()->setText(c.filter_to);
         tab->apply_narrowing();
+        tab->finish_narrowing();
     }
     if (!c.print_preview) return save(frame, c.screenshot);
     std::unique_ptr<QPrintPreviewDialog> preview =

@@ -14,6 +14,8 @@ packages=(
     # The desktop program: Qt widgets, Qt's own Chinese texts, and a CJK
     # font for "宋体" to stand for on a machine without one.
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
+    # Qt's SQLite driver, for the plain Qt list the GUI benchmark compares with.
+    libqt6sql6-sqlite
     # The printed lists' PDF files, read back by the tests (pdftotext, pdfinfo).
     poppler-utils
     # The shared-server backend (libpq), and the server and psql its tests start and use.

@@ -104,6 +104,36 @@ private Q_SLOTS:
         QCOMPARE(status_count(*f_->frame), QString("共 %1 条记录").arg(all));
     }
 
+    // The record window, the count and the export read the narrowing the
+    // clerk asked for, complete, though it was still waiting or running.
+    void what_reads_the_rows_shown_sees_the_narrowing_complete_data() {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("typed, before the pause") << false;
+        QTest::newRow("running in slices") << true;
+    }
+    void what_reads_the_rows_shown_sees_the_narrowing_complete() {
+        QFETCH(bool, running);
+        register_tab* tab = f_->open(k_assets);
+        QVERIFY(tab);
+        tab->model().set_slice_rows(1);
+        tab->view().selectRow(0);
+        tab->search().setText("李文静");
+        if (running) tab->apply_narrowing();
+        QVERIFY(!tab->model().narrowed());
+        const long expected = count(" AND (keepperson = '李文静' OR recorder = '李文静')");
+        long seen = 0;
+        when_record_window_opens([&](record_dialog& d) {
+            seen = d.window().list_count();
+            QTest::mouseClick(d.button("cb_exit"), Qt::LeftButton);
+        });
+        f_->action("modify")->trigger();
+        QCOMPARE(seen, expected);
+        QVERIFY(expected > 0 && expected < count(""));
+        QCOMPARE(tab->page().shown, tab->model().view_rows());
+        QCOMPARE(status_count(*f_->frame),
+                 QString("显示 %1 条，共 %2 条记录").arg(expected).arg(count("")));
+    }
+
     void only_a_list_with_a_date_offers_the_range() {
         int with = 0;
         for (const window_entry& e : window_catalog()) {

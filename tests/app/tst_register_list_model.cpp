@@ -1,4 +1,5 @@
 // The list of a register as a table model over the page's data window.
+#include <QSignalSpy>
 #include <QTest>
 #include <set>
 
@@ -19,6 +20,37 @@ class tst_register_list_model : public QObject {
         const window_entry& e = *find_window_entry("w_m_og_assetregister");
         QVERIFY(list_register(page_, std::string(e.window), e.list(), office_->sess()).is_ok());
         QVERIFY(page_.dw_1.rowcount() >= 3);
+    }
+
+    // The rows one of whose cells shows the text, read cell by cell.
+    std::vector<long> rows_showing(const register_list_model& m, const QString& text) const {
+        std::vector<long> rows;
+        for (long r = 1; r <= page_.dw_1.rowcount(); ++r)
+            for (int s = 1; s < m.columnCount(); ++s)
+                if (qs(page_.dw_1.display_text(r, m.column_of(s))).contains(text, Qt::CaseInsensitive)) {
+                    rows.push_back(r);
+                    break;
+                }
+        return rows;
+    }
+
+    void run_sql(const std::string& sql) {
+        transaction& t = office_->host.sqlca();
+        QCOMPARE(t.begin_write(), sql_code::ok);
+        QCOMPARE(t.execute(sql), sql_code::ok);
+        QCOMPARE(t.commit(), sql_code::ok);
+    }
+
+    // The list's row of a record, as the frame finds it after a save.
+    long merged(std::int64_t orderno) {
+        const value key(orderno);
+        const long r = page_.dw_1.merge("orderno = ?", {&key, 1});
+        page_.dw_1.setrow(r);
+        return r;
+    }
+
+    static void drive_until_narrowed(register_list_model& m) {
+        for (int i = 0; i < 10000 && m.narrowing_pending(); ++i) QCoreApplication::processEvents();
     }
 
 private Q_SLOTS:
@@ -102,6 +134,120 @@ private Q_SLOTS:
         QCOMPARE(page_.dw_1.rowcount(), all);
         m.set_filter("");
         QCOMPARE(m.rowCount(), static_cast<int>(all));
+    }
+
+    void a_search_never_spans_two_cells_data() {
+        QTest::addColumn<int>("left");
+        QTest::newRow("sort and name") << 1;
+        QTest::newRow("name and brand") << 2;
+        QTest::newRow("unit and value") << 6;
+    }
+    void a_search_never_spans_two_cells() {
+        QFETCH(int, left);
+        register_list_model m(page_.dw_1);
+        const QString a = m.data(m.index(0, left), Qt::DisplayRole).toString();
+        const QString b = m.data(m.index(0, left + 1), Qt::DisplayRole).toString();
+        QVERIFY(!a.isEmpty() && !b.isEmpty());
+        // The end of one cell and the start of the next, in no cell itself.
+        const QString across = a.right(1) + b.left(1);
+        QVERIFY(rows_showing(m, across).empty() || rows_showing(m, across).front() != 1);
+        m.set_filter(across);
+        m.finish_narrowing();
+        QCOMPARE(m.view_rows(), rows_showing(m, across));
+        QVERIFY(m.narrowed());
+    }
+
+    // The search texts follow the data window's rows through each change
+    // the frame makes: the rows shown are those a search cell by cell finds.
+    void narrowing_follows_the_rows_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("sorted while narrowed") << "sort";
+        QTest::newRow("merged in place, searched anew") << "touch";
+        QTest::newRow("merged and drawn anew while narrowed") << "reload";
+        QTest::newRow("a record deleted") << "delete";
+        QTest::newRow("retrieved anew with other texts") << "relist";
+    }
+    void narrowing_follows_the_rows() {
+        QFETCH(QString, change);
+        register_list_model m(page_.dw_1);
+        QString search = "李文静";
+        m.set_filter(search);
+        m.finish_narrowing();
+        const std::vector<long> before = m.view_rows();
+        QVERIFY(before.size() >= 2);
+        const std::int64_t shown_key = *page_.dw_1.getitem(before.front(), "orderno").as_double();
+        if (change == "sort") {
+            m.sort(2, Qt::DescendingOrder);
+        } else if (change == "touch") {
+            run_sql("UPDATE tc_og_assetregister SET goodsname = '改名的资产' WHERE orderno = " +
+                    std::to_string(shown_key));
+            QCOMPARE(merged(shown_key), before.front());
+            m.touch();
+            search = "改名的资产";
+            m.set_filter(search);
+        } else if (change == "reload") {
+            run_sql("UPDATE tc_og_assetregister SET keepperson = '王建华', recorder = '王建华' "
+                    "WHERE orderno = " +
+                    std::to_string(shown_key));
+            merged(shown_key);
+            m.reload(true);
+        } else if (change == "delete") {
+            page_.dw_1.deleterow(before.front());
+            m.reload();
+        } else {
+            // The same keys, other texts: nothing built before may stand.
+            run_sql("UPDATE tc_og_assetregister SET keepperson = CASE keepperson WHEN '李文静' "
+                    "THEN '王建华' ELSE '李文静' END");
+            list();
+            m.relist(true);
+        }
+        m.finish_narrowing();
+        const std::vector<long> expected = rows_showing(m, search);
+        QCOMPARE(m.view_rows(), expected);
+        QVERIFY(!expected.empty());
+        if (change != "sort" && change != "delete") QVERIFY(m.view_rows() != before);
+    }
+
+    void a_newer_narrowing_supersedes_a_running_one_data() {
+        QTest::addColumn<bool>("finish_at_once");
+        QTest::newRow("by the event loop") << false;
+        QTest::newRow("finished for a reader") << true;
+    }
+    void a_newer_narrowing_supersedes_a_running_one() {
+        QFETCH(bool, finish_at_once);
+        register_list_model m(page_.dw_1);
+        m.set_slice_rows(1);
+        QSignalSpy resets(&m, &QAbstractItemModel::modelReset);
+        m.set_filter("李文静");
+        QVERIFY(m.narrowing_pending());
+        // Until it completes the view shows every row, as before.
+        QCOMPARE(m.rowCount(), int(page_.dw_1.rowcount()));
+        QVERIFY(!m.narrowed());
+        m.set_filter("王建华");
+        if (finish_at_once)
+            m.finish_narrowing();
+        else
+            drive_until_narrowed(m);
+        QVERIFY(!m.narrowing_pending());
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(m.filter(), QString("王建华"));
+        QCOMPARE(m.view_rows(), rows_showing(m, "王建华"));
+        QVERIFY(!m.view_rows().empty());
+    }
+
+    void a_date_range_keeps_the_search_it_joins() {
+        register_list_model m(page_.dw_1);
+        m.set_slice_rows(1);
+        m.set_filter("李文静");
+        const std::optional<date> to = date::parse("2021-01-01");
+        m.set_date_range(std::nullopt, to);
+        drive_until_narrowed(m);
+        QCOMPARE(m.filter(), QString("李文静"));
+        std::vector<long> expected;
+        for (long r : rows_showing(m, "李文静"))
+            if (page_.dw_1.getitemdate(r, "purchasedate") <= to) expected.push_back(r);
+        QCOMPARE(m.view_rows(), expected);
+        QVERIFY(!expected.empty() && expected.size() < rows_showing(m, "李文静").size());
     }
 };
 

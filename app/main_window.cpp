@@ -193,11 +193,10 @@ void main_window::build_navigator() {
 }
 
 void main_window::build_actions() {
-    QStyle* st = style();
-    add_ = new QAction(st->standardIcon(QStyle::SP_FileIcon), "添加", this);
-    modify_ = new QAction(st->standardIcon(QStyle::SP_FileDialogDetailedView), "修改", this);
-    delete_ = new QAction(st->standardIcon(QStyle::SP_TrashIcon), "删除", this);
-    refresh_ = new QAction(st->standardIcon(QStyle::SP_BrowserReload), "刷新", this);
+    add_ = new QAction(icon(QStyle::SP_FileIcon), "添加", this);
+    modify_ = new QAction(icon(QStyle::SP_FileDialogDetailedView), "修改", this);
+    delete_ = new QAction(icon(QStyle::SP_TrashIcon), "删除", this);
+    refresh_ = new QAction(icon(QStyle::SP_BrowserReload), "刷新", this);
     add_->setObjectName("add");
     modify_->setObjectName("modify");
     delete_->setObjectName("delete");
@@ -261,9 +260,17 @@ void main_window::build_actions() {
     list_actions_.push_back(register_history);
 }
 
+// Each icon made once and shared: the style draws a standard icon anew on
+// every call, and the frame shows the same few on many actions.
+QIcon main_window::icon(QStyle::StandardPixmap picture) {
+    auto [it, made] = icons_.try_emplace(picture);
+    if (made) it->second = style()->standardIcon(picture);
+    return it->second;
+}
+
 QAction* main_window::make_action(const QString& text, const char* name,
                                   QStyle::StandardPixmap picture) {
-    auto* a = new QAction(style()->standardIcon(picture), text, this);
+    auto* a = new QAction(icon(picture), text, this);
     a->setObjectName(name);
     return a;
 }
@@ -334,7 +341,7 @@ void main_window::build_owned_actions(QMenu& records, QToolBar& bar) {
         if (kind.size() > owner.size() && kind.substr(0, owner.size()) == owner)
             kind.remove_prefix(owner.size());
         auto* action =
-            new QAction(style()->standardIcon(QStyle::SP_FileIcon), "添加" + qs(kind), this);
+            new QAction(icon(QStyle::SP_FileIcon), "添加" + qs(kind), this);
         action->setObjectName("add_" + qs(e.window));
         action->setToolTip("为选中的" + qs(owner) + "添加" + qs(e.caption) + "记录");
         connect(action, &QAction::triggered, this, [this, &e] { add_owned_record(e); });

@@ -14,8 +14,10 @@
 // register's; the file menu backs the data up and restores a backup.
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QStyle>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,6 +94,7 @@ private:
     void build_actions();
     // The file menu's export and print actions; returns those for the toolbar.
     QList<QAction*> build_output_actions(QMenu& file);
+    QIcon icon(QStyle::StandardPixmap picture);
     QAction* make_action(const QString& text, const char* name, QStyle::StandardPixmap picture);
     void follow_record_event();
     // One action per register whose records another register's records
@@ -136,6 +139,7 @@ private:
     // A record window saved into a list: once its event is over, the list
     // sorts and narrows it into place.
     bool saved_pending_ = false;
+    std::map<QStyle::StandardPixmap, QIcon> icons_;
 };
 
 }  // namespace officerecords::app

@@ -165,14 +165,8 @@ bool script_session::connect(std::string& why) {
         why = db.message();
         return false;
     }
-    auto own = open_connection(target_, *this, options_);
-    if (!own) {
-        why = own.message();
-        return false;
-    }
     sqlca_ = std::move(db->sqlca);
     photosqlca_ = std::move(db->photosqlca);
-    sql_ = own.take();
     session_ = std::make_unique<session>(
         session{*this, *this, *sqlca_, *photosqlca_, {}, {}, nullptr});
     session_->gs_apppath = current_directory();
@@ -309,6 +303,13 @@ void script_session::do_community(const words& w) {
 
 void script_session::do_sql(const words& w) {
     lists_.clear();
+    // A connection of its own, opened by the first statement: most scripts
+    // have none, and opening one reads the whole schema.
+    if (!sql_) {
+        auto own = open_connection(target_, *this, options_);
+        if (!own) throw script_error{"sql failed: " + own.message()};
+        sql_ = own.take();
+    }
     auto cur = sql_->open_cursor(w[1]);
     if (!cur) throw script_error{"sql failed: " + sql_->sqlerrtext()};
     while (cur->fetch()) {

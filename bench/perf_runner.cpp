@@ -683,6 +683,8 @@ int main_runner(int argc, char** argv) {
     // One group of workloads alone, to profile it: retrieve, cli, save,
     // photo, start or gui.
     std::string only;
+    // Leaves the SQLite files behind (their folder is printed), to look into.
+    bool keep = false;
     std::string command = "officerecords_perf";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -706,15 +708,20 @@ int main_runner(int argc, char** argv) {
             pg.clear();
         } else if (a == "--no-gui") {
             gui = false;
+        } else if (a == "--keep") {
+            keep = true;
         } else if (a == "--only") {
             only = next();
         } else {
-            fail("usage: officerecords_perf [--sizes N,N,...] [--rounds N] [--out FILE] [--pg URI|--no-pg] [--no-gui]");
+            fail("usage: officerecords_perf [--sizes N,N,...] [--rounds N] [--out FILE] [--pg URI|--no-pg] [--no-gui] [--only GROUP] [--keep]");
         }
     }
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
     g_scratch = scratch_folder("officerecords_perf_");
-    std::atexit(remove_scratch);
+    if (keep)
+        std::fprintf(stderr, "the databases stay in %s\n", g_scratch.c_str());
+    else
+        std::atexit(remove_scratch);
     bench_host host;
 
     std::optional<server> srv;

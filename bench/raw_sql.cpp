@@ -15,6 +15,33 @@ namespace {
     std::exit(1);
 }
 
+// The asset form's 22 columns in their order, read by each API's getters.
+template <typename Text, typename Whole, typename Real>
+void read_asset(raw_asset& a, Text text, Whole whole, Real real) {
+    a.commno = text(0);
+    a.orderno = whole(1);
+    a.assetsort = text(2);
+    a.goodsname = text(3);
+    a.namebrand = text(4);
+    a.goodstype = text(5);
+    a.goodscount = whole(6);
+    a.computeunit = text(7);
+    a.originvalue = real(8);
+    a.purchasedate = text(9);
+    a.keepperson = text(10);
+    a.scrapedate = text(11);
+    a.recorder = text(12);
+    a.recorddate = text(13);
+    a.issave = text(14);
+    a.note = text(15);
+    a.prepare1 = text(16);
+    a.prepare2 = real(17);
+    a.prepare3 = text(18);
+    a.prepare4 = text(19);
+    a.prepare5 = real(20);
+    a.prepare6 = text(21);
+}
+
 // ---- sqlite3 --------------------------------------------------------------------
 
 class raw_sqlite final : public raw_connection {
@@ -64,29 +91,9 @@ public:
         sqlite3_stmt* s = bound(statement, params);
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-            raw_asset& a = out.emplace_back();
-            a.commno = text(s, 0);
-            a.orderno = sqlite3_column_int64(s, 1);
-            a.assetsort = text(s, 2);
-            a.goodsname = text(s, 3);
-            a.namebrand = text(s, 4);
-            a.goodstype = text(s, 5);
-            a.goodscount = sqlite3_column_int64(s, 6);
-            a.computeunit = text(s, 7);
-            a.originvalue = sqlite3_column_double(s, 8);
-            a.purchasedate = text(s, 9);
-            a.keepperson = text(s, 10);
-            a.scrapedate = text(s, 11);
-            a.recorder = text(s, 12);
-            a.recorddate = text(s, 13);
-            a.issave = text(s, 14);
-            a.note = text(s, 15);
-            a.prepare1 = text(s, 16);
-            a.prepare2 = sqlite3_column_double(s, 17);
-            a.prepare3 = text(s, 18);
-            a.prepare4 = text(s, 19);
-            a.prepare5 = sqlite3_column_double(s, 20);
-            a.prepare6 = text(s, 21);
+            read_asset(
+                out.emplace_back(), [&](int i) { return text(s, i); },
+                [&](int i) { return sqlite3_column_int64(s, i); }, [&](int i) { return sqlite3_column_double(s, i); });
         }
         check_sqlite(rc, db_, "step");
         done(s);
@@ -193,29 +200,9 @@ public:
         PQsetSingleRowMode(c_);
         while (PGresult* r = PQgetResult(c_)) {
             if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
-                raw_asset& a = out.emplace_back();
-                a.commno = text(r, 0);
-                a.orderno = whole(r, 1);
-                a.assetsort = text(r, 2);
-                a.goodsname = text(r, 3);
-                a.namebrand = text(r, 4);
-                a.goodstype = text(r, 5);
-                a.goodscount = whole(r, 6);
-                a.computeunit = text(r, 7);
-                a.originvalue = real(r, 8);
-                a.purchasedate = text(r, 9);
-                a.keepperson = text(r, 10);
-                a.scrapedate = text(r, 11);
-                a.recorder = text(r, 12);
-                a.recorddate = text(r, 13);
-                a.issave = text(r, 14);
-                a.note = text(r, 15);
-                a.prepare1 = text(r, 16);
-                a.prepare2 = real(r, 17);
-                a.prepare3 = text(r, 18);
-                a.prepare4 = text(r, 19);
-                a.prepare5 = real(r, 20);
-                a.prepare6 = text(r, 21);
+                read_asset(
+                    out.emplace_back(), [&](int i) { return text(r, i); }, [&](int i) { return whole(r, i); },
+                    [&](int i) { return real(r, i); });
             } else if (PQresultStatus(r) != PGRES_TUPLES_OK) {
                 fail(PQerrorMessage(c_));
             }

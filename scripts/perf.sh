@@ -11,22 +11,6 @@ release="$root/build-release"
 cmake -S "$root" -B "$release" -DCMAKE_BUILD_TYPE=Release -DOFFICERECORDS_BUILD_TESTS=OFF >/dev/null
 cmake --build "$release" -j"$(nproc)"
 
-pg_dir="$(mktemp -d)"
-stop_pg() {
-    "$root/scripts/pg-server.sh" stop "$pg_dir" || true
-    rm -rf "$pg_dir"
-}
-trap stop_pg EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-pg_status=0
-"$root/scripts/pg-server.sh" start "$pg_dir" >/dev/null || pg_status=$?
-if [ "$pg_status" -eq 0 ]; then
-    set -a
-    . "$pg_dir/env"
-    set +a
-elif [ "$pg_status" -ne 3 ]; then
-    exit "$pg_status"
-fi
+. "$root/scripts/own-pg-server.sh"
 cd "$root"
 "$release/bin/officerecords_perf" --out "$root/docs/performance.md" "$@"

@@ -10,25 +10,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
 
-pg_dir="$(mktemp -d)"
-stop_pg() {
-    "$root/scripts/pg-server.sh" stop "$pg_dir" || true
-    rm -rf "$pg_dir"
-}
-trap stop_pg EXIT
-# An interrupted run still stops the server, through the EXIT trap.
-trap 'exit 130' INT
-trap 'exit 143' TERM
-pg_status=0
-pg_uri="$("$root/scripts/pg-server.sh" start "$pg_dir")" || pg_status=$?
-if [ "$pg_status" -eq 0 ]; then
-    echo "PostgreSQL for the tests: $pg_uri"
-    set -a
-    . "$pg_dir/env"
-    set +a
-elif [ "$pg_status" -ne 3 ]; then
-    exit "$pg_status"
-fi
+. "$root/scripts/own-pg-server.sh"
 
 cd "$root/build"
 ctest --output-on-failure -j"$(nproc)"

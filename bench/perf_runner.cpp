@@ -223,25 +223,25 @@ void retrieve(const register_db& db, int rounds, std::vector<measurement>& out) 
     // First: a data window that never held rows, against a statement
     // prepared and read for the first time into a new vector.
     measurement first{"retrieve the register, first", db.size(), db.backend, "ms", {}, {}, anchor, target, {}};
+    std::unique_ptr<data_window> ours_rows;
+    std::unique_ptr<std::vector<raw_asset>> raw_rows;
     alternate(
         first, n,
         [&](int) {
-            auto dw = std::make_unique<data_window>();
-            (void)dw->set_dataobject(d_og_assetregister(), *product.sqlca);
-            check(static_cast<std::size_t>(std::max(0L, dw->retrieve("commno = ?", params, "orderno"))),
+            ours_rows = std::make_unique<data_window>();
+            (void)ours_rows->set_dataobject(d_og_assetregister(), *product.sqlca);
+            check(static_cast<std::size_t>(std::max(0L, ours_rows->retrieve("commno = ?", params, "orderno"))),
                   "the data window");
-            // Letting go of the rows is the next round's business, untimed.
-            static std::unique_ptr<data_window> kept;
-            kept = nullptr;
-            kept = std::move(dw);
         },
         [&](int) {
-            auto rows = std::make_unique<std::vector<raw_asset>>();
-            raw->assets(raw->prepare(asset_select()), {k_bench_commno}, *rows);
-            check(rows->size(), "the raw loop");
-            static std::unique_ptr<std::vector<raw_asset>> kept;
-            kept = nullptr;
-            kept = std::move(rows);
+            raw_rows = std::make_unique<std::vector<raw_asset>>();
+            raw->assets(raw->prepare(asset_select()), {k_bench_commno}, *raw_rows);
+            check(raw_rows->size(), "the raw loop");
+        },
+        // Letting go of the last round's rows is not part of either.
+        [&] {
+            ours_rows.reset();
+            raw_rows.reset();
         });
     out.push_back(first);
 

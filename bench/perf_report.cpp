@@ -47,7 +47,7 @@ std::string performance_page(const run_facts& facts, const std::vector<measureme
     page += "- Command: `" + facts.command + "`\n";
     page += "- Rounds: " + std::to_string(facts.rounds) + " per row; " + std::to_string(4 * facts.rounds + 1) +
             " for the rows of a few milliseconds (saving and adding, the command-line program's "
-            "start and open), which a disk's sync or the scheduler moves most; half as many, at "
+            "start and open, retrieving 10,000 rows), which a disk's sync or the scheduler moves most; half as many, at "
             "least 3, for the slowest (a million rows, 10 MiB photos, the desktop program's list). "
             "Each figure is the median of its row's rounds, their range in brackets. The two "
             "sides of a row run alternately, round by round, in the same run, so that load "

@@ -2,6 +2,22 @@
 
 namespace officerecords {
 
+value cursor::column_value(int i) const {
+    switch (column_type(i)) {
+        case db_type::integer:
+            return column_integer(i);
+        case db_type::real:
+            return column_real(i);
+        case db_type::text:
+            return column_text(i);
+        case db_type::blob:
+            return column_blob(i);
+        case db_type::null:
+            break;
+    }
+    return {};
+}
+
 std::optional<std::vector<value>> transaction::select_row(std::string_view sql,
                                                           std::span<const value> params) {
     const std::unique_ptr<cursor> rows = open_cursor(sql, params);

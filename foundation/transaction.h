@@ -49,7 +49,10 @@ public:
     virtual std::int64_t column_integer(int i) const = 0;
     virtual double column_real(int i) const = 0;
     virtual std::string_view column_text(int i) const = 0;
-    virtual value column_value(int i) const = 0;  // integer, real, text, blob or null
+    // A blob column's bytes; empty for a null or any other type.
+    virtual blob column_blob(int i) const = 0;
+    // The item as its type reads it: integer, real, text, blob or null.
+    value column_value(int i) const;
     // The scale of a result column that is a table's decimal column, so
     // that it prints with its declared fraction digits; -1 otherwise.
     virtual int column_scale(int i) const = 0;

@@ -376,20 +376,8 @@ public:
         if (!readable(i)) return {};
         return {PQgetvalue(row_, 0, i), static_cast<std::size_t>(PQgetlength(row_, 0, i))};
     }
-    value column_value(int i) const override {
-        switch (column_type(i)) {
-            case db_type::integer:
-                return column_integer(i);
-            case db_type::real:
-                return column_real(i);
-            case db_type::text:
-                return column_text(i);
-            case db_type::blob:
-                return bytea_from_text(column_text(i));
-            case db_type::null:
-                break;
-        }
-        return {};
+    blob column_blob(int i) const override {
+        return column_type(i) == db_type::blob ? bytea_from_text(column_text(i)) : blob{};
     }
     int column_scale(int i) const override {
         return i >= 0 && i < column_count() ? scales_[static_cast<std::size_t>(i)] : -1;

@@ -489,23 +489,11 @@ public:
         if (!statement_.stmt || i < 0 || i >= column_count()) return -1;
         return declared_scale(sqlite3_column_decltype(statement_.stmt, i));
     }
-    value column_value(int i) const override {
-        switch (column_type(i)) {
-            case db_type::integer:
-                return column_integer(i);
-            case db_type::real:
-                return column_real(i);
-            case db_type::text:
-                return column_text(i);
-            case db_type::blob: {
-                const auto* data = static_cast<const unsigned char*>(sqlite3_value_blob(item(i)));
-                const auto size = static_cast<std::size_t>(sqlite3_value_bytes(item(i)));
-                return data ? blob(data, data + size) : blob{};
-            }
-            case db_type::null:
-                break;
-        }
-        return {};
+    blob column_blob(int i) const override {
+        if (column_type(i) != db_type::blob) return {};
+        const auto* data = static_cast<const unsigned char*>(sqlite3_value_blob(item(i)));
+        const auto size = static_cast<std::size_t>(sqlite3_value_bytes(item(i)));
+        return data ? blob(data, data + size) : blob{};
     }
 
 private:

@@ -88,7 +88,7 @@ private:
         std::int64_t column_integer(int i) const override { return c_->column_integer(i); }
         double column_real(int i) const override { return c_->column_real(i); }
         std::string_view column_text(int i) const override { return c_->column_text(i); }
-        value column_value(int i) const override { return c_->column_value(i); }
+        blob column_blob(int i) const override { return c_->column_blob(i); }
         int column_scale(int i) const override { return c_->column_scale(i); }
 
     private:

@@ -364,7 +364,7 @@ void script_session::do_open(const words& w) {
         }
         page = std::move(listed);
     } else if (!by_key) {
-        if (status st = page->complete(); !st) throw script_error{"cannot list " + w[1] + ": " + st.message()};
+        if (status st = page->complete(*session_); !st) throw script_error{"cannot list " + w[1] + ": " + st.message()};
     }
     // As freshly listed: the first record is the current one.
     page->dw_1.setrow(page->dw_1.rowcount() > 0 ? 1 : 0);
@@ -483,7 +483,7 @@ void script_session::do_print(const words& w) {
         // The host's list the current window works on (guo_tabpg_now).
         uo_tabpg_datawindow* page = session_->guo_tabpg_now;
         if (!page) throw script_error{"no list is open"};
-        if (status st = page->complete(); !st) throw script_error{"cannot list: " + st.message()};
+        if (status st = page->complete(*session_); !st) throw script_error{"cannot list: " + st.message()};
         if (what == "list") {
             print("list " + page->window + " row=" + std::to_string(page->dw_1.getrow()) +
                   " rows=" + std::to_string(page->dw_1.rowcount()));

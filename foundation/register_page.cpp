@@ -49,11 +49,16 @@ status list_register(uo_tabpg_datawindow& page, const std::string& window, const
     return status::ok();
 }
 
-status uo_tabpg_datawindow::complete() {
-    if (!list_rest) return status::ok();
-    auto rest = std::move(list_rest);
-    list_rest = nullptr;
-    return rest(*this);
+status uo_tabpg_datawindow::complete(session& s) {
+    if (!listed_partly) return status::ok();
+    const dw_object& list = *listed_partly;
+    const long at = dw_1.getrow();
+    const value current = at > 0 ? dw_1.getitem(at, record_key_column(list)) : value();
+    if (status st = list_register(*this, window, list, s); !st) return st;
+    listed_partly = nullptr;
+    const long found = current.is_null() ? 0 : find_listed(*this, current);
+    dw_1.setrow(found > 0 ? found : dw_1.rowcount() > 0 ? 1 : 0);
+    return status::ok();
 }
 
 std::optional<long> add_listed_record(uo_tabpg_datawindow& page, session& s, const value& key) {
@@ -70,17 +75,7 @@ std::optional<long> list_records_by_key(uo_tabpg_datawindow& page, const std::st
     if (!page.dw_1.set_dataobject(list, s.sqlca)) return std::nullopt;
     page.dw_1.reset();
     page.shown.clear();
-    // The whole list replaces the few records, in key order as listed, and
-    // the record the window shows stays the current one.
-    page.list_rest = [window, &list, &s](uo_tabpg_datawindow& p) {
-        const long at = p.dw_1.getrow();
-        const std::string column = record_key_column(list);
-        const value current = at > 0 ? p.dw_1.getitem(at, column) : value();
-        if (status st = list_register(p, window, list, s); !st) return st;
-        const long found = current.is_null() ? 0 : find_listed(p, current);
-        p.dw_1.setrow(found > 0 ? found : p.dw_1.rowcount() > 0 ? 1 : 0);
-        return status::ok();
-    };
+    page.listed_partly = &list;
     if (key.is_null()) return 0;
     const std::optional<long> r = add_listed_record(page, s, key);
     if (r && *r > 0) page.dw_1.setrow(*r);

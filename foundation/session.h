@@ -3,7 +3,6 @@
 // the two transactions and the tab page that lists the current register.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,8 @@
 #include "foundation/transaction.h"
 
 namespace officerecords {
+
+struct session;
 
 // A tab page of the main frame listing one register of the community.
 struct uo_tabpg_datawindow {
@@ -32,13 +33,14 @@ struct uo_tabpg_datawindow {
     long shown_beside(long row, bool forward) const;
 
     // Set while the page holds only the records a window asked for by
-    // number (see list_records_by_key): lists the whole register. The
-    // command-line program opens one record of a million without reading
-    // the other 999,999 first.
-    std::function<status(uo_tabpg_datawindow&)> list_rest;
-    bool partial() const { return static_cast<bool>(list_rest); }
-    // Lists the rest of a partial page, the current record staying current.
-    status complete();
+    // number (see list_records_by_key): the list object to list the whole
+    // register with. The command-line program opens one record of a
+    // million without reading the other 999,999 first.
+    const dw_object* listed_partly = nullptr;
+    bool partial() const { return listed_partly != nullptr; }
+    // Lists the whole register on a partial page, the current record
+    // staying current; a page that failed to list stays partial.
+    status complete(session& s);
 };
 
 struct session {

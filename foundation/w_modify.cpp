@@ -230,7 +230,7 @@ void w_modify::move_to(long list_row) {
 uo_tabpg_datawindow* w_modify::list_to_move_along() {
     uo_tabpg_datawindow* list = own_list();
     if (!list) return nullptr;
-    if (status st = list->complete(); !st) {
+    if (status st = list->complete(session_); !st) {
         host().message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
         return nullptr;
     }

@@ -32,6 +32,9 @@ namespace officerecords {
 // Every result is looked at: a write that failed unnoticed is a lost record.
 enum class [[nodiscard]] sql_code : int { ok = 0, not_found = 100, error = -1 };
 
+// What became of a commit whose answer was lost with the connection.
+enum class commit_outcome { committed, rolled_back, unknown };
+
 // The kind of a value as the database delivered it.
 enum class db_type { null, integer, real, text, blob };
 
@@ -85,6 +88,15 @@ public:
     virtual sql_code commit() = 0;
     virtual sql_code rollback() = 0;
     virtual bool in_transaction() const = 0;
+    // After a failed commit(): true when the connection went while the
+    // server had the COMMIT and whether it was written could not be found
+    // out. The caller must not write the same change again until
+    // resolve_commit() has told.
+    virtual bool commit_in_doubt() const { return false; }
+    // Asks once more what became of the commit in doubt. committed and
+    // rolled_back end the doubt; unknown (the server still cannot be
+    // reached) keeps it. Without a doubt: committed.
+    virtual commit_outcome resolve_commit() { return commit_outcome::committed; }
     // Rolls back after a failure and keeps that failure's status and text,
     // which the rollback would otherwise replace.
     void rollback_keeping_error();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "foundation/held_messages.h"
 #include "foundation/register_page.h"
 #include "foundation/transaction.h"
 
@@ -280,20 +281,14 @@ std::optional<std::int64_t> next_record_number(transaction& t, const std::string
 
 bool w_modify::save(bool checks) {
     if (dw_1.accepttext() < 0) return false;
-    if (checks && wf_dw_verify() == 1) return false;
-
-    // A record without its owner would be saved where no list shows it.
-    if (!owner_column().empty()) {
-        for (long r = 1; r <= dw_1.rowcount(); ++r) {
-            if (dw_1.getitemstatus(r, 0) != row_status::new_modified) continue;
-            if (!dw_1.getitem(r, owner_column()).is_null()) continue;
-            host().message_box("提示信息",
-                               "新记录还没有所属的" + std::string(owner_caption()) + "，不能保存！",
-                               icon::exclamation);
-            return false;
-        }
-    }
     transaction& t = sqlca();
+    // Torn down in reverse: the lock is let go first, then the messages
+    // held meanwhile are shown.
+    held_messages held(session_.host);
+    struct holding {
+        host_services*& slot;
+        ~holding() { slot = nullptr; }
+    } hold{held_ = &held};
     std::vector<long> numbered;
     // Numbers given for this attempt are taken back when it fails, so the
     // next attempt numbers afresh; the edit itself stays in the window.
@@ -309,13 +304,25 @@ bool w_modify::save(bool checks) {
     };
 
     busy.emplace(host());
-    // The write lock is taken before anything is read for the save, so the
-    // next record number cannot be taken by another workstation meanwhile.
+    // The write lock is taken before anything is read for the save: the
+    // rules that count other records and the next record number see what
+    // no other workstation can change before this commit.
     write_guard guard(t);
     if (!guard.began()) return failed(t.sqlerrtext());
-    busy.reset();
+    if (checks && wf_dw_verify() == 1) return false;
+
+    // A record without its owner would be saved where no list shows it.
+    if (!owner_column().empty()) {
+        for (long r = 1; r <= dw_1.rowcount(); ++r) {
+            if (dw_1.getitemstatus(r, 0) != row_status::new_modified) continue;
+            if (!dw_1.getitem(r, owner_column()).is_null()) continue;
+            host().message_box("提示信息",
+                               "新记录还没有所属的" + std::string(owner_caption()) + "，不能保存！",
+                               icon::exclamation);
+            return false;
+        }
+    }
     if (checks && wf_age_check() == 1) return false;
-    busy.emplace(host());
 
     const std::string& table = dw_1.object().update_table;
     int issave = dw_1.column_number("issave");
@@ -346,6 +353,7 @@ bool w_modify::save(bool checks) {
         guard.abandon();
         return failed(why);
     }
+    busy.reset();
     dw_1.resetupdate();
     refresh_list_row(!numbered.empty());
     host().record_saved(*this, checks);

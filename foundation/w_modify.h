@@ -31,7 +31,9 @@ public:
 
     const std::string& name() const { return name_; }
     session& sess() { return session_; }
-    host_services& host() { return session_.host; }
+    // While a save holds the write lock, message boxes wait until it is
+    // let go: the lock is never held while a clerk reads a message.
+    host_services& host() { return held_ ? *held_ : session_.host; }
     transaction& sqlca() { return session_.sqlca; }
     transaction& photosqlca() { return session_.photosqlca; }
     date today() const { return session_.clock.today(); }
@@ -152,6 +154,8 @@ private:
     void on_control_changed(control& c);
 
     session& session_;
+    // The host that holds back message boxes during a locked save.
+    host_services* held_ = nullptr;
     std::string name_;
     std::string key_column_;
     std::vector<control*> controls_;

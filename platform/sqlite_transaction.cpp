@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace officerecords {
 
@@ -526,24 +525,41 @@ namespace fs = std::filesystem;
 // folder name would be looked up in the wrong code page.
 fs::path utf8_path(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
 
-// Everything that can be told about an existing file without opening it
-// with SQLite, which would turn an empty file into a database, or create
-// a journal beside a file it then cannot write.
+// Everything that can be told about an existing file without opening it.
+// Nothing here opens a descriptor of the file: closing any descriptor of a
+// database drops every POSIX lock this process holds on it, and another
+// program then takes the file for unused and removes its log under us.
 status check_existing_file(const std::string& path) {
     std::error_code ec;
     const fs::path p = utf8_path(path);
     const fs::file_status st = fs::status(p, ec);
     if (ec || !fs::exists(st)) return status::error("找不到数据库文件：" + path);
     if (fs::is_directory(st)) return status::error("这是一个文件夹，不是数据库文件：" + path);
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return status::error("没有读取数据库文件的权限：" + path);
+    if (access(path.c_str(), R_OK) != 0) return status::error("没有读取数据库文件的权限：" + path);
+    return status::ok();
+}
+
+// Whether the file SQLite opened begins as a database does. Read through
+// SQLite's own descriptor: an empty file or a document must be refused
+// before a query would take it for an empty database.
+bool has_database_header(sqlite3* db) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return false;
     char header[16] = {};
-    in.read(header, sizeof header);
-    if (in.gcount() != sizeof header || std::memcmp(header, "SQLite format 3", sizeof header) != 0)
-        return status::error("这不是数据库文件（文件是空的，或者内容不是数据库）：" + path);
+    // A short read fills the rest with zeros: an empty file reads as none.
+    const int rc = file->pMethods->xRead(file, header, sizeof header, 0);
+    if (rc != SQLITE_OK && rc != SQLITE_IOERR_SHORT_READ) return false;
+    return std::memcmp(header, "SQLite format 3", sizeof header) == 0;
+}
+
+// What keeps an existing database from taking saves, checked without
+// touching the file: the file or its folder (where the log goes) read-only.
+status check_writable(const std::string& path) {
     if (access(path.c_str(), W_OK) != 0)
         return status::error("数据库文件是只读的，不能保存记录：" + path);
-    // Every save writes a journal beside the file.
+    const fs::path p = utf8_path(path);
     const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
     if (access(folder.c_str(), W_OK) != 0)
         return status::error("数据库所在的文件夹不能写入，不能保存记录：" + folder.string());
@@ -594,6 +610,9 @@ result<std::unique_ptr<sqlite_transaction>> sqlite_transaction::open(const std::
     // Opening reads nothing; the first query is what finds a damaged or
     // locked file. Nothing is written before the file is known to be ours.
     if (mode == open_mode::existing) {
+        if (!has_database_header(db))
+            return status::error("这不是数据库文件（文件是空的，或者内容不是数据库）：" + path);
+        if (status st = check_writable(path); !st) return st;
         const std::string table = options.required_table.empty() ? "sqlite_master" : options.required_table;
         const int found = has_table(db, table);
         if (found < 0) return status::error(explained(-found, path + "：" + sqlite3_errmsg(db)));

@@ -1,0 +1,101 @@
+// One database file shared by several programs: a program holds its
+// SQLite lock on the file for as long as it has the file open, whatever
+// else it does with the file meanwhile. Without the lock, another program
+// takes the file for unused and removes its log under the running one.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#include "cli/maintenance.h"
+#include "cli/register_export.h"
+#include "platform/backup.h"
+#include "platform/daily_backup.h"
+#include "platform/database.h"
+#include "tests/test_support.h"
+
+namespace officerecords {
+namespace {
+
+using testkit::fixed_clock;
+using testkit::scratch_dir;
+
+const fixed_clock k_clock{*date::parse("2026-12-08")};
+
+// The process that another process finds holding a shared lock on the
+// database (SQLite's shared byte range, which every connection in WAL mode
+// keeps while open); 0 when none.
+long lock_holder(const std::string& path) {
+    const testkit::outcome o = testkit::said_in_child([&] {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return std::string("cannot open");
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        probe.l_start = 0x40000000 + 2;
+        probe.l_len = 510;
+        const int rc = ::fcntl(fd, F_GETLK, &probe);
+        ::close(fd);
+        if (rc != 0) return std::string("cannot ask");
+        return std::to_string(probe.l_type == F_UNLCK ? 0 : probe.l_pid);
+    });
+    return o.status == 0 ? std::stol(o.output) : -1;
+}
+
+struct way_in {
+    const char* name;
+    std::function<bool(const std::string& db, scratch_dir& dir)> run;
+};
+
+TEST(SharedFileTest, TheProgramKeepsItsLockThroughEveryWayItOpensTheFile) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
+    auto program = open_database(db, k_clock);
+    ASSERT_TRUE(program.is_ok()) << program.message();
+    ASSERT_EQ(lock_holder(db), ::getpid());
+
+    std::ostringstream out, err;
+    const way_in ways[] = {
+        {"a second connection, closed again",
+         [](const std::string& path, scratch_dir&) { return open_connection(path, k_clock).is_ok(); }},
+        {"a second workstation's database, closed again",
+         [](const std::string& path, scratch_dir&) { return open_database(path, k_clock).is_ok(); }},
+        {"a backup",
+         [](const std::string& path, scratch_dir& d) {
+             return backup_database(path, d.file("copy.db"), k_clock).is_ok();
+         }},
+        {"the daily backup",
+         [](const std::string& path, scratch_dir& d) {
+             return make_daily_backup(path, d.file("备份"), k_clock).is_ok();
+         }},
+        {"a record's history",
+         [&](const std::string& path, scratch_dir&) {
+             return print_history(path, "w_m_og_assetregister", "1", "", out, err) == 0;
+         }},
+        {"an export",
+         [&](const std::string& path, scratch_dir& d) {
+             register_export_request request;
+             request.window = "w_m_og_assetregister";
+             request.database = path;
+             request.out = d.file("assets.csv");
+             return export_register(request, out, err) == 0;
+         }},
+    };
+    for (const way_in& way : ways) {
+        SCOPED_TRACE(way.name);
+        EXPECT_TRUE(way.run(db, dir)) << err.str();
+        EXPECT_EQ(lock_holder(db), ::getpid());
+    }
+    // The lock goes with the program's last connection, not before.
+    program->sqlca.reset();
+    EXPECT_EQ(lock_holder(db), ::getpid());
+    program->photosqlca.reset();
+    EXPECT_EQ(lock_holder(db), 0);
+}
+
+}  // namespace
+}  // namespace officerecords

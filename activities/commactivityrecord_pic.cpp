@@ -239,7 +239,32 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
         host().message_box("警告信息", "您没有更换照片！", icon::exclamation);
         return;
     }
+    // A note longer than its column is refused before anything is written,
+    // on every database alike (SQLite would keep it whole, a server refuse it).
+    const std::string note = sle_note.text();
+    if (const std::size_t length = utf8_length(note); length > k_photo_note_width) {
+        host().message_box("提示信息", too_long_message("【" + st_4.text() + "】", k_photo_note_width, length),
+                           icon::exclamation);
+        return;
+    }
     busy_pointer busy(host());
+    // A save whose commit was lost with the connection is found out first:
+    // saving again before knowing could store a new photo twice.
+    if (in_doubt_) {
+        switch (photosqlca().resolve_commit()) {
+            case commit_outcome::committed: {
+                const pending_save done = *in_doubt_;
+                in_doubt_.reset();
+                return saved(done);
+            }
+            case commit_outcome::rolled_back:
+                in_doubt_.reset();
+                break;
+            case commit_outcome::unknown:
+                host().message_box("提示信息", k_save_in_doubt, icon::exclamation);
+                return;
+        }
+    }
     // The write lock first: the new photo's number cannot be taken by
     // another workstation before this save commits. Every way out of the
     // save that does not commit rolls back.
@@ -257,18 +282,25 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
         if (store_.create(sess().gs_commno, il_orderno, number) == sql_code::error)
             return save_failed("警告信息", "新增照片不成功！" + photosqlca().sqlerrtext(), icon::stop);
     }
-    const std::string note = sle_note.text();
     const sql_code named = is_filename.empty()
                                ? store_.store_note(il_orderno, number, note)
                                : store_.store_name_and_note(il_orderno, number, is_filename, note);
     if (named != sql_code::ok)
         return save_failed("提示信息", "照片文件名或照片说明保存失败！", icon::exclamation);
+    // The photo another workstation deleted meanwhile matches no row:
+    // nothing would be stored, and that is no save.
+    if (photosqlca().sqlnrows() != 1)
+        return save_failed("警告信息", std::string("照片数据保存失败！") + k_changed_elsewhere, icon::stop);
     sql_code last = named;
     if (!is_picfile.empty()) {
         blob bytes;
         if (host().gf_readphotofile(is_picfile, bytes) == -1)
             return save_failed("提示信息", "读取图片文件数据失败！", icon::exclamation);
         last = store_.store_picture(il_orderno, number, bytes);
+        if (last == sql_code::ok && photosqlca().sqlnrows() != 1) {
+            ib_notsaved = true;
+            return save_failed("警告信息", std::string("照片数据保存失败！") + k_changed_elsewhere, icon::stop);
+        }
     }
     if (last != sql_code::ok) {
         ib_notsaved = true;
@@ -278,14 +310,25 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
         ib_notsaved = true;
         return save_failed("提示信息", "照片数据保存失败！" + st.message(), icon::exclamation);
     }
+    const pending_save done{adding, il_photono, number};
     if (guard.commit() != sql_code::ok) {
         ib_notsaved = true;
+        if (photosqlca().commit_in_doubt()) {
+            in_doubt_ = done;
+            store_.forget_history();
+            host().message_box("提示信息", k_save_in_doubt, icon::exclamation);
+            return;
+        }
         return save_failed("提示信息", "照片数据保存失败！" + photosqlca().sqlerrtext(), icon::exclamation);
     }
-    if (adding) st_total.set_text(std::to_string(il_photono));
-    if (il_photo.size() <= static_cast<std::size_t>(il_photono))
-        il_photo.resize(static_cast<std::size_t>(il_photono) + 1, 0);
-    il_photo[static_cast<std::size_t>(il_photono)] = number;
+    saved(done);
+}
+
+void w_m_og_commactivityrecord_pic::saved(const pending_save& done) {
+    if (done.adding) st_total.set_text(std::to_string(done.position));
+    if (il_photo.size() <= static_cast<std::size_t>(done.position))
+        il_photo.resize(static_cast<std::size_t>(done.position) + 1, 0);
+    il_photo[static_cast<std::size_t>(done.position)] = done.number;
     wf_scroll();
     ib_notsaved = false;
     cb_del.uf_setenabled(true);

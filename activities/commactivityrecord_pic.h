@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,18 @@ private:
     bool reserved_name() const;
     // A failure of the save: rolled back, said, and stopped.
     void save_failed(const char* title, const std::string& text, icon kind);
+    // What a save stores: a new photo or not, at which position, which number.
+    struct pending_save {
+        bool adding;
+        long position;
+        std::int64_t number;
+    };
+    // The album takes the saved photo's place and says so.
+    void saved(const pending_save& done);
 
     photo_store store_;
+    // The save whose commit was lost with the connection, until found out.
+    std::optional<pending_save> in_doubt_;
 };
 
 }  // namespace officerecords

@@ -24,6 +24,9 @@
 
 namespace officerecords {
 
+// The characters a photo's note and file name hold (TS_CommActivePhoto).
+inline constexpr std::size_t k_photo_note_width = 254;
+
 class photo_store {
 public:
     explicit photo_store(transaction& photosqlca) : t_(photosqlca) {}

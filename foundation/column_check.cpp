@@ -12,6 +12,17 @@ bool after_today(const std::optional<date>& d, date today) { return d && *d > to
 
 bool before_foundation(const std::optional<date>& d) { return d && *d < foundation_date(); }
 
+namespace {
+
+// A stored item read as a number, whatever form it was stored in.
+std::optional<double> stored_number(const value& stored) {
+    if (auto d = stored.as_double()) return d;
+    if (stored.is_text()) return parse_number(stored.text());
+    return std::nullopt;
+}
+
+}  // namespace
+
 bool generic_column_check(data_window& dw, host_services& host, date today,
                           std::initializer_list<std::string_view> exempt) {
     dw.accepttext();
@@ -41,6 +52,11 @@ bool generic_column_check(data_window& dw, host_services& host, date today,
             if (!is_exempt && after_today(v, today)) return refuse(name, "不能大于当前日期");
         } else if (c.type == column_type::whole || c.type == column_type::number) {
             auto v = dw.getitemnumber(row, name);
+            // A fraction another program stored in a whole-number column is
+            // null to the window, but the check reads the number stored, as
+            // it reads every whole number: -1.5 is refused, -0.4 passes.
+            if (!v)
+                if (const auto stored = dw.unreadable_item(row, n)) v = stored_number(*stored);
             if (v && std::trunc(*v) < 0) return refuse(name, "不能为负值");
         }
     }

@@ -24,6 +24,11 @@ std::string quoted_label(const column_def& c, const std::string& label) {
 
 }  // namespace
 
+std::string too_long_message(std::string_view label, std::size_t width, std::size_t length) {
+    return std::string(label) + "最多只能输入" + std::to_string(width) + "个字符，现在输入了" +
+           std::to_string(length) + "个！";
+}
+
 std::string coltype_name(const column_def& c) {
     switch (c.type) {
         case column_type::text:
@@ -377,8 +382,7 @@ result<value> data_window::parse_input(int col, std::string_view text) const {
         case column_type::text: {
             std::size_t length = utf8_length(text);
             if (c.width > 0 && length > static_cast<std::size_t>(c.width))
-                return status::error(label + "最多只能输入" + std::to_string(c.width) +
-                                     "个字符，现在输入了" + std::to_string(length) + "个！");
+                return status::error(too_long_message(label, static_cast<std::size_t>(c.width), length));
             if (const dw_child* ch = child(col); ch && !ch->offers(text))
                 return status::error(label + "“" + shown + "”不是可以选择的代码！");
             return value(shown);

@@ -37,6 +37,18 @@
 
 namespace officerecords {
 
+// What a save is told when the record it would change was changed or
+// removed by another workstation since it was read: nothing was written.
+inline constexpr const char* k_changed_elsewhere =
+    "该记录已被其他工作站修改或删除，本次修改没有保存。"
+    "请按“还原数据(Ctrl+U)”或重新打开该记录，看过其他工作站保存的内容后再修改。";
+inline constexpr const char* k_deleted_elsewhere =
+    "该记录已被其他工作站修改或删除，没有删除。请刷新列表后再操作。";
+
+// A text longer than its column takes, the label in its brackets:
+// "【备注:】最多只能输入254个字符，现在输入了300个！".
+std::string too_long_message(std::string_view label, std::size_t width, std::size_t length);
+
 class transaction;
 
 enum class row_status { not_modified, data_modified, new_row, new_modified };

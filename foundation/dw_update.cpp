@@ -7,16 +7,6 @@
 
 namespace officerecords {
 
-namespace {
-
-constexpr const char* k_changed_elsewhere =
-    "该记录已被其他工作站修改或删除，本次修改没有保存。"
-    "请按“还原数据(Ctrl+U)”或重新打开该记录，看过其他工作站保存的内容后再修改。";
-constexpr const char* k_deleted_elsewhere =
-    "该记录已被其他工作站修改或删除，没有删除。请刷新列表后再操作。";
-
-}  // namespace
-
 std::string data_window::key_text(const packed_row& values) const {
     std::string key;
     for (int k : key_columns_) {

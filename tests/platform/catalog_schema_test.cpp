@@ -10,6 +10,7 @@
 
 // Both halves of the comparison in one file on purpose: a type declared
 // under one name in both headers would not compile here.
+#include "activities/photo_store.h"
 #include "foundation/data_window.h"
 #include "foundation/dw_object.h"
 #include "foundation/value.h"
@@ -130,6 +131,22 @@ TEST(catalog_schema, a_blob_column_agrees_with_no_data_window_type) {
     o.update_table = "TS_PersonPhoto";
     o.columns = {column("personno").text(24).key(), column("photo").text(254).update()};
     EXPECT_EQ(disagreements(o), "d_photo.photo: char(254) in the object, BLOB in TS_PersonPhoto\n");
+}
+
+// The album refuses a note or a file name before the database would: by
+// the same width, or a note that fits the album is cut or refused there.
+TEST(catalog_schema, the_photo_store_knows_the_widths_of_its_texts) {
+    for (const table_def& t : schema_tables()) {
+        if (t.name != "TS_CommActivePhoto") continue;
+        for (const table_column& c : t.columns)
+            if (c.name == "PhotoNote" || c.name == "PhotoFileName") {
+                SCOPED_TRACE(std::string(c.name));
+                EXPECT_EQ(c.kind, column_kind::text);
+                EXPECT_EQ(static_cast<std::size_t>(c.size), k_photo_note_width);
+            }
+        return;
+    }
+    ADD_FAILURE() << "TS_CommActivePhoto is not in the schema";
 }
 
 }  // namespace

@@ -106,3 +106,31 @@ for ((r = 1; r <= runs; r++)); do
 done
 echo "$backend: $runs runs of each of 3 rules, 3 workstations each: $bypasses bypasses"
 [ "$bypasses" -eq 0 ]
+
+# Photos: three albums of one activity add ten photos each at once. Each
+# save numbers its photo and its history entry under the write lock, so
+# every save passes and no two share a number.
+cp "$(dirname "$0")/../sessions/files/photo_a.bmp" "$work/"
+for w in 1 2 3; do
+    {
+        printf 'today 2026-12-08\nopen w_m_og_commactivityrecord 修改 1\nclick cb_photo\n'
+        for ((i = 1; i <= 10; i++)); do
+            printf 'file photo_a.bmp\nclick cb_new\ntype sle_note 照片%d-%d\nclick cb_save\n' "$w" "$i"
+        done
+    } >"$work/photos-$w.script"
+done
+pids=()
+for w in 1 2 3; do
+    (cd "$work" && "$cli" run "photos-$w.script" --db "$db" >"photos-$w.out" 2>&1) &
+    pids+=($!)
+done
+for pid in "${pids[@]}"; do wait "$pid" || true; done
+saved=$(cat "$work"/photos-*.out | grep -c "照片数据保存成功" || true)
+stored="$(query "SELECT count(*) || '|' || count(DISTINCT PhotoNo) FROM TS_CommActivePhoto WHERE OrderNo = 1 AND PhotoNote LIKE '照片%'")"
+logged="$(query "SELECT count(*) FROM tc_og_changelog WHERE tablename = 'TS_CommActivePhoto' AND changekind = '新增'")"
+echo "$backend: 3 albums saving 10 photos each at once: $saved saved, stored (count|distinct) $stored, $logged history entries"
+if [ "$saved" != 30 ] || [ "$stored" != "30|30" ] || [ "$logged" != 30 ]; then
+    echo "FAIL: concurrent photo saves" >&2
+    grep -h -v "照片数据保存成功\|^open\|^dialog" "$work"/photos-*.out | head -n 5 >&2
+    exit 1
+fi

@@ -3,7 +3,6 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,6 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/file_dialog.h"
 #include "app/qt_host.h"
 
 namespace officerecords::app {
@@ -158,8 +158,8 @@ void history_dialog::export_chosen() {
     if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
     const QString name = qs(std::string(entry_.caption)) + "修改记录.xlsx";
     QString selected;
-    QString path = QFileDialog::getSaveFileName(this, "导出修改记录", QDir(folder).filePath(name),
-                                                "Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv)", &selected);
+    QString path = file_dialog::save_file(this, "导出修改记录", QDir(folder).filePath(name),
+                                          "Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv)", &selected);
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += selected.contains("csv") ? ".csv" : ".xlsx";
     if (const QString failed = export_to(path); !failed.isEmpty())

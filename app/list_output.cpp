@@ -1,13 +1,13 @@
 #include "app/list_output.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSettings>
 
 #include "app/community_dialog.h"
+#include "app/file_dialog.h"
 #include "app/print_document.h"
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
@@ -65,7 +65,7 @@ QString list_output::last_folder() const {
 
 QString list_output::choose_file(const QString& title, const QString& default_name,
                                  const QString& filter, const QString& extension, bool& overwrite) {
-    QFileDialog dialog(parent_, title, last_folder(), filter);
+    file_dialog dialog(parent_, title, last_folder(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(extension);

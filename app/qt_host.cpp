@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <cstdio>
 
 #include "app/app_paths.h"
+#include "app/file_dialog.h"
 #include "app/file_filter.h"
 #include "app/help_dialog.h"
 #include "app/history_dialog.h"
@@ -177,8 +177,8 @@ unsaved_choice qt_host::ask_unsaved(std::string_view title, std::string_view tex
 std::optional<std::string> qt_host::file_open(std::string_view title, std::string_view,
                                               std::string_view filter) {
     if (unattended_) return std::nullopt;
-    QString chosen = QFileDialog::getOpenFileName(dialog_parent(), qs(title), QDir::currentPath(),
-                                                  qt_file_filter(filter));
+    QString chosen =
+        file_dialog::open_file(dialog_parent(), qs(title), QDir::currentPath(), qt_file_filter(filter));
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.toStdString();
 }

@@ -2,7 +2,6 @@
 // SQLite lock on the file for as long as it has the file open, whatever
 // else it does with the file meanwhile. Without the lock, another program
 // takes the file for unused and removes its log under the running one.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,35 +14,17 @@
 #include "platform/backup.h"
 #include "platform/daily_backup.h"
 #include "platform/database.h"
+#include "tests/lock_probe.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
 namespace {
 
 using testkit::fixed_clock;
+using testkit::lock_holder;
 using testkit::scratch_dir;
 
 const fixed_clock k_clock{*date::parse("2026-12-08")};
-
-// The process that another process finds holding a shared lock on the
-// database (SQLite's shared byte range, which every connection in WAL mode
-// keeps while open); 0 when none.
-long lock_holder(const std::string& path) {
-    const testkit::outcome o = testkit::said_in_child([&] {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return std::string("cannot open");
-        struct flock probe {};
-        probe.l_type = F_WRLCK;
-        probe.l_whence = SEEK_SET;
-        probe.l_start = 0x40000000 + 2;
-        probe.l_len = 510;
-        const int rc = ::fcntl(fd, F_GETLK, &probe);
-        ::close(fd);
-        if (rc != 0) return std::string("cannot ask");
-        return std::to_string(probe.l_type == F_UNLCK ? 0 : probe.l_pid);
-    });
-    return o.status == 0 ? std::stol(o.output) : -1;
-}
 
 struct way_in {
     const char* name;

@@ -216,6 +216,25 @@ int page_size_of(sqlite3* db) {
     return size;
 }
 
+// How the restore waits for a save under way on another workstation: as
+// long as any connection waits for a lock, and telling its hook once.
+struct lock_wait {
+    const step_hook* hook;
+    bool told = false;
+};
+
+int wait_for_lock(void* arg, int tries) {
+    constexpr int k_pause_ms = 10;
+    auto* wait = static_cast<lock_wait*>(arg);
+    if (!wait->told) {
+        wait->told = true;
+        at(*wait->hook, "waiting for the lock");
+    }
+    if (tries * k_pause_ms >= connection_options{}.busy_timeout_ms) return 0;
+    sqlite3_sleep(k_pause_ms);
+    return 1;
+}
+
 // Why the copy into the live database stopped, in the clerk's words.
 std::string copy_failure(int rc, sqlite3* live) {
     switch (rc & 0xff) {
@@ -294,6 +313,8 @@ status restore_database(const std::string& target, const std::string& from,
     sqlite3* live = opened->get();
     if (sqlite3_exec(live, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK)
         return status::error("不能恢复：" + error_of(live));
+    lock_wait waiting{&at_step};
+    sqlite3_busy_handler(live, wait_for_lock, &waiting);
     // Pages are copied as they are, and a database in WAL mode keeps its
     // page size: a backup with another one cannot go in while it is open.
     const int backup_page = page_size_of(backup->db.get());

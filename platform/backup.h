@@ -19,8 +19,8 @@ struct backup_report {
 
 // Called with the name of each step a backup or restore has just done;
 // tests stop the process there. A backup: "copied", "verified",
-// "published". A restore: "backup checked", "live locked" (its write lock
-// taken), "keep copied", "keep verified", "keep published", "copying" (once
+// "published". A restore: "backup checked", "waiting for the lock" (once,
+// when a save under way holds it), "live locked" (its write lock taken), "keep copied", "keep verified", "keep published", "copying" (once
 // per part of the pages), "committed" (the database holds the backup's
 // content from here on), "verified".
 using step_hook = std::function<void(std::string_view step)>;

@@ -197,8 +197,9 @@ TEST(RestoreTest, AWorkstationOpenMeanwhileSeesTheRestoredDataAndIsToldOnce) {
     EXPECT_NE(content_of(kept).find("9001=备份以后登记的"), std::string::npos);
 }
 
-// Another workstation is half-way through a save when the restore begins:
-// the restore waits for it, and the save is in the keep file.
+// Another workstation is half-way through a save when the restore begins,
+// and stays open after it: the restore waits for the save, which is in the
+// keep file.
 TEST(RestoreTest, ASaveUnderWayWhenTheRestoreBeginsIsKept) {
     scratch_dir dir;
     const std::string db = dir.file("office.db");
@@ -206,12 +207,13 @@ TEST(RestoreTest, ASaveUnderWayWhenTheRestoreBeginsIsKept) {
     make_database_and_backup(db, backup);
 
     int go[2];
-    int holding[2];
+    int told[2];
     ASSERT_EQ(::pipe(go), 0);
-    ASSERT_EQ(::pipe(holding), 0);
+    ASSERT_EQ(::pipe(told), 0);
     std::fflush(nullptr);
     const pid_t saver = ::fork();
     if (saver == 0) {
+        char c;
         auto conn = open_connection(db, k_clock);
         if (!conn) _exit(3);
         const value p[] = {value(k_commno)};
@@ -220,22 +222,33 @@ TEST(RestoreTest, ASaveUnderWayWhenTheRestoreBeginsIsKept) {
                              "VALUES (?, 9100, '锁着的时候保存的')",
                              p) != sql_code::ok)
             _exit(4);
-        (void)!::write(holding[1], "x", 1);
-        char c;
+        (void)!::write(told[1], "h", 1);
         if (::read(go[0], &c, 1) != 1) _exit(5);
-        _exit((*conn)->commit() == sql_code::ok ? 0 : 6);
+        (void)!::write(told[1], (*conn)->commit() == sql_code::ok ? "s" : "f", 1);
+        // Connected until the test is done with it.
+        _exit(::read(go[0], &c, 1) == 1 ? 0 : 6);
     }
-    char c;
-    ASSERT_EQ(::read(holding[0], &c, 1), 1) << "the other workstation did not begin its save";
+    ::close(go[0]);
+    ::close(told[1]);
+    char c = 0;
+    ASSERT_EQ(::read(told[0], &c, 1), 1);
+    ASSERT_EQ(c, 'h') << "the other workstation did not begin its save";
     const std::string kept = dir.file("kept.db");
+    bool waited = false;
     const status st = restore_database(db, backup, kept, k_clock, [&](std::string_view step) {
-        // The restore is about to take the lock the save holds.
-        if (step == "backup checked") (void)!::write(go[1], "x", 1);
+        // The restore waits for the lock the save holds: now it is committed.
+        if (step != "waiting for the lock") return;
+        waited = true;
+        (void)!::write(go[1], "c", 1);
     });
-    int saved = 0;
-    ASSERT_EQ(::waitpid(saver, &saved, 0), saver);
-    for (int fd : {go[0], go[1], holding[0], holding[1]}) ::close(fd);
-    ASSERT_TRUE(WIFEXITED(saved) && WEXITSTATUS(saved) == 0) << "the save was not committed";
+    const bool answered = ::read(told[0], &c, 1) == 1;
+    (void)!::write(go[1], "q", 1);
+    int ended = 0;
+    ASSERT_EQ(::waitpid(saver, &ended, 0), saver);
+    ::close(go[1]);
+    ::close(told[0]);
+    ASSERT_TRUE(waited) << "the restore did not wait for the save";
+    ASSERT_TRUE(answered && c == 's') << "the save was not committed";
     ASSERT_TRUE(st) << st.message();
     EXPECT_NE(content_of(kept).find("9100=锁着的时候保存的"), std::string::npos) << content_of(kept);
     EXPECT_EQ(content_of(db), content_of(backup));

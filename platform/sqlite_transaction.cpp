@@ -740,6 +740,10 @@ sql_code sqlite_transaction::run(std::string_view sql, std::span<const value> pa
         }
     }
     release(statement);
+    // A VACUUM (or a COMMIT of its own BEGIN) moves the cookie on without a
+    // change of the schema's text: no news to this connection.
+    if (code == sql_code::ok && sqlite3_get_autocommit(db_) && controls_transaction(text) && !remember_schema())
+        return sql_code::error;
     return code;
 }
 

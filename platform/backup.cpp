@@ -307,6 +307,8 @@ status restore_database(const std::string& target, const std::string& from,
     at(at_step, "backup checked");
     if (auto ours = open_connection(target, clock); !ours) return status::error(ours.message());
     (void)remove_stale_temporaries(containing_folder(target));
+    if (!fs::equivalent(containing_folder(replaced_as), containing_folder(target), ec))
+        (void)remove_stale_temporaries(containing_folder(replaced_as));
 
     auto opened = open_raw(target, SQLITE_OPEN_READWRITE);
     if (!opened) return status::error(opened.message());
@@ -362,7 +364,11 @@ status restore_database(const std::string& target, const std::string& from,
     if (rc != SQLITE_OK)
         return status::error("恢复以后的检查失败：" + std::string(sqlite3_errstr(rc)) + "；原来的数据库保存为 " +
                              replaced_as);
+    // Counted in one snapshot taken at once: another workstation's saves
+    // (each refused once first) come after it.
+    sqlite3_exec(live, "BEGIN", nullptr, nullptr, nullptr);
     auto now = row_counts(live);
+    sqlite3_exec(live, "COMMIT", nullptr, nullptr, nullptr);
     if (!now || *now != backup->rows)
         return status::error("恢复以后的检查失败：" + (now ? "记录数与备份不符" : now.message()) +
                              "；原来的数据库保存为 " + replaced_as);

@@ -197,6 +197,41 @@ TEST(RestoreTest, AWorkstationOpenMeanwhileSeesTheRestoredDataAndIsToldOnce) {
     EXPECT_NE(content_of(kept).find("9001=备份以后登记的"), std::string::npos);
 }
 
+// A workstation that starts while the restore holds the database reads
+// the old records, and writes nothing into a file that goes away: its
+// first save afterwards is refused, the next one is in the live file.
+TEST(RestoreTest, AWorkstationStartingDuringTheRestoreWritesIntoTheLiveFile) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    const std::string backup = dir.file("backup.db");
+    make_database_and_backup(db, backup);
+    std::unique_ptr<transaction> late;
+    std::string seen_meanwhile;
+    const status st = restore_database(db, backup, dir.file("kept.db"), k_clock, [&](std::string_view step) {
+        if (step != "live locked") return;
+        auto opened = open_connection(db, k_clock);
+        if (!opened) {
+            seen_meanwhile = opened.message();
+            return;
+        }
+        late = opened.take();
+        auto v = late->select_value("SELECT count(*) FROM tc_og_assetregister WHERE orderno = 9001");
+        seen_meanwhile = v ? v->to_text() : late->sqlerrtext();
+    });
+    ASSERT_TRUE(st) << st.message();
+    ASSERT_TRUE(late) << seen_meanwhile;
+    EXPECT_EQ(seen_meanwhile, "1") << "it reads what was committed before the restore";
+    EXPECT_FALSE(save_asset(*late, 9004, "恢复时打开的工作站保存的"));
+    EXPECT_EQ(late->sqlerrtext(), k_restored_under_save);
+    ASSERT_TRUE(save_asset(*late, 9004, "恢复时打开的工作站保存的")) << late->sqlerrtext();
+    late.reset();
+    EXPECT_EQ(files_in(dir.file("")), (std::set<std::string>{"backup.db", "kept.db", "office.db"}));
+    const std::string now = content_of(db);
+    EXPECT_TRUE(now.starts_with("ok\n")) << now;
+    EXPECT_NE(now.find("9004=恢复时打开的工作站保存的"), std::string::npos) << now;
+    EXPECT_EQ(now.find("9001="), std::string::npos) << now;
+}
+
 // Another workstation is half-way through a save when the restore begins,
 // and stays open after it: the restore waits for the save, which is in the
 // keep file.

@@ -217,7 +217,7 @@ int page_size_of(sqlite3* db) {
 }
 
 // How the restore waits for a save under way on another workstation: as
-// long as any connection waits for a lock, and telling its hook once.
+// long as a save waits for another's lock, and telling its hook once.
 struct lock_wait {
     const step_hook* hook;
     bool told = false;
@@ -310,12 +310,13 @@ status restore_database(const std::string& target, const std::string& from,
     if (!fs::equivalent(containing_folder(replaced_as), containing_folder(target), ec))
         (void)remove_stale_temporaries(containing_folder(replaced_as));
 
+    // Outlives the connection whose busy handler it serves.
+    lock_wait waiting{&at_step};
     auto opened = open_raw(target, SQLITE_OPEN_READWRITE);
     if (!opened) return status::error(opened.message());
     sqlite3* live = opened->get();
     if (sqlite3_exec(live, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK)
         return status::error("不能恢复：" + error_of(live));
-    lock_wait waiting{&at_step};
     sqlite3_busy_handler(live, wait_for_lock, &waiting);
     // Pages are copied as they are, and a database in WAL mode keeps its
     // page size: a backup with another one cannot go in while it is open.

@@ -89,6 +89,29 @@ TEST(BackupTest, ALiveDatabaseIsCopiedAsOfOneMomentAndChecked) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.db")));
 }
 
+// 备份数据… may write over an older backup: only once the new one is whole
+// and checked, and never over the database itself.
+TEST(BackupTest, AChosenFileIsReplacedByAWholeBackupButNeverTheDatabase) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
+    const std::string older = dir.file("older.db");
+    ASSERT_EQ(write_file(older, blob{'o', 'l', 'd'}), 1);
+    backup_options replace;
+    replace.replace = true;
+    auto made = backup_database(db, older, k_clock, replace);
+    ASSERT_TRUE(made.is_ok()) << made.message();
+    EXPECT_GT(count_of(older, "SELECT count(*) FROM tc_og_assetregister"), 0);
+
+    const long long rows = count_of(db, "SELECT count(*) FROM tc_og_assetregister");
+    auto itself = backup_database(db, dir.file("./office.db"), k_clock, replace);
+    ASSERT_FALSE(itself.is_ok());
+    EXPECT_EQ(itself.message(), "备份文件不能是正在使用的数据库本身：" + dir.file("./office.db"));
+    EXPECT_EQ(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), rows);
+    for (const auto& e : std::filesystem::directory_iterator(dir.file("")))
+        EXPECT_FALSE(e.path().filename().string().starts_with(".")) << e.path() << " was left behind";
+}
+
 TEST(BackupTest, ARestoreKeepsWhatItReplacesAndRefusesADamagedBackup) {
     scratch_dir dir;
     const std::string db = dir.file("office.db");

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
-#include <cstdio>
 
 #include "app/qt_host.h"
 #include "platform/backup.h"
@@ -68,18 +67,12 @@ void backup_actions::wait_for_daily() {
 }
 
 QString backup_actions::backup_to(const QString& path) const {
-    const std::string target = path.toStdString();
-    // The backup writes only a file that is not there: a file being
-    // replaced is replaced once the new one has passed its checks.
-    const std::string fresh = target + ".new-" + std::to_string(QCoreApplication::applicationPid());
-    std::remove(fresh.c_str());
-    auto made = backup_database(host_.database_path(), fresh, host_);
-    if (!made) return qs(made.message());
-    if (std::rename(fresh.c_str(), target.c_str()) != 0) {
-        std::remove(fresh.c_str());
-        return "不能写入备份文件：" + path;
-    }
-    return {};
+    // A file there is replaced only once the new backup is whole and has
+    // passed its checks; until then it stays as it was.
+    backup_options options;
+    options.replace = true;
+    auto made = backup_database(host_.database_path(), path.toStdString(), host_, options);
+    return made ? QString() : qs(made.message());
 }
 
 void backup_actions::backup_to_chosen() {
@@ -110,17 +103,22 @@ QString backup_actions::choose_restore() {
                     "恢复数据将用备份“" + file.fileName() + "”（" +
                         file.lastModified().toString("yyyy-MM-dd HH:mm") +
                         "）替换现在数据库中的全部记录，这个备份之后录入和修改的记录都将不在其中。\n\n"
-                        "现在的数据库会保留在它旁边。恢复前请让其他工作站都退出本程序。\n\n确实要恢复数据吗？",
+                        "现在的数据库会保留在它旁边。其他工作站不必退出：恢复以后它们看到的是恢复的数据，"
+                        "正在修改的记录要重新打开后再修改。\n\n确实要恢复数据吗？",
                     QMessageBox::Yes | QMessageBox::No, window_);
     ask.setDefaultButton(QMessageBox::No);
     return ask.exec() == QMessageBox::Yes ? path : QString();
 }
 
-QString backup_actions::restore_from(const QString& backup, QString* kept) const {
+QString backup_actions::restore_from(const QString& backup, QString* kept, bool* replaced) const {
     const std::string target = host_.database_path();
-    const std::string replaced = replaced_database_name(target, host_);
-    if (kept) *kept = qs(replaced);
-    status st = restore_database(target, backup.toStdString(), replaced, host_);
+    const std::string keep = replaced_database_name(target, host_);
+    if (kept) *kept = qs(keep);
+    bool committed = false;
+    status st = restore_database(target, backup.toStdString(), keep, host_, [&](std::string_view step) {
+        if (step == "committed") committed = true;
+    });
+    if (replaced) *replaced = committed;
     return st ? QString() : qs(st.message());
 }
 

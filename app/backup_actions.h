@@ -42,10 +42,12 @@ public:
     // 恢复数据…: the backup the clerk chose and confirmed replacing the
     // data with; empty when they did not.
     QString choose_restore();
-    // Puts the backup in place of the database, which must be closed (see
-    // qt_host::disconnect). The message when it failed; `kept` is where the
-    // replaced database is kept.
-    QString restore_from(const QString& backup, QString* kept) const;
+    // Puts the backup in place of the database; this workstation's own
+    // connections are closed first (see qt_host::disconnect), other
+    // workstations may stay. The message when it failed; `kept` is where
+    // the replaced database is kept, and `replaced` whether the database
+    // now holds the backup's content (also when a check after it failed).
+    QString restore_from(const QString& backup, QString* kept, bool* replaced = nullptr) const;
 
 Q_SIGNALS:
     // The daily backup is done: `text` says what happened for the status bar.

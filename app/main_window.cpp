@@ -562,7 +562,8 @@ void main_window::restore_data() {
     const std::string database = host_.database_path();
     host_.disconnect();
     QString kept;
-    const QString failed = backups_->restore_from(backup, &kept);
+    bool replaced = false;
+    const QString failed = backups_->restore_from(backup, &kept, &replaced);
     if (status st = host_.connect(database); !st) {
         // Neither the backup nor the database opens: the clerk must know
         // before entering anything.
@@ -574,7 +575,14 @@ void main_window::restore_data() {
     host_.set_community(commno, name);
     open_registers(open, current);
     on_tab_changed();
-    if (!failed.isEmpty())
+    // Only the check after the copy can fail once the database was replaced.
+    if (!failed.isEmpty() && replaced)
+        host_.message_box("恢复数据",
+                          "已用备份 " + QDir::toNativeSeparators(backup).toStdString() + " 恢复数据，但" +
+                              failed.toStdString() + "\n原来的数据库保存为 " +
+                              QDir::toNativeSeparators(kept).toStdString() + "。",
+                          icon::stop);
+    else if (!failed.isEmpty())
         host_.message_box("恢复数据", "恢复数据失败，数据库没有改变：" + failed.toStdString(), icon::stop);
     else
         host_.message_box("恢复数据",

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/backup.h"
+#include "platform/file_access.h"
 #include "platform/pg_backup.h"
 #include "platform/pg_transaction.h"
 
@@ -82,6 +83,9 @@ result<daily_backup_outcome> make_daily_backup(const std::string& database, cons
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) return status::error("不能建立备份文件夹 " + folder + "：" + ec.message());
+    // Also on a day whose backup is there already: what a backup killed on
+    // an earlier day left behind goes.
+    (void)remove_stale_temporaries(folder);
     const fs::path today = fs::path(folder) / daily_backup_name(database, clock.today());
     if (!fs::exists(today, ec)) {
         auto made = backup_database(database, today.string(), clock);

@@ -1,9 +1,5 @@
 #include "platform/database.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
 
 #include "platform/demo_data.h"
@@ -17,38 +13,6 @@ namespace officerecords {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* k_building_mark = ".init-";
-
-// SQLite's companions of a database file.
-void remove_database_files(const std::string& path) {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
-}
-
-// ".office.db.init-1234" beside office.db: hidden, and naming its builder.
-std::string building_name(const fs::path& target) {
-    return (target.parent_path() / ("." + target.filename().string() + k_building_mark +
-                                    std::to_string(::getpid())))
-        .string();
-}
-
-// A build that was killed leaves its file behind; once its process is gone
-// nobody will finish it.
-void remove_abandoned_builds(const fs::path& target) {
-    const std::string prefix = "." + target.filename().string() + k_building_mark;
-    std::error_code ec;
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (!name.starts_with(prefix)) continue;
-        const std::string pid_text = name.substr(prefix.size());
-        if (pid_text.empty() || pid_text.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        const long pid = std::strtol(pid_text.c_str(), nullptr, 10);
-        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            remove_database_files(entry.path().string());
-    }
-}
 
 // Fills an empty database on a server: the schema and the demo data in one
 // transaction, so a failure leaves the database as empty as it was.
@@ -114,8 +78,12 @@ status create_database(const std::string& target, bool demo, const clock_source&
     if (is_server_target(target)) return create_server_database(target, demo, clock, wrap);
     std::error_code ec;
     if (fs::exists(fs::path(target), ec)) return status::error("文件已经存在，不会覆盖它：" + target);
-    remove_abandoned_builds(fs::path(target));
-    const std::string built = building_name(fs::path(target));
+    // A build that was killed leaves its file behind; once its process is
+    // gone nobody will finish it.
+    (void)remove_stale_temporaries(containing_folder(target));
+    const std::string built = temporary_name(target, temporary_kind::init);
+    // The name is this process's alone; a file under it was left by an
+    // earlier process that had the same number.
     remove_database_files(built);
 
     status st = [&]() -> status {

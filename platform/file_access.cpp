@@ -1,14 +1,19 @@
 #include "platform/file_access.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "foundation/picture_format.h"
 
@@ -82,7 +87,113 @@ std::filesystem::path folder_of(const std::string& target) {
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
+constexpr std::string_view k_companions[] = {"-journal", "-wal", "-shm"};
+
+constexpr std::string_view kind_mark(temporary_kind kind) {
+    switch (kind) {
+        case temporary_kind::part:
+            return ".orpart";
+        case temporary_kind::backup:
+            return ".orbackup";
+        case temporary_kind::keep:
+            return ".orkeep";
+        case temporary_kind::init:
+            return ".orinit";
+    }
+    return ".orpart";
+}
+
+constexpr temporary_kind k_kinds[] = {temporary_kind::part, temporary_kind::backup,
+                                      temporary_kind::keep, temporary_kind::init};
+
+bool all_digits(std::string_view s) {
+    return !s.empty() && s.size() <= 18 && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The process that made the temporary (or companion) `name`, when `host`
+// made it; 0 for any other file.
+long temporary_pid(std::string_view name, std::string_view host) {
+    if (!name.starts_with('.')) return 0;
+    for (std::string_view companion : k_companions) {
+        if (name.ends_with(companion)) {
+            name.remove_suffix(companion.size());
+            break;
+        }
+    }
+    // "...-HOST-PID-N": the two numbers from the right, then the host,
+    // which may itself hold '-'.
+    const std::size_t n_dash = name.rfind('-');
+    if (n_dash == std::string_view::npos || !all_digits(name.substr(n_dash + 1))) return 0;
+    name = name.substr(0, n_dash);
+    const std::size_t pid_dash = name.rfind('-');
+    if (pid_dash == std::string_view::npos || !all_digits(name.substr(pid_dash + 1))) return 0;
+    const long pid = std::strtol(std::string(name.substr(pid_dash + 1)).c_str(), nullptr, 10);
+    name = name.substr(0, pid_dash);
+    if (!name.ends_with(host) || name.size() <= host.size() || name[name.size() - host.size() - 1] != '-')
+        return 0;
+    name = name.substr(0, name.size() - host.size() - 1);
+    for (temporary_kind kind : k_kinds) {
+        const std::string_view mark = kind_mark(kind);
+        // "." and at least one character of the target's name before the mark.
+        if (name.ends_with(mark) && name.size() > mark.size() + 1) return pid > 0 ? pid : 0;
+    }
+    return 0;
+}
+
+bool process_is_gone(long pid) {
+    // EPERM: it is there, only someone else's.
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
 }  // namespace
+
+std::string containing_folder(const std::string& path) { return folder_of(path).string(); }
+
+temporary_owner this_process() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) name[0] = '\0';
+    std::string host(name);
+    // Only characters that are safe in a file name on any file system.
+    for (char& c : host) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          c == '-' || c == '.' || c == '_';
+        if (!safe) c = '_';
+    }
+    if (host.empty()) host = "localhost";
+    return {host, static_cast<long>(::getpid())};
+}
+
+std::string temporary_name(const std::string& target, temporary_kind kind, const temporary_owner& owner) {
+    static std::atomic<unsigned long> given{0};
+    const std::filesystem::path t(target);
+    const std::string name = "." + t.filename().string() + std::string(kind_mark(kind)) + "-" + owner.host +
+                             "-" + std::to_string(owner.pid) + "-" + std::to_string(given++);
+    return (folder_of(target) / name).string();
+}
+
+int remove_stale_temporaries(const std::string& folder) {
+    const temporary_owner here = this_process();
+    std::vector<std::filesystem::path> bases;
+    std::vector<std::filesystem::path> companions;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        const long pid = temporary_pid(name, here.host);
+        if (pid == 0 || pid == here.pid || !process_is_gone(pid)) continue;
+        const bool companion = std::any_of(std::begin(k_companions), std::end(k_companions),
+                                           [&](std::string_view c) { return name.ends_with(c); });
+        (companion ? companions : bases).push_back(entry.path());
+    }
+    int removed = 0;
+    for (const auto* list : {&companions, &bases})
+        for (const auto& path : *list) removed += ::unlink(path.c_str()) == 0 ? 1 : 0;
+    return removed;
+}
+
+void remove_database_files(const std::string& path) {
+    for (std::string_view companion : k_companions) ::unlink((path + std::string(companion)).c_str());
+    ::unlink(path.c_str());
+}
 
 status move_into_place(const std::string& built, const std::string& target, bool overwrite,
                        std::string_view what) {
@@ -113,14 +224,11 @@ status move_into_place(const std::string& built, const std::string& target, bool
 }
 
 result<staged_file> staged_file::create(const std::string& target) {
-    const std::string stem =
-        (folder_of(target) / ("." + std::filesystem::path(target).filename().string() + ".part-" +
-                              std::to_string(::getpid()) + "-"))
-            .string();
-    // Another writer of the same name, in this process or another, has
-    // its own temporary: the number goes up until the name is free.
+    (void)remove_stale_temporaries(folder_of(target).string());
+    // A name is never given twice in this process; one still there was
+    // left by an earlier process of the same number, and the next is taken.
     for (int n = 0;; ++n) {
-        std::string temp = stem + std::to_string(n);
+        std::string temp = temporary_name(target, temporary_kind::part);
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return staged_file(target, std::move(temp), fd);
         const int err = errno;

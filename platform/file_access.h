@@ -34,6 +34,43 @@ std::string file_error_text(int err);
 [[nodiscard]] status move_into_place(const std::string& built, const std::string& target,
                                      bool overwrite, std::string_view what);
 
+// What a temporary file beside a database, a backup or a file written
+// whole is for; the kind is part of its name.
+enum class temporary_kind {
+    part,    // a file written whole (staged_file)
+    backup,  // a backup being written
+    keep,    // the copy a restore keeps of the database it replaces
+    init,    // a new database being built
+};
+
+// Who made a temporary: the host (as its name goes into a file name) and
+// the process.
+struct temporary_owner {
+    std::string host;
+    long pid = 0;
+};
+temporary_owner this_process();
+
+// The name of a temporary this program makes beside `target`, in its
+// folder: ".office.db.orbackup-HOST-PID-N", hidden, in a pattern no other
+// program uses, naming the host and the process that made it, and never
+// given twice in one process. remove_stale_temporaries() knows it by that.
+std::string temporary_name(const std::string& target, temporary_kind kind,
+                           const temporary_owner& owner = this_process());
+
+// The folder a file is in; "." for a bare name.
+std::string containing_folder(const std::string& path);
+
+// Removes from `folder` the temporaries of this host whose process is gone,
+// with their -journal, -wal and -shm: what a killed backup, restore or
+// build left behind. A live process's temporaries, and another host's (a
+// folder on a share), are left alone. How many files went.
+int remove_stale_temporaries(const std::string& folder);
+
+// Removes a database file that nobody has open, its companions first, so
+// that a companion is never left without its database.
+void remove_database_files(const std::string& path);
+
 // A new file under its temporary name until publish() moves it to its
 // target. Dropped unpublished, it removes its temporary.
 class staged_file {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/database.h"
+#include "platform/file_access.h"
 #include "platform/schema.h"
 
 namespace officerecords {
@@ -229,7 +230,8 @@ result<backup_report> backup_server_database(const std::string& target, const st
     if (!began) return status::error("不能开始备份：" + trimmed(PQerrorMessage(c->get())));
     auto expected = row_counts(c->get());
     if (!expected) return status::error("不能开始备份：" + expected.message());
-    const std::string staged = out + ".part";
+    (void)remove_stale_temporaries(containing_folder(out));
+    const std::string staged = temporary_name(out, temporary_kind::backup);
     ::unlink(staged.c_str());
     status st = dump(target, staged, snapshot);
     PQclear(PQexec(c->get(), "COMMIT"));

@@ -8,6 +8,8 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 namespace officerecords {
 
@@ -377,7 +379,71 @@ sql_code sqlite_transaction::begin_if_write(sqlite3_stmt* stmt, std::string_view
     if (sqlite3_stmt_readonly(stmt) || !sqlite3_get_autocommit(db_) || controls_transaction(sql)) {
         return set_status(sql_code::ok);
     }
-    return run_control("BEGIN IMMEDIATE");
+    return begin_immediate();
+}
+
+// A restore copies a backup over the database in place and moves the
+// schema cookie on, while every other workstation stays connected. Their
+// windows still hold what they read before it, so each connection's first
+// save after a restore is refused; read here, under the write lock, no
+// restore can come between this look and the commit. Another connection's
+// CREATE or DROP moves the cookie too, but changes the schema's text: that
+// save goes on.
+sql_code sqlite_transaction::begin_immediate() {
+    if (run_control("BEGIN IMMEDIATE") != sql_code::ok) return sql_code::error;
+    const int cookie = schema_cookie();
+    if (cookie >= 0 && cookie == schema_cookie_) return set_status(sql_code::ok);
+    const std::optional<std::size_t> digest = cookie >= 0 ? schema_digest() : std::nullopt;
+    if (!digest) {
+        rollback_keeping_error();
+        return sql_code::error;
+    }
+    const bool restored = *digest == schema_digest_;
+    schema_cookie_ = cookie;
+    schema_digest_ = *digest;
+    if (!restored) return set_status(sql_code::ok);
+    (void)run_control("ROLLBACK");
+    return set_status(sql_code::error, k_restored_under_save);
+}
+
+int sqlite_transaction::schema_cookie() {
+    lease statement = prepare("PRAGMA schema_version");
+    if (!statement.stmt) return -1;
+    const int rc = sqlite3_step(statement.stmt);
+    const int cookie = rc == SQLITE_ROW ? sqlite3_column_int(statement.stmt, 0) : -1;
+    if (rc != SQLITE_ROW) (void)from_sqlite(rc);
+    release(statement);
+    return cookie;
+}
+
+std::optional<std::size_t> sqlite_transaction::schema_digest() {
+    lease statement = prepare("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name");
+    if (!statement.stmt) return std::nullopt;
+    std::string text;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement.stmt)) == SQLITE_ROW) {
+        for (int i = 0; i < 4; ++i) {
+            const unsigned char* item = sqlite3_column_text(statement.stmt, i);
+            if (item) text += reinterpret_cast<const char*>(item);
+            text += '\x1f';
+        }
+        text += '\x1e';
+    }
+    if (rc != SQLITE_DONE) (void)from_sqlite(rc);
+    release(statement);
+    if (rc != SQLITE_DONE) return std::nullopt;
+    return std::hash<std::string>{}(text);
+}
+
+bool sqlite_transaction::remember_schema() {
+    const int cookie = schema_cookie();
+    if (cookie < 0) return false;
+    if (cookie == schema_cookie_) return true;
+    const std::optional<std::size_t> digest = schema_digest();
+    if (!digest) return false;
+    schema_cookie_ = cookie;
+    schema_digest_ = *digest;
+    return true;
 }
 
 sql_code sqlite_transaction::run_control(const char* sql) {
@@ -629,6 +695,7 @@ result<std::unique_ptr<sqlite_transaction>> sqlite_transaction::open(const std::
         return status::error(explained(set, path + "：" + sqlite3_errmsg(db)));
     if (const int fn = register_functions(db, clock); fn != SQLITE_OK)
         return status::error(explained(fn, path + "：" + sqlite3_errmsg(db)));
+    if (!t->remember_schema()) return status::error(path + "：" + t->sqlerrtext());
     return t;
 }
 
@@ -673,6 +740,10 @@ sql_code sqlite_transaction::run(std::string_view sql, std::span<const value> pa
         }
     }
     release(statement);
+    // A VACUUM (or a COMMIT of its own BEGIN) moves the cookie on without a
+    // change of the schema's text: no news to this connection.
+    if (code == sql_code::ok && sqlite3_get_autocommit(db_) && controls_transaction(text) && !remember_schema())
+        return sql_code::error;
     return code;
 }
 
@@ -721,12 +792,22 @@ sql_code sqlite_transaction::begin_write() {
     // that has not finished, or one that failed and was never rolled back.
     if (!sqlite3_get_autocommit(db_))
         return set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
-    return run_control("BEGIN IMMEDIATE");
+    return begin_immediate();
 }
 
 sql_code sqlite_transaction::commit() {
     if (sqlite3_get_autocommit(db_)) return set_status(sql_code::ok);
-    return run_control("COMMIT");
+    // This connection's own change of the schema is no news to it: the
+    // cookie it leaves is read before the lock is let go.
+    const int cookie = schema_cookie();
+    const std::optional<std::size_t> digest =
+        cookie >= 0 && cookie != schema_cookie_ ? schema_digest() : std::nullopt;
+    if (run_control("COMMIT") != sql_code::ok) return sql_code::error;
+    if (digest) {
+        schema_cookie_ = cookie;
+        schema_digest_ = *digest;
+    }
+    return sql_code::ok;
 }
 
 sql_code sqlite_transaction::rollback() {
@@ -737,7 +818,10 @@ sql_code sqlite_transaction::rollback() {
 bool sqlite_transaction::in_transaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
 sql_code sqlite_transaction::execute_script(const std::string& sql) {
-    return run_control(rewrite_isnull(sql).c_str());
+    if (run_control(rewrite_isnull(sql).c_str()) != sql_code::ok) return sql_code::error;
+    // A schema script's own tables are no news to this connection either.
+    if (sqlite3_get_autocommit(db_) && !remember_schema()) return sql_code::error;
+    return set_status(sql_code::ok);
 }
 
 void sqlite_transaction::set_busy_timeout_ms(int ms) { sqlite3_busy_timeout(db_, ms); }

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ struct sqlite_options {
 };
 
 class sqlite_cursor;
+
+// Why a save is refused, once, on a connection that was open while the
+// database was restored from a backup: what it read may no longer be there.
+inline constexpr const char* k_restored_under_save =
+    "数据库已经从备份恢复，这次保存没有写入。请重新打开这条记录，看过恢复后的内容再修改。";
 
 class sqlite_transaction final : public transaction {
 public:
@@ -92,13 +98,27 @@ private:
     // Runs a statement that returns no rows, `leading` bound first when given.
     sql_code run(std::string_view sql, std::span<const value> params, const blob* leading);
     sql_code begin_if_write(sqlite3_stmt* stmt, std::string_view sql);
+    // BEGIN IMMEDIATE, refused once (rolled back, k_restored_under_save)
+    // when the database was restored from a backup since this connection
+    // last looked.
+    sql_code begin_immediate();
     sql_code run_control(const char* sql);
+    // The schema cookie (PRAGMA schema_version), -1 when it cannot be read.
+    int schema_cookie();
+    // A digest of the schema's text; nullopt when it cannot be read.
+    std::optional<std::size_t> schema_digest();
+    // Takes the schema as it stands now for what this connection has seen.
+    bool remember_schema();
 
     sqlite3* db_;
     std::string path_;
     std::vector<std::unique_ptr<cached_statement>> cache_;
     std::uint64_t uses_ = 0;
     std::vector<sqlite_cursor*> live_cursors_;
+    // The schema as this connection last saw it: a restore moves the
+    // cookie on and leaves the text as it was.
+    int schema_cookie_ = -1;
+    std::size_t schema_digest_ = 0;
 };
 
 }  // namespace officerecords

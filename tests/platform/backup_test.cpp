@@ -1,6 +1,6 @@
 // Backups of a live database and their restore: the copy is of one moment
 // while another workstation goes on saving, it is checked before it is
-// kept, and a restore happens only when nobody has the database open.
+// kept, and a restore keeps what it replaces (more in restore_test.cpp).
 #include "platform/backup.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +89,30 @@ TEST(BackupTest, ALiveDatabaseIsCopiedAsOfOneMomentAndChecked) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.db")));
 }
 
-TEST(BackupTest, ARestoreWaitsForEveryWorkstationAndKeepsWhatItReplaces) {
+// 备份数据… may write over an older backup: only once the new one is whole
+// and checked, and never over the database itself.
+TEST(BackupTest, AChosenFileIsReplacedByAWholeBackupButNeverTheDatabase) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
+    const std::string older = dir.file("older.db");
+    ASSERT_EQ(write_file(older, blob{'o', 'l', 'd'}), 1);
+    backup_options replace;
+    replace.replace = true;
+    auto made = backup_database(db, older, k_clock, replace);
+    ASSERT_TRUE(made.is_ok()) << made.message();
+    EXPECT_GT(count_of(older, "SELECT count(*) FROM tc_og_assetregister"), 0);
+
+    const long long rows = count_of(db, "SELECT count(*) FROM tc_og_assetregister");
+    auto itself = backup_database(db, dir.file("./office.db"), k_clock, replace);
+    ASSERT_FALSE(itself.is_ok());
+    EXPECT_EQ(itself.message(), "备份文件不能是正在使用的数据库本身：" + dir.file("./office.db"));
+    EXPECT_EQ(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), rows);
+    for (const auto& e : std::filesystem::directory_iterator(dir.file("")))
+        EXPECT_FALSE(e.path().filename().string().starts_with(".")) << e.path() << " was left behind";
+}
+
+TEST(BackupTest, ARestoreKeepsWhatItReplacesAndRefusesADamagedBackup) {
     scratch_dir dir;
     const std::string db = dir.file("office.db");
     ASSERT_TRUE(create_database(db, true, k_clock).is_ok());
@@ -100,21 +123,21 @@ TEST(BackupTest, ARestoreWaitsForEveryWorkstationAndKeepsWhatItReplaces) {
         ASSERT_TRUE(conn.is_ok());
         ASSERT_EQ((*conn)->execute("DELETE FROM tc_og_assetregister"), sql_code::ok);
         ASSERT_EQ((*conn)->commit(), sql_code::ok);
-        // While a workstation has it open: refused, nothing replaced.
-        const status busy = restore_database(db, copy, dir.file("kept.db"), k_clock);
-        ASSERT_FALSE(busy.is_ok());
-        EXPECT_EQ(busy.message(), "还有工作站打开着这个数据库，请所有工作站退出后再恢复：" + db);
-        EXPECT_FALSE(std::filesystem::exists(dir.file("kept.db")));
     }
     EXPECT_EQ(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
     const status st = restore_database(db, copy, dir.file("kept.db"), k_clock);
     ASSERT_TRUE(st.is_ok()) << st.message();
     EXPECT_GT(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
     EXPECT_EQ(count_of(dir.file("kept.db"), "SELECT count(*) FROM tc_og_assetregister"), 0);
+    // The kept file is never replaced.
+    const status again = restore_database(db, copy, dir.file("kept.db"), k_clock);
+    ASSERT_FALSE(again.is_ok());
+    EXPECT_EQ(again.message(), "文件已经存在，不会覆盖它：" + dir.file("kept.db"));
     // A damaged backup is refused before anything is touched.
     const std::string broken = dir.file("broken.db");
     ASSERT_EQ(write_file(broken, blob(4096, 'x')), 1);
     EXPECT_FALSE(restore_database(db, broken, dir.file("kept2.db"), k_clock).is_ok());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("kept2.db")));
     EXPECT_GT(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), 0);
 }
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/test_support.h"
 
@@ -85,6 +86,83 @@ TEST(FileAccessTest, APhotoFileIsReadOnlyWhenItIsAPictureOfAFairSize) {
     std::filesystem::resize_file(big, k_max_photo_bytes);
     EXPECT_EQ(read_photo_file(big, bytes), 1);
     EXPECT_EQ(bytes.size(), k_max_photo_bytes);
+}
+
+// A process that has ended, its number not yet given to another.
+long a_finished_process() {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// The temporaries a run leaves beside a database and a backup: those of a
+// process that is gone go with their companions; those of a live process,
+// of another host, and every file not named as ours stay.
+TEST(FileAccessTest, OnlyTheTemporariesOfAFinishedProcessOfThisHostAreRemoved) {
+    scratch_dir dir;
+    const temporary_owner here = this_process();
+    const long gone = a_finished_process();
+    // Alive for the whole test: it waits for its pipe to close.
+    int hold[2];
+    ASSERT_EQ(pipe(hold), 0);
+    std::fflush(nullptr);
+    const pid_t alive = fork();
+    if (alive == 0) {
+        close(hold[1]);
+        char c;
+        _exit(read(hold[0], &c, 1) == 0 ? 0 : 1);
+    }
+    close(hold[0]);
+    auto named = [&](const char* target, temporary_kind kind, std::string host, long pid) {
+        return std::filesystem::path(temporary_name(dir.file(target), kind, {std::move(host), pid}))
+            .filename()
+            .string();
+    };
+    const std::string dead_backup = named("office-2026-12-09.db", temporary_kind::backup, here.host, gone);
+    const std::string dead_keep = named("office.db", temporary_kind::keep, here.host, gone);
+    struct {
+        std::string name;
+        bool removed;
+    } cases[] = {
+        {dead_backup, true},
+        {dead_backup + "-journal", true},
+        {dead_keep, true},
+        {dead_keep + "-wal", true},
+        {dead_keep + "-shm", true},
+        {named("cap_model.jpg", temporary_kind::part, here.host, gone), true},
+        {named("office.db", temporary_kind::init, here.host, gone), true},
+        {named("office.db", temporary_kind::keep, here.host, alive), false},
+        {named("office.db", temporary_kind::backup, here.host, here.pid), false},
+        {named("office.db", temporary_kind::keep, "another-pc", gone), false},
+        {named("office.db", temporary_kind::keep, here.host + "-2", gone), false},
+        {"office.db", false},
+        {"office.db-wal", false},
+        {"office.db.before-restore-2026-12-09-08.30.00", false},
+        {".office.db.part-" + std::to_string(gone) + "-0", false},
+        {".office.db.orkeep-" + here.host + "-" + std::to_string(gone), false},
+        {"notes.orkeep-" + here.host + "-" + std::to_string(gone) + "-0", false},
+    };
+    // Made as a killed run leaves them (write_file would clean up first).
+    for (const auto& c : cases) ASSERT_TRUE(std::ofstream(dir.file(c.name)) << "x") << c.name;
+    EXPECT_EQ(remove_stale_temporaries(dir.file("")), 7);
+    for (const auto& c : cases)
+        EXPECT_EQ(std::filesystem::exists(dir.file(c.name)), !c.removed) << c.name;
+    close(hold[1]);
+    int st = 0;
+    ASSERT_EQ(waitpid(alive, &st, 0), alive);
+    EXPECT_EQ(WEXITSTATUS(st), 0);
+}
+
+TEST(FileAccessTest, ATemporaryNamesItsTargetHostAndProcess) {
+    const temporary_owner owner{"pc-12", 4321};
+    const std::string first = temporary_name("/data/备份/office-2026-12-09.db", temporary_kind::backup, owner);
+    EXPECT_TRUE(first.starts_with("/data/备份/.office-2026-12-09.db.orbackup-pc-12-4321-")) << first;
+    EXPECT_NE(temporary_name("/data/备份/office-2026-12-09.db", temporary_kind::backup, owner), first)
+        << "never the same name twice in one process";
+    EXPECT_TRUE(temporary_name("office.db", temporary_kind::init).starts_with("./.office.db.orinit-"));
+    EXPECT_EQ(this_process().pid, static_cast<long>(getpid()));
 }
 
 TEST(FileAccessTest, BackslashPathsAreReadAndWritten) {

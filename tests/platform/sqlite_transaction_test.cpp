@@ -248,6 +248,102 @@ TEST_F(sqlite_transaction_test, pragma_and_vacuum_run_outside_any_transaction) {
     EXPECT_EQ(db->execute("VACUUM"), sql_code::ok) << db->sqlerrtext();
 }
 
+// A restore copies a backup over the database under every open connection
+// and moves the schema cookie on: each connection's first write after it is
+// refused once, whichever way it begins. What else moves the cookie (another
+// connection's CREATE, this connection's own schema changes) is no restore.
+TEST_F(sqlite_transaction_test, the_first_write_after_a_restore_is_refused_once) {
+    struct change {
+        const char* name;
+        std::function<void(sqlite_transaction& self)> make;
+        bool restored;
+    };
+    auto raw = [&](const char* sql) {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(path_.c_str(), &other), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(other);
+        sqlite3_close(other);
+    };
+    const std::string copy = (dir_ / "copy.db").string();
+    const change changes[] = {
+        {"a restore from a backup",
+         [&](sqlite_transaction&) {
+             sqlite3* from = nullptr;
+             sqlite3* to = nullptr;
+             ASSERT_EQ(sqlite3_open(copy.c_str(), &from), SQLITE_OK);
+             ASSERT_EQ(sqlite3_open(path_.c_str(), &to), SQLITE_OK);
+             sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
+             ASSERT_NE(b, nullptr);
+             EXPECT_EQ(sqlite3_backup_step(b, -1), SQLITE_DONE);
+             EXPECT_EQ(sqlite3_backup_finish(b), SQLITE_OK);
+             sqlite3_close(to);
+             sqlite3_close(from);
+         },
+         true},
+        {"another workstation's save", [&](sqlite_transaction&) { raw("INSERT INTO person VALUES (7, 'Zhao')"); },
+         false},
+        {"another workstation's new table", [&](sqlite_transaction&) { raw("CREATE TABLE notes (x)"); }, false},
+        {"its own table made and dropped in one save",
+         [&](sqlite_transaction& self) {
+             ASSERT_EQ(self.execute("CREATE TABLE scratch (x)"), sql_code::ok);
+             ASSERT_EQ(self.execute("DROP TABLE scratch"), sql_code::ok);
+             ASSERT_EQ(self.commit(), sql_code::ok);
+         },
+         false},
+        {"its own schema script",
+         [&](sqlite_transaction& self) {
+             ASSERT_EQ(self.execute_script("CREATE TABLE scratch (x); DROP TABLE scratch;"), sql_code::ok);
+         },
+         false},
+        {"its own VACUUM", [&](sqlite_transaction& self) { ASSERT_EQ(self.execute("VACUUM"), sql_code::ok); },
+         false},
+    };
+    const struct {
+        const char* name;
+        std::function<sql_code(sqlite_transaction&)> write;
+    } ways[] = {
+        {"begin_write", [](sqlite_transaction& t) { return t.begin_write(); }},
+        {"a first INSERT", [](sqlite_transaction& t) { return t.execute("INSERT INTO loose (v) VALUES ('w')"); }},
+    };
+    for (const change& c : changes) {
+        for (const auto& way : ways) {
+            SCOPED_TRACE(std::string(c.name) + ", " + way.name);
+            fs::remove_all(dir_);
+            fs::create_directories(dir_);
+            create_with_schema().reset();
+            {
+                // The backup: the same schema, other rows.
+                sqlite3* from = nullptr;
+                sqlite3* to = nullptr;
+                ASSERT_EQ(sqlite3_open(path_.c_str(), &from), SQLITE_OK);
+                ASSERT_EQ(sqlite3_open(copy.c_str(), &to), SQLITE_OK);
+                sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
+                ASSERT_NE(b, nullptr);
+                EXPECT_EQ(sqlite3_backup_step(b, -1), SQLITE_DONE);
+                EXPECT_EQ(sqlite3_backup_finish(b), SQLITE_OK);
+                EXPECT_EQ(sqlite3_exec(to, "DELETE FROM person WHERE id = 2", nullptr, nullptr, nullptr), SQLITE_OK);
+                sqlite3_close(to);
+                sqlite3_close(from);
+            }
+            auto db = open();
+            ASSERT_TRUE(db);
+            EXPECT_EQ(dump(*db, "SELECT count(*) FROM person"), "2\n");
+            c.make(*db);
+            if (c.restored) {
+                EXPECT_EQ(way.write(*db), sql_code::error);
+                EXPECT_EQ(db->sqlerrtext(), k_restored_under_save);
+                EXPECT_FALSE(db->in_transaction());
+                EXPECT_EQ(dump(*db, "SELECT count(*) FROM loose"), "0\n") << "the refused write wrote nothing";
+                EXPECT_EQ(dump(*db, "SELECT count(*) FROM person"), "1\n") << "it reads the restored rows";
+            }
+            EXPECT_EQ(way.write(*db), sql_code::ok) << db->sqlerrtext();
+            EXPECT_EQ(db->execute("INSERT INTO loose (v) VALUES ('x')"), sql_code::ok) << db->sqlerrtext();
+            EXPECT_EQ(db->commit(), sql_code::ok) << db->sqlerrtext();
+            EXPECT_EQ(dump(*db, "SELECT count(*) FROM loose WHERE v = 'x'"), "1\n");
+        }
+    }
+}
+
 // today() must never be folded into an index: its answer changes.
 TEST_F(sqlite_transaction_test, only_today_is_not_deterministic) {
     auto db = create_with_schema();

@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
 
+#include "app/file_dialog.h"
 #include "app/qt_host.h"
 #include "platform/backup.h"
 #include "platform/daily_backup.h"
@@ -79,7 +79,7 @@ void backup_actions::backup_to_chosen() {
     QDir().mkpath(folder());
     const QString name = QFileInfo(QString::fromStdString(host_.database_path())).completeBaseName() + "-" +
                          QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmm") + ".db";
-    QString path = QFileDialog::getSaveFileName(window_, "备份数据", QDir(folder()).filePath(name), k_backup_filter);
+    QString path = file_dialog::save_file(window_, "备份数据", QDir(folder()).filePath(name), k_backup_filter);
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += ".db";
     if (QFileInfo(path).absoluteFilePath() == QFileInfo(qs(host_.database_path())).absoluteFilePath()) {
@@ -96,7 +96,7 @@ void backup_actions::backup_to_chosen() {
 }
 
 QString backup_actions::choose_restore() {
-    const QString path = QFileDialog::getOpenFileName(window_, "恢复数据", folder(), k_backup_filter);
+    const QString path = file_dialog::open_file(window_, "恢复数据", folder(), k_backup_filter);
     if (path.isEmpty()) return {};
     const QFileInfo file(path);
     QMessageBox ask(QMessageBox::Warning, "恢复数据",

@@ -1,6 +1,7 @@
 #include "platform/file_access.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -13,6 +14,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "foundation/picture_format.h"
@@ -26,7 +30,65 @@ std::string native_path(std::string_view path) {
     return p;
 }
 
+namespace {
+
+struct file_identity {
+    dev_t device;
+    ino_t inode;
+    bool operator<(const file_identity& o) const {
+        return device != o.device ? device < o.device : inode < o.inode;
+    }
+};
+
+std::optional<file_identity> identity_of(const std::string& path) {
+    struct stat st {};
+    if (::stat(native_path(path).c_str(), &st) != 0) return std::nullopt;
+    return file_identity{st.st_dev, st.st_ino};
+}
+
+// Connections open and close on the interface's thread and on the daily
+// backup's.
+std::mutex open_databases_guard;
+std::multiset<file_identity>& open_databases() {
+    static std::multiset<file_identity> files;
+    return files;
+}
+
+}  // namespace
+
+void note_database_opened(const std::string& path) {
+    const auto id = identity_of(path);
+    if (!id) return;
+    std::lock_guard lock(open_databases_guard);
+    open_databases().insert(*id);
+}
+
+void note_database_closed(const std::string& path) {
+    const auto id = identity_of(path);
+    if (!id) return;
+    std::lock_guard lock(open_databases_guard);
+    auto& files = open_databases();
+    if (const auto it = files.find(*id); it != files.end()) files.erase(it);
+}
+
+bool is_open_database(const std::string& path) {
+    std::string base = native_path(path);
+    for (std::string_view companion : {"-wal", "-shm", "-journal"})
+        if (base.ends_with(companion)) {
+            base.resize(base.size() - companion.size());
+            break;
+        }
+    std::lock_guard lock(open_databases_guard);
+    if (open_databases().empty()) return false;
+    for (const std::string& candidate : {native_path(path), base}) {
+        const auto id = identity_of(candidate);
+        if (id && open_databases().count(*id) > 0) return true;
+    }
+    return false;
+}
+
 int read_file(const std::string& path, blob& bytes) {
+    if (is_open_database(path)) return -1;
     std::ifstream in(native_path(path), std::ios::binary);
     if (!in) return -1;
     blob data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -197,6 +259,8 @@ void remove_database_files(const std::string& path) {
 
 status move_into_place(const std::string& built, const std::string& target, bool overwrite,
                        std::string_view what) {
+    if (overwrite && is_open_database(target))
+        return status::error("这是正在使用的数据库，不能用新建的" + std::string(what) + "替换它：" + target);
     int rc = overwrite
                  ? std::rename(built.c_str(), target.c_str())
                  : ::renameat2(AT_FDCWD, built.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);

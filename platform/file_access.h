@@ -101,6 +101,15 @@ private:
     int fd_ = -1;
 };
 
+// The database files this process has open through SQLite, by identity
+// (device and inode). Opening such a file, or its -wal, -shm or -journal,
+// any other way and closing it again would drop every lock the process
+// holds on the database: a file that is one of them is never read or
+// replaced here.
+void note_database_opened(const std::string& path);
+void note_database_closed(const std::string& path);
+bool is_open_database(const std::string& path);
+
 // The largest picture file the photo store takes.
 inline constexpr std::size_t k_max_photo_bytes = 20u * 1024 * 1024;
 // Reads a picture file whole for the photo store: -1, with `bytes`

@@ -11,6 +11,8 @@
 #include <functional>
 #include <optional>
 
+#include "platform/file_access.h"
+
 namespace officerecords {
 
 namespace {
@@ -668,6 +670,10 @@ result<std::unique_ptr<sqlite_transaction>> sqlite_transaction::open(const std::
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
     std::unique_ptr<sqlite_transaction> t(new sqlite_transaction(db, path));
+    if (rc == SQLITE_OK) {
+        note_database_opened(path);
+        t->noted_ = true;
+    }
     if (rc != SQLITE_OK)
         return status::error(explained(rc, path + "：" + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
     // Set before the first read, so that a workstation starting while
@@ -708,6 +714,7 @@ sqlite_transaction::~sqlite_transaction() {
     for (const auto& entry : cache_) sqlite3_finalize(entry->stmt);
     cache_.clear();
     sqlite3_close_v2(db_);
+    if (noted_) note_database_closed(path_);
 }
 
 sql_code sqlite_transaction::execute(std::string_view sql, std::span<const value> params) {

@@ -112,6 +112,8 @@ private:
 
     sqlite3* db_;
     std::string path_;
+    // Whether the file is on the process's list of open databases.
+    bool noted_ = false;
     std::vector<std::unique_ptr<cached_statement>> cache_;
     std::uint64_t uses_ = 0;
     std::vector<sqlite_cursor*> live_cursors_;

@@ -14,6 +14,7 @@
 #include "platform/backup.h"
 #include "platform/daily_backup.h"
 #include "platform/database.h"
+#include "platform/file_access.h"
 #include "tests/lock_probe.h"
 #include "tests/test_support.h"
 
@@ -64,6 +65,20 @@ TEST(SharedFileTest, TheProgramKeepsItsLockThroughEveryWayItOpensTheFile) {
              request.database = path;
              request.out = d.file("assets.csv");
              return export_register(request, out, err) == 0;
+         }},
+        {"the database chosen as a photo",
+         [](const std::string& path, scratch_dir&) {
+             blob bytes;
+             return read_photo_file(path, bytes) == -1 && read_photo_file(path + "-wal", bytes) == -1;
+         }},
+        {"an export over the database",
+         [&](const std::string& path, scratch_dir&) {
+             register_export_request request;
+             request.window = "w_m_og_assetregister";
+             request.database = path;
+             request.out = path;
+             request.overwrite = true;
+             return export_register(request, out, err) == 1;
          }},
     };
     for (const way_in& way : ways) {

@@ -17,6 +17,7 @@
 // transaction to a scope: it rolls back on every way out but commit().
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -93,10 +94,17 @@ public:
     // out. The caller must not write the same change again until
     // resolve_commit() has told.
     virtual bool commit_in_doubt() const { return false; }
-    // Asks once more what became of the commit in doubt. committed and
-    // rolled_back end the doubt; unknown (the server still cannot be
-    // reached) keeps it. Without a doubt: committed.
-    virtual commit_outcome resolve_commit() { return commit_outcome::committed; }
+    // The number of the commit in doubt, which its caller keeps to ask about
+    // it later: another unit of work on the connection may settle the doubt
+    // first (a new write finds out before it begins). 0 when none is in doubt.
+    virtual std::uint64_t doubt_number() const { return 0; }
+    // Asks what became of the commit in doubt numbered `number`. committed
+    // and rolled_back end the doubt and are told once; unknown (the server
+    // still cannot be reached) keeps it. A number never in doubt: committed.
+    virtual commit_outcome resolve_commit(std::uint64_t number) {
+        (void)number;
+        return commit_outcome::committed;
+    }
     // Rolls back after a failure and keeps that failure's status and text,
     // which the rollback would otherwise replace.
     void rollback_keeping_error();

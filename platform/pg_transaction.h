@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,9 @@ public:
     sql_code commit() override;
     sql_code rollback() override;
     bool in_transaction() const override { return in_transaction_; }
+    bool commit_in_doubt() const override { return in_doubt_ != 0; }
+    std::uint64_t doubt_number() const override { return in_doubt_; }
+    commit_outcome resolve_commit(std::uint64_t number) override;
     std::string describe_target() const override { return target_; }
 
     // The connection string as given, for the tools (pg_dump) that need it.
@@ -96,6 +100,23 @@ private:
     sql_code begin_if_write(std::string_view sql);
     void connection_lost();
 
+    // A commit whose answer was lost: the server's number of its
+    // transaction and the server process that ran it.
+    struct doubt {
+        std::uint64_t number = 0;
+        std::int64_t xact = 0;
+        int backend = 0;
+    };
+    // Asks the server, on a new connection, whether the transaction of `d`
+    // committed. A transaction the server still counts as running (it has
+    // not noticed yet that the old connection went) is ended, and asked
+    // about again for up to the lock timeout.
+    commit_outcome ask_outcome(const doubt& d);
+    // Before a new write begins, finds out what became of earlier commits
+    // in doubt, for their callers to be told when they ask; false, with the
+    // text, when the server cannot be reached.
+    bool settle_pending();
+
     pg_conn* conn_;
     std::string conninfo_;
     std::string target_;
@@ -106,6 +127,16 @@ private:
     // it back, and every statement fails until the caller rolls back too,
     // so no later statement of that save is written on its own.
     bool lost_ = false;
+    // The server's number of the open write transaction (txid_current()),
+    // taken with its BEGIN, so that a commit whose answer is lost can be
+    // asked about.
+    std::int64_t xact_ = 0;
+    std::vector<doubt> pending_;
+    std::uint64_t doubts_ = 0;
+    // The number of the last commit() when it ended in doubt, else 0.
+    std::uint64_t in_doubt_ = 0;
+    // Doubts settled by a write that began before their caller asked.
+    std::map<std::uint64_t, commit_outcome> settled_;
     std::string today_sent_;
     std::vector<std::unique_ptr<prepared>> prepared_;
     std::unique_ptr<prepared> once_;  // the last statement not worth keeping

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "foundation/change_log.h"
 #include "foundation/transaction.h"
 
 namespace officerecords {
@@ -152,6 +153,13 @@ bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
         if (!guard.began()) st = status::error(t.sqlerrtext());
         const change_context history = s.change_by(page.window, true);
         if (st) st = page.dw_1.update(&history);
+        if (st) {
+            for (const planned_statement& ps : page.dw_1.plan_update()) {
+                if (ps.changes.empty()) continue;
+                witness_change(t, history, page.dw_1.object().update_table, ps.key);
+                break;
+            }
+        }
         if (st && guard.commit() != sql_code::ok) {
             st = status::error(t.sqlerrtext());
             in_doubt = t.commit_in_doubt();

@@ -33,8 +33,9 @@ namespace officerecords {
 // Every result is looked at: a write that failed unnoticed is a lost record.
 enum class [[nodiscard]] sql_code : int { ok = 0, not_found = 100, error = -1 };
 
-// What became of a commit whose answer was lost with the connection.
-enum class commit_outcome { committed, rolled_back, unknown };
+// What became of a commit whose answer was lost with the connection; told
+// to the clerk as it is, so never left unread.
+enum class [[nodiscard]] commit_outcome { committed, rolled_back, unknown };
 
 // The kind of a value as the database delivered it.
 enum class db_type { null, integer, real, text, blob };
@@ -104,6 +105,16 @@ public:
     virtual commit_outcome resolve_commit(std::uint64_t number) {
         (void)number;
         return commit_outcome::committed;
+    }
+    // Names a row that exists once the open transaction has committed and
+    // not before (a query and its values), such as its history entry. A
+    // server that started again after a crash may have handed the lost
+    // transaction's number to another one; then only this row tells
+    // whether a commit in doubt was written. Without one, such a commit
+    // stays in doubt. Forgotten when the next write begins.
+    virtual void witness_commit(std::string sql, std::vector<value> params) {
+        (void)sql;
+        (void)params;
     }
     // Rolls back after a failure and keeps that failure's status and text,
     // which the rollback would otherwise replace.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "foundation/change_log.h"
 #include "foundation/held_messages.h"
 #include "foundation/register_page.h"
 #include "foundation/transaction.h"
@@ -163,7 +164,7 @@ void w_modify::itemerror(long, const dwo&, const std::string& message) {
 }
 
 void w_modify::new_record() {
-    // A save in doubt was of the record left; the history tells what became of it.
+    // A save in doubt belongs to the record left behind, not to this new one.
     in_doubt_.reset();
     dw_1.reset();
     long r = dw_1.insertrow(0);
@@ -364,6 +365,13 @@ bool w_modify::save(bool checks) {
     if (status st = dw_1.update(session_.keep_history ? &history : nullptr); !st) {
         guard.abandon();
         return failed(st.message());
+    }
+    if (session_.keep_history) {
+        for (const planned_statement& s : dw_1.plan_update()) {
+            if (s.changes.empty()) continue;
+            witness_change(t, history, table, s.key);
+            break;
+        }
     }
     if (guard.commit() != sql_code::ok) {
         std::string why = t.sqlerrtext();

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <thread>
+#include <utility>
 
 namespace officerecords {
 
@@ -24,8 +25,14 @@ constexpr Oid k_bool = 16, k_bytea = 17, k_int8 = 20, k_int2 = 21, k_int4 = 23, 
 // one SQLite file; the number is ours alone within the office's database.
 // The transaction's number comes back in the same round trip: should the
 // answer to its COMMIT be lost, the server can still be asked about it.
+// With it comes the server's life: when it started, and when its counters
+// were last reset, which a recovery from a crash does too.
 constexpr const char* k_begin =
-    "BEGIN; SELECT pg_advisory_xact_lock(7243010601); SELECT txid_current()";
+    "BEGIN; SELECT pg_advisory_xact_lock(7243010601); SELECT txid_current(), "
+    "pg_postmaster_start_time()::text || ' ' || coalesce(pg_stat_get_bgwriter_stat_reset_time()::text, '')";
+constexpr const char* k_ask =
+    "SELECT txid_status($1::bigint), "
+    "pg_postmaster_start_time()::text || ' ' || coalesce(pg_stat_get_bgwriter_stat_reset_time()::text, '')";
 
 constexpr const char* k_rolled_back_text = "正在进行的保存已由服务器撤销，没有写入任何数据";
 constexpr const char* k_in_doubt_text =
@@ -805,6 +812,7 @@ sql_code pg_transaction::begin_write() {
     if (in_transaction_)
         return set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
     in_doubt_ = 0;
+    witness_.reset();
     if (!settle_pending()) return sql_code::error;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (ready() != sql_code::ok) return sql_code::error;
@@ -812,6 +820,7 @@ sql_code pg_transaction::begin_write() {
         const bool began = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
         if (began) {
             xact_ = std::atoll(PQgetvalue(r, 0, 0));
+            life_ = PQgetvalue(r, 0, 1);
             PQclear(r);
             in_transaction_ = true;
             return set_status(sql_code::ok);
@@ -848,7 +857,7 @@ sql_code pg_transaction::commit() {
         return set_status(sql_code::error, "数据库操作失败：前面的语句已经失败，没有写入任何数据" +
                                                (why.empty() ? std::string() : "（" + why + "）"));
     }
-    const doubt d{++doubts_, xact_, PQbackendPID(conn_)};
+    const doubt d{++doubts_, xact_, PQbackendPID(conn_), life_, std::exchange(witness_, std::nullopt)};
     const sql_code code = run_control("COMMIT");
     in_transaction_ = false;
     lost_ = false;
@@ -883,8 +892,7 @@ commit_outcome pg_transaction::ask_outcome(const doubt& d) {
         if (PQstatus(conn_) != CONNECTION_OK && (in_transaction_ || !reconnect()))
             return commit_outcome::unknown;
         const char* values[] = {xact.c_str()};
-        PGresult* r = PQexecParams(conn_, "SELECT txid_status($1::bigint)", 1, nullptr, values,
-                                   nullptr, nullptr, 0);
+        PGresult* r = PQexecParams(conn_, k_ask, 1, nullptr, values, nullptr, nullptr, 0);
         if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) != 1) {
             const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
             // A number the server has not handed out since it started again:
@@ -899,8 +907,13 @@ commit_outcome pg_transaction::ask_outcome(const doubt& d) {
         }
         // Null: the server no longer keeps the status of a number this old.
         const std::string status = PQgetisnull(r, 0, 0) ? "" : PQgetvalue(r, 0, 0);
+        const bool same_life = d.life == PQgetvalue(r, 0, 1);
         PQclear(r);
-        if (status == "committed") return commit_outcome::committed;
+        // Committed before a crash, a transaction's number is on disk and
+        // never handed out again; lost in one, it may have gone to another
+        // transaction, whose commit would answer for it: the witness row
+        // tells then. Any other answer holds whatever happened meanwhile.
+        if (status == "committed") return same_life ? commit_outcome::committed : witnessed(d);
         if (status == "aborted") return commit_outcome::rolled_back;
         if (status != "in progress") return commit_outcome::unknown;
         // The server has not noticed yet that the old connection went, and
@@ -917,6 +930,17 @@ commit_outcome pg_transaction::ask_outcome(const doubt& d) {
         if (std::chrono::steady_clock::now() >= deadline) return commit_outcome::unknown;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+commit_outcome pg_transaction::witnessed(const doubt& d) {
+    if (!d.written) return commit_outcome::unknown;
+    const auto row = select_value(d.written->sql, d.written->params);
+    if (row) return commit_outcome::committed;
+    return sqlcode() == 100 ? commit_outcome::rolled_back : commit_outcome::unknown;
+}
+
+void pg_transaction::witness_commit(std::string sql, std::vector<value> params) {
+    witness_ = witness{std::move(sql), std::move(params)};
 }
 
 bool pg_transaction::settle_pending() {

@@ -74,6 +74,9 @@ public:
     commit_outcome resolve_commit(std::uint64_t number) override {
         return inner_.resolve_commit(number);
     }
+    void witness_commit(std::string sql, std::vector<value> params) override {
+        inner_.witness_commit(std::move(sql), std::move(params));
+    }
     std::string describe_target() const override { return inner_.describe_target(); }
 
 private:

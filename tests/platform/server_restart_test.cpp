@@ -15,6 +15,7 @@
 #include "finance/assetregister.h"
 #include "foundation/register_page.h"
 #include "foundation/w_modify.h"
+#include "tests/cutting_proxy.h"
 #include "tests/fault_injection.h"
 #include "tests/test_support.h"
 
@@ -293,6 +294,93 @@ TEST_F(ServerRestart, ASaveWhoseServerCrashesAtTheCommitIsFoundOutAfterTheRestar
         // The record, and the history's new value of its name.
         EXPECT_EQ(times, 2u) << after;
     }
+}
+
+// A crash of the server while a commit is in doubt: a transaction lost in
+// the crash before anything of it was on disk may see its number handed to
+// the next one after the restart, whose commit would answer for it. What
+// the commit wrote is asked for instead, and tells.
+TEST_F(ServerRestart, ACommitInDoubtAcrossACrashIsToldByWhatItWroteNotByItsNumber) {
+    testkit::cutting_proxy proxy(target_);
+    auto own = open_connection(proxy.via(target_), clock_);
+    ASSERT_TRUE(own.is_ok()) << own.message();
+    transaction& t = **own;
+
+    // Committed before the crash, its answer lost.
+    ASSERT_EQ(t.execute("UPDATE tc_og_assetregister SET note = ? WHERE orderno = 1",
+                        std::vector<value>{value("崩溃前写入")}),
+              sql_code::ok);
+    t.witness_commit("SELECT 1 FROM tc_og_assetregister WHERE orderno = 1 AND note = ?",
+                     {value("崩溃前写入")});
+    proxy.cut_next_commit(testkit::commit_cut::after);
+    proxy.refuse(true);
+    EXPECT_EQ(t.commit(), sql_code::error);
+    ASSERT_TRUE(t.commit_in_doubt());
+    const std::uint64_t first = t.doubt_number();
+    server_->crash();
+    server_->start();
+    proxy.refuse(false);
+    EXPECT_EQ(t.resolve_commit(first), commit_outcome::committed);
+
+    // Never committed, and nothing of it on disk: the server still holds
+    // it open when it crashes, having not noticed the connection go.
+    ASSERT_EQ(t.begin_write(), sql_code::ok);
+    const std::optional<value> lost = t.select_value("SELECT txid_current()");
+    ASSERT_TRUE(lost.has_value());
+    t.witness_commit("SELECT 1 FROM tc_og_assetregister WHERE note = ?", {value("从未写入")});
+    proxy.cut_next_commit(testkit::commit_cut::client_side);
+    proxy.refuse(true);
+    EXPECT_EQ(t.commit(), sql_code::error);
+    ASSERT_TRUE(t.commit_in_doubt());
+    const std::uint64_t second = t.doubt_number();
+    server_->crash();
+    server_->start();
+    auto other = open_connection(target_, clock_);
+    ASSERT_TRUE(other.is_ok()) << other.message();
+    ASSERT_EQ((*other)->begin_write(), sql_code::ok);
+    ASSERT_EQ((*other)->select_value("SELECT txid_current()"), lost) << "the number was not handed out again";
+    ASSERT_EQ((*other)->execute("UPDATE tc_og_assetregister SET note = ? WHERE orderno = 2",
+                                std::vector<value>{value("重启后写入")}),
+              sql_code::ok);
+    ASSERT_EQ((*other)->commit(), sql_code::ok);
+    proxy.refuse(false);
+    EXPECT_EQ(t.resolve_commit(second), commit_outcome::rolled_back);
+    EXPECT_EQ(proxy.cuts(), 2);
+}
+
+// The same through a record window: a new record whose answer was lost is
+// found saved after the server's crash by its history entry.
+TEST_F(ServerRestart, ANewRecordInDoubtAcrossACrashIsFoundSavedByItsHistory) {
+    testkit::cutting_proxy proxy(target_);
+    auto own = open_connection(proxy.via(target_), clock_);
+    ASSERT_TRUE(own.is_ok()) << own.message();
+    session s{host_, host_, **own, **own, k_commno, {}, &page_};
+    ASSERT_TRUE(list_register(page_, "w_m_og_assetregister", d_og_assetregister(), s).is_ok());
+    const long listed = page_.dw_1.rowcount();
+    w_m_og_assetregister w(s);
+    w.open_with(k_mode_add);
+    (void)w.dw_1.setitem(1, "goodsname", value("崩溃前新增的"));
+    proxy.cut_next_commit(testkit::commit_cut::after);
+    proxy.refuse(true);
+    host_.messages.clear();
+    w.cb_save_clicked();
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_THAT(host_.messages[0], ::testing::StartsWith(k_in_doubt));
+    server_->crash();
+    server_->start();
+    proxy.refuse(false);
+    host_.messages.clear();
+    w.cb_save_clicked();
+    EXPECT_THAT(host_.messages,
+                ::testing::ElementsAre("提示信息 | 上次保存时与数据库服务器的连接中断了；现已查明，那次保存已经写入数据库。"));
+    EXPECT_FALSE(w.has_unsaved_changes());
+    EXPECT_EQ(page_.dw_1.rowcount(), listed + 1);
+    const std::string after = stored();
+    std::size_t times = 0;
+    for (std::size_t at = after.find("崩溃前新增的"); at != std::string::npos;
+         at = after.find("崩溃前新增的", at + 1))
+        ++times;
+    EXPECT_EQ(times, 2u) << after;
 }
 
 }  // namespace

@@ -918,8 +918,9 @@ commit_outcome pg_transaction::ask_outcome(const doubt& d) {
         if (status != "in progress") return commit_outcome::unknown;
         // The server has not noticed yet that the old connection went, and
         // would keep the transaction (and the write lock) until it does. It
-        // is ours to end, and only while it is still that transaction.
-        if (!ended) {
+        // is ours to end, and only while it is still that transaction: after
+        // a restart the number and the process may be another's.
+        if (!ended && same_life) {
             ended = true;
             const char* which[] = {backend.c_str(), xid.c_str()};
             PQclear(PQexecParams(conn_,

@@ -140,201 +140,126 @@ protected:
     std::unique_ptr<session> s_;
 };
 
-TEST_F(pg_commit_in_doubt_test, ANewRecordCutBeforeTheServerHasItsCommitIsNotSavedAndSavesOnceLater) {
-    auto w = edited(true, "二号碎纸机");
-    const long listed = page_.dw_1.rowcount();
-    proxy_->cut_next_commit(commit_cut::before);
-    w->cb_save_clicked();
-    ASSERT_EQ(proxy_->cuts(), 1);
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_failed));
-    EXPECT_THAT(host_.messages[0], HasSubstr("没有写入任何数据"));
-    EXPECT_FALSE(w->save_in_doubt());
-    EXPECT_EQ(records_named("二号碎纸机"), 0);
-    EXPECT_EQ(w->dw_1.getitemstatus(1, 0), row_status::new_modified);
-    EXPECT_TRUE(w->dw_1.getitem(1, "orderno").is_null());
+// Each case for a new record and for a change of a saved one.
+struct edit_case {
+    bool add;
+    const char* name;
+    const char* history;
+};
+constexpr edit_case k_edits[] = {{true, "二号碎纸机", "新增;"}, {false, "旧电脑", "修改;"}};
 
-    host_.messages.clear();
-    w->cb_save_clicked();
-    EXPECT_THAT(host_.messages, IsEmpty());
-    EXPECT_EQ(records_named("二号碎纸机"), 1);
-    EXPECT_EQ(history_of("二号碎纸机"), "新增;");
-    EXPECT_EQ(page_.dw_1.rowcount(), listed + 1);
-    expect_saved(*w, "二号碎纸机");
-}
-
-TEST_F(pg_commit_in_doubt_test, AChangeCutBeforeTheServerHasItsCommitIsNotSavedAndSavesOnceLater) {
-    auto w = edited(false, "旧电脑");
-    proxy_->cut_next_commit(commit_cut::before);
-    w->cb_save_clicked();
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_failed));
-    EXPECT_EQ(records_named("旧电脑"), 0);
-    EXPECT_EQ(w->dw_1.getitemstatus(1, 0), row_status::data_modified);
-
-    host_.messages.clear();
-    w->cb_save_clicked();
-    EXPECT_THAT(host_.messages, IsEmpty());
-    EXPECT_EQ(records_named("旧电脑"), 1);
-    EXPECT_EQ(history_of("旧电脑"), "修改;");
-    expect_saved(*w, "旧电脑");
-}
-
-TEST_F(pg_commit_in_doubt_test, ANewRecordWhoseCommitAnswerIsLostIsReportedSavedAndNeverDuplicated) {
-    auto w = edited(true, "二号投影仪");
-    const long listed = page_.dw_1.rowcount();
-    proxy_->cut_next_commit(commit_cut::after);
-    w->cb_save_clicked();
-    ASSERT_EQ(proxy_->cuts(), 1);
-    EXPECT_THAT(host_.messages, IsEmpty());
-    EXPECT_EQ(records_named("二号投影仪"), 1);
-    EXPECT_EQ(history_of("二号投影仪"), "新增;");
-    EXPECT_EQ(page_.dw_1.rowcount(), listed + 1);
-    expect_saved(*w, "二号投影仪");
-    expect_nothing_more_written(*w, "二号投影仪");
-    expect_later_edit_saved(*w, "二号投影仪");
-}
-
-TEST_F(pg_commit_in_doubt_test, AChangeWhoseCommitAnswerIsLostIsReportedSavedAndNotRefusedAfterwards) {
-    auto w = edited(false, "二号打印机");
-    proxy_->cut_next_commit(commit_cut::after);
-    w->cb_save_clicked();
-    ASSERT_EQ(proxy_->cuts(), 1);
-    EXPECT_THAT(host_.messages, IsEmpty());
-    EXPECT_EQ(records_named("二号打印机"), 1);
-    EXPECT_EQ(history_of("二号打印机"), "修改;");
-    expect_saved(*w, "二号打印机");
-    expect_nothing_more_written(*w, "二号打印机");
-    expect_later_edit_saved(*w, "二号打印机");
-}
-
-// The server still counts the transaction as running, holding the write
-// lock: it is ended, told as the failure it is, and the next Save goes
-// through at once.
-TEST_F(pg_commit_in_doubt_test, ACommitTheServerStillHoldsOpenIsEndedAndReportedNotSaved) {
-    auto w = edited(true, "档案柜");
-    proxy_->cut_next_commit(commit_cut::client_side);
-    w->cb_save_clicked();
-    ASSERT_EQ(proxy_->cuts(), 1);
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_failed));
-    EXPECT_EQ(records_named("档案柜"), 0);
-
-    host_.messages.clear();
-    w->cb_save_clicked();
-    EXPECT_THAT(host_.messages, IsEmpty());
-    EXPECT_EQ(records_named("档案柜"), 1);
-    EXPECT_EQ(history_of("档案柜"), "新增;");
-    expect_saved(*w, "档案柜");
-}
-
-TEST_F(pg_commit_in_doubt_test, ANewRecordInDoubtWhileTheServerIsOutOfReachIsFoundSavedOnceItIsBack) {
-    auto w = edited(true, "二号空调");
-    const long listed = page_.dw_1.rowcount();
-    proxy_->cut_next_commit(commit_cut::after);
-    proxy_->refuse(true);
-    w->cb_save_clicked();
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_in_doubt));
-    EXPECT_TRUE(w->save_in_doubt());
-    EXPECT_TRUE(w->has_unsaved_changes());
-    const value numbered = w->dw_1.getitem(1, "orderno");
-    EXPECT_EQ(numbered.to_text(), std::to_string(number_of("二号空调")));
-    EXPECT_EQ(records_named("二号空调"), 1);
-
-    // While the server is out of reach: the same message, nothing written.
-    for (int press = 0; press < 2; ++press) {
+TEST_F(pg_commit_in_doubt_test, ACommitCutBeforeTheServerHasItIsAFailureAndSavingAgainWritesItOnce) {
+    for (const edit_case& c : k_edits) {
+        SCOPED_TRACE(c.name);
+        list(1);
+        const long listed = page_.dw_1.rowcount();
+        auto w = edited(c.add, c.name);
         host_.messages.clear();
-        if (press == 0) w->cb_save_clicked();
-        else w->cb_tempsave_clicked();
+        proxy_->cut_next_commit(commit_cut::before);
+        w->cb_save_clicked();
         ASSERT_EQ(host_.messages.size(), 1u);
-        EXPECT_THAT(host_.messages[0], StartsWith(k_in_doubt));
-        EXPECT_TRUE(w->save_in_doubt());
-        EXPECT_EQ(records_named("二号空调"), 1);
-        EXPECT_EQ(history_of("二号空调"), "新增;");
+        EXPECT_THAT(host_.messages[0], StartsWith(k_failed));
+        EXPECT_THAT(host_.messages[0], HasSubstr("没有写入任何数据"));
+        EXPECT_FALSE(w->save_in_doubt());
+        EXPECT_EQ(records_named(c.name), 0);
+        EXPECT_EQ(w->dw_1.getitemstatus(1, 0), c.add ? row_status::new_modified : row_status::data_modified);
+
+        host_.messages.clear();
+        w->cb_save_clicked();
+        EXPECT_THAT(host_.messages, IsEmpty());
+        EXPECT_EQ(records_named(c.name), 1);
+        EXPECT_EQ(history_of(c.name), c.history);
+        EXPECT_EQ(page_.dw_1.rowcount(), listed + (c.add ? 1 : 0));
+        expect_saved(*w, c.name);
     }
-    EXPECT_GT(proxy_->refused(), 0);
-
-    proxy_->refuse(false);
-    host_.messages.clear();
-    w->cb_save_clicked();
-    EXPECT_THAT(host_.messages, ::testing::ElementsAre(k_found_saved));
-    EXPECT_EQ(w->dw_1.getitem(1, "orderno"), numbered);
-    EXPECT_EQ(records_named("二号空调"), 1);
-    EXPECT_EQ(history_of("二号空调"), "新增;");
-    EXPECT_EQ(page_.dw_1.rowcount(), listed + 1);
-    expect_saved(*w, "二号空调");
-    expect_nothing_more_written(*w, "二号空调");
-    expect_later_edit_saved(*w, "二号空调");
+    EXPECT_EQ(proxy_->cuts(), 2);
 }
 
-TEST_F(pg_commit_in_doubt_test, AChangeInDoubtWhileTheServerIsOutOfReachIsFoundSavedOnceItIsBack) {
-    auto w = edited(false, "饮水机");
-    proxy_->cut_next_commit(commit_cut::after);
-    proxy_->refuse(true);
-    w->cb_save_clicked();
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_in_doubt));
-    EXPECT_EQ(w->dw_1.getitemstatus(1, 0), row_status::data_modified);
-
-    host_.messages.clear();
-    w->cb_save_clicked();
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_in_doubt));
-
-    proxy_->refuse(false);
-    host_.messages.clear();
-    w->cb_save_clicked();
-    EXPECT_THAT(host_.messages, ::testing::ElementsAre(k_found_saved));
-    EXPECT_EQ(records_named("饮水机"), 1);
-    EXPECT_EQ(history_of("饮水机"), "修改;");
-    expect_saved(*w, "饮水机");
-    expect_nothing_more_written(*w, "饮水机");
-    expect_later_edit_saved(*w, "饮水机");
+TEST_F(pg_commit_in_doubt_test, ACommitWhoseAnswerIsLostIsASaveNeitherDuplicatedNorRefusedAfterwards) {
+    for (const edit_case& c : k_edits) {
+        SCOPED_TRACE(c.name);
+        list(1);
+        const long listed = page_.dw_1.rowcount();
+        auto w = edited(c.add, c.name);
+        host_.messages.clear();
+        proxy_->cut_next_commit(commit_cut::after);
+        w->cb_save_clicked();
+        EXPECT_THAT(host_.messages, IsEmpty());
+        EXPECT_EQ(records_named(c.name), 1);
+        EXPECT_EQ(history_of(c.name), c.history);
+        EXPECT_EQ(page_.dw_1.rowcount(), listed + (c.add ? 1 : 0));
+        expect_saved(*w, c.name);
+        expect_nothing_more_written(*w, c.name);
+        expect_later_edit_saved(*w, c.name);
+    }
+    EXPECT_EQ(proxy_->cuts(), 2);
 }
 
-TEST_F(pg_commit_in_doubt_test, ANewRecordInDoubtThatWasNotWrittenIsWrittenOnceTheServerIsBack) {
-    auto w = edited(true, "保险柜");
-    const long listed = page_.dw_1.rowcount();
-    proxy_->cut_next_commit(commit_cut::before);
-    proxy_->refuse(true);
-    w->cb_save_clicked();
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_in_doubt));
-    EXPECT_EQ(records_named("保险柜"), 0);
+// While the server is out of reach nothing is written, by Save or by the
+// save without checks; once it is back, Save finds the save written.
+TEST_F(pg_commit_in_doubt_test, ASaveInDoubtWhileTheServerIsOutOfReachIsFoundWrittenOnceItIsBack) {
+    for (const edit_case& c : k_edits) {
+        SCOPED_TRACE(c.name);
+        list(1);
+        const long listed = page_.dw_1.rowcount();
+        auto w = edited(c.add, c.name);
+        host_.messages.clear();
+        proxy_->cut_next_commit(commit_cut::after);
+        proxy_->refuse(true);
+        w->cb_save_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre(StartsWith(k_in_doubt)));
+        EXPECT_TRUE(w->save_in_doubt());
+        EXPECT_TRUE(w->has_unsaved_changes());
+        const std::string numbered = w->dw_1.getitem(1, "orderno").to_text();
+        EXPECT_EQ(numbered, std::to_string(number_of(c.name)));
+        for (bool checked : {true, false}) {
+            host_.messages.clear();
+            checked ? w->cb_save_clicked() : w->cb_tempsave_clicked();
+            EXPECT_THAT(host_.messages, ::testing::ElementsAre(StartsWith(k_in_doubt)));
+            EXPECT_TRUE(w->save_in_doubt());
+            EXPECT_EQ(records_named(c.name), 1);
+            EXPECT_EQ(history_of(c.name), c.history);
+        }
+        EXPECT_GT(proxy_->refused(), 0);
 
-    host_.messages.clear();
-    w->cb_save_clicked();
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_in_doubt));
-    EXPECT_EQ(records_named("保险柜"), 0);
-
-    proxy_->refuse(false);
-    host_.messages.clear();
-    w->cb_save_clicked();
-    EXPECT_THAT(host_.messages, IsEmpty());
-    EXPECT_EQ(records_named("保险柜"), 1);
-    EXPECT_EQ(history_of("保险柜"), "新增;");
-    EXPECT_EQ(page_.dw_1.rowcount(), listed + 1);
-    expect_saved(*w, "保险柜");
-    expect_nothing_more_written(*w, "保险柜");
+        proxy_->refuse(false);
+        host_.messages.clear();
+        w->cb_save_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre(k_found_saved));
+        EXPECT_EQ(w->dw_1.getitem(1, "orderno").to_text(), numbered);
+        EXPECT_EQ(records_named(c.name), 1);
+        EXPECT_EQ(history_of(c.name), c.history);
+        EXPECT_EQ(page_.dw_1.rowcount(), listed + (c.add ? 1 : 0));
+        expect_saved(*w, c.name);
+        expect_nothing_more_written(*w, c.name);
+        expect_later_edit_saved(*w, c.name);
+    }
 }
 
-TEST_F(pg_commit_in_doubt_test, AChangeInDoubtThatWasNotWrittenIsWrittenOnceTheServerIsBack) {
-    auto w = edited(false, "二号复印机");
-    proxy_->cut_next_commit(commit_cut::before);
-    proxy_->refuse(true);
-    w->cb_save_clicked();
-    ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_THAT(host_.messages[0], StartsWith(k_in_doubt));
+TEST_F(pg_commit_in_doubt_test, ASaveInDoubtThatWasNotWrittenIsWrittenOnceTheServerIsBack) {
+    for (const edit_case& c : k_edits) {
+        SCOPED_TRACE(c.name);
+        list(1);
+        const long listed = page_.dw_1.rowcount();
+        auto w = edited(c.add, c.name);
+        host_.messages.clear();
+        proxy_->cut_next_commit(commit_cut::before);
+        proxy_->refuse(true);
+        w->cb_save_clicked();
+        w->cb_save_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre(StartsWith(k_in_doubt), StartsWith(k_in_doubt)));
+        EXPECT_EQ(records_named(c.name), 0);
 
-    proxy_->refuse(false);
-    host_.messages.clear();
-    w->cb_save_clicked();
-    EXPECT_THAT(host_.messages, IsEmpty());
-    EXPECT_EQ(records_named("二号复印机"), 1);
-    EXPECT_EQ(history_of("二号复印机"), "修改;");
-    expect_saved(*w, "二号复印机");
+        proxy_->refuse(false);
+        host_.messages.clear();
+        w->cb_save_clicked();
+        EXPECT_THAT(host_.messages, IsEmpty());
+        EXPECT_EQ(records_named(c.name), 1);
+        EXPECT_EQ(history_of(c.name), c.history);
+        EXPECT_EQ(page_.dw_1.rowcount(), listed + (c.add ? 1 : 0));
+        expect_saved(*w, c.name);
+        expect_nothing_more_written(*w, c.name);
+    }
 }
 
 // What the clerk changed while the save was in doubt is not taken for
@@ -487,14 +412,18 @@ TEST_F(pg_commit_in_doubt_test, ADeletionInDoubtIsFoundOutBeforeTheNextOne) {
 // Many saves cut at their commit in turn, each way, with the server out of
 // reach for some: every record is stored once, with one history entry.
 TEST_F(pg_commit_in_doubt_test, ManyCutCommitsLeaveEveryRecordStoredOnce) {
+    enum class told { saved, failed, in_doubt };
     struct way {
         commit_cut cut;
         bool out_of_reach;
+        told expected;
+        const char* message;  // the start of the message, if any
     };
-    const way ways[] = {{commit_cut::before, false}, {commit_cut::after, false},
-                        {commit_cut::client_side, false}, {commit_cut::before, true},
-                        {commit_cut::after, true}};
-    int failed = 0, saved = 0, in_doubt = 0;
+    const way ways[] = {{commit_cut::before, false, told::failed, k_failed},
+                        {commit_cut::after, false, told::saved, nullptr},
+                        {commit_cut::client_side, false, told::failed, k_failed},
+                        {commit_cut::before, true, told::in_doubt, k_in_doubt},
+                        {commit_cut::after, true, told::in_doubt, k_in_doubt}};
     const long history = history_count();
     for (int round = 0; round < 4; ++round) {
         for (const way& how : ways) {
@@ -508,9 +437,13 @@ TEST_F(pg_commit_in_doubt_test, ManyCutCommitsLeaveEveryRecordStoredOnce) {
             proxy_->refuse(how.out_of_reach);
             w->cb_save_clicked();
             proxy_->refuse(false);
-            if (host_.messages.empty()) ++saved;
-            else if (w->save_in_doubt()) ++in_doubt;
-            else ++failed;
+            const told got = host_.messages.empty() ? told::saved
+                             : w->save_in_doubt()   ? told::in_doubt
+                                                    : told::failed;
+            EXPECT_EQ(got, how.expected);
+            if (how.message) {
+                EXPECT_THAT(host_.messages, ::testing::ElementsAre(StartsWith(how.message)));
+            }
             // Save pressed until nothing is left to save, as a clerk would.
             for (int press = 0; press < 3 && w->has_unsaved_changes(); ++press) w->cb_save_clicked();
             EXPECT_FALSE(w->has_unsaved_changes());
@@ -520,9 +453,6 @@ TEST_F(pg_commit_in_doubt_test, ManyCutCommitsLeaveEveryRecordStoredOnce) {
         }
     }
     EXPECT_EQ(proxy_->cuts(), 20);
-    EXPECT_EQ(saved, 4);
-    EXPECT_EQ(failed, 8);
-    EXPECT_EQ(in_doubt, 8);
     EXPECT_EQ(history_count(), history + 20);
 }
 

@@ -64,4 +64,15 @@ status record_change(transaction& t, const change_context& c, std::string_view t
     return status::ok();
 }
 
+void witness_change(transaction& t, const change_context& c, std::string_view table,
+                    std::string_view key) {
+    // Empty names are compared as they were stored, whichever way that was.
+    t.witness_commit(
+        "SELECT 1 FROM tc_og_changelog WHERE changetime IS NOT DISTINCT FROM ? AND workstation IS NOT "
+        "DISTINCT FROM ? AND osuser IS NOT DISTINCT FROM ? AND commno IS NOT DISTINCT FROM ? AND "
+        "windowname IS NOT DISTINCT FROM ? AND tablename = ? AND recordkey = ?",
+        {value(c.when), value(c.workstation), value(c.os_user), value(c.commno), value(c.window),
+         value(std::string(table)), value(std::string(key))});
+}
+
 }  // namespace officerecords

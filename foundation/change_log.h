@@ -48,4 +48,11 @@ std::string picture_history_text(std::span<const unsigned char> bytes);
                                    std::string_view table, std::string_view key, change_kind kind,
                                    const std::vector<column_change>& columns);
 
+// Names to t the history entry that record_change() wrote for the record
+// `key` of `table` in the open transaction: it exists once the transaction
+// has committed, and tells so should the transaction's own number no
+// longer tell (see transaction::witness_commit).
+void witness_change(transaction& t, const change_context& context, std::string_view table,
+                    std::string_view key);
+
 }  // namespace officerecords

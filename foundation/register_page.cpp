@@ -1,5 +1,9 @@
 #include "foundation/register_page.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "foundation/change_log.h"
 #include "foundation/transaction.h"
 
 namespace officerecords {
@@ -91,13 +95,57 @@ long find_listed(const uo_tabpg_datawindow& page, const value& key) {
     return 0;
 }
 
+namespace {
+
+constexpr const char* k_deletion_in_doubt =
+    "删除时与数据库服务器的连接中断了，还不知道这条记录是否已经删除。"
+    "请在服务器恢复后再按删除：会先查明结果。";
+
+enum class deletion_step { go_on, done, blocked };
+
+// Finds out what became of the list's deletion in doubt. done: it was the
+// current record, and it is gone.
+deletion_step settle_deletion(uo_tabpg_datawindow& page, session& s) {
+    switch (s.sqlca.resolve_commit(page.deletion_in_doubt)) {
+        case commit_outcome::unknown:
+            s.host.message_box("警告信息", k_deletion_in_doubt, icon::stop);
+            return deletion_step::blocked;
+        case commit_outcome::rolled_back:
+            page.deletion_in_doubt = 0;
+            return deletion_step::go_on;
+        case commit_outcome::committed:
+            break;
+    }
+    page.deletion_in_doubt = 0;
+    const value key = std::exchange(page.deletion_key, value());
+    const std::string column = record_key_column(page.dw_1.object());
+    const value current = page.dw_1.getrow() > 0 ? page.dw_1.getitem(page.dw_1.getrow(), column) : value();
+    // The list lets go of the row without writing anything: it is gone.
+    if (const long gone = find_listed(page, key); gone > 0) {
+        page.dw_1.deleterow(gone);
+        page.dw_1.resetupdate();
+        const long still = find_listed(page, current);
+        page.dw_1.setrow(still > 0 ? still : std::min(gone, page.dw_1.rowcount()));
+    }
+    s.host.message_box("提示信息", "上次删除时与数据库服务器的连接中断了；现已查明，那条记录已经删除。",
+                       icon::information);
+    return current == key ? deletion_step::done : deletion_step::go_on;
+}
+
+}  // namespace
+
 bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
+    if (page.deletion_in_doubt != 0) {
+        const deletion_step step = settle_deletion(page, s);
+        if (step != deletion_step::go_on) return step == deletion_step::done;
+    }
     long r = page.dw_1.getrow();
     if (r < 1) return false;
     if (!s.host.question("确认信息", "您确定要删除当前这条记录吗？", true)) return false;
     page.dw_1.deleterow(r);
     transaction& t = s.sqlca;
     status st = status::ok();
+    bool in_doubt = false;
     {
         // The lock may keep it waiting: the busy pointer says so.
         busy_pointer busy(s.host);
@@ -105,13 +153,29 @@ bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
         if (!guard.began()) st = status::error(t.sqlerrtext());
         const change_context history = s.change_by(page.window, true);
         if (st) st = page.dw_1.update(&history);
-        if (st && guard.commit() != sql_code::ok) st = status::error(t.sqlerrtext());
+        if (st) {
+            for (const planned_statement& ps : page.dw_1.plan_update()) {
+                if (ps.changes.empty()) continue;
+                witness_change(t, history, page.dw_1.object().update_table, ps.key);
+                break;
+            }
+        }
+        if (st && guard.commit() != sql_code::ok) {
+            st = status::error(t.sqlerrtext());
+            in_doubt = t.commit_in_doubt();
+        }
         // The lock goes before the message box, which waits for the clerk.
         if (!st) guard.abandon();
     }
     if (!st) {
         page.dw_1.revert();
         page.dw_1.setrow(r);
+        if (in_doubt) {
+            page.deletion_in_doubt = t.doubt_number();
+            page.deletion_key = page.dw_1.getitem(r, record_key_column(page.dw_1.object()));
+            s.host.message_box("警告信息", k_deletion_in_doubt, icon::stop);
+            return false;
+        }
         s.host.message_box("警告信息", "数据删除失败！" + st.message(), icon::stop);
         return false;
     }

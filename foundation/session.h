@@ -3,6 +3,7 @@
 // the two transactions and the tab page that lists the current register.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,12 @@ struct uo_tabpg_datawindow {
     // Lists the whole register on a partial page, the current record
     // staying current; a page that failed to list stays partial.
     status complete(session& s);
+
+    // A deletion whose commit is in doubt (the connection broke while the
+    // server had it): the transaction's number for it and the record's key.
+    // The next deletion from this list finds out first what became of it.
+    std::uint64_t deletion_in_doubt = 0;
+    value deletion_key;
 };
 
 struct session {

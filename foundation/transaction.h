@@ -17,6 +17,7 @@
 // transaction to a scope: it rolls back on every way out but commit().
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -32,8 +33,9 @@ namespace officerecords {
 // Every result is looked at: a write that failed unnoticed is a lost record.
 enum class [[nodiscard]] sql_code : int { ok = 0, not_found = 100, error = -1 };
 
-// What became of a commit whose answer was lost with the connection.
-enum class commit_outcome { committed, rolled_back, unknown };
+// What became of a commit whose answer was lost with the connection; told
+// to the clerk as it is, so never left unread.
+enum class [[nodiscard]] commit_outcome { committed, rolled_back, unknown };
 
 // What the clerk is told while that cannot be found out.
 inline constexpr const char* k_save_in_doubt =
@@ -98,10 +100,27 @@ public:
     // out. The caller must not write the same change again until
     // resolve_commit() has told.
     virtual bool commit_in_doubt() const { return false; }
-    // Asks once more what became of the commit in doubt. committed and
-    // rolled_back end the doubt; unknown (the server still cannot be
-    // reached) keeps it. Without a doubt: committed.
-    virtual commit_outcome resolve_commit() { return commit_outcome::committed; }
+    // The number of the commit in doubt, which its caller keeps to ask about
+    // it later: another unit of work on the connection may settle the doubt
+    // first (a new write finds out before it begins). 0 when none is in doubt.
+    virtual std::uint64_t doubt_number() const { return 0; }
+    // Asks what became of the commit in doubt numbered `number`. committed
+    // and rolled_back end the doubt and are told once; unknown (the server
+    // still cannot be reached) keeps it. A number never in doubt: committed.
+    virtual commit_outcome resolve_commit(std::uint64_t number) {
+        (void)number;
+        return commit_outcome::committed;
+    }
+    // Names a row that exists once the open transaction has committed and
+    // not before (a query and its values), such as its history entry. A
+    // server that started again after a crash may have handed the lost
+    // transaction's number to another one; then only this row tells
+    // whether a commit in doubt was written. Without one, such a commit
+    // stays in doubt. Forgotten when the next write begins.
+    virtual void witness_commit(std::string sql, std::vector<value> params) {
+        (void)sql;
+        (void)params;
+    }
     // Rolls back after a failure and keeps that failure's status and text,
     // which the rollback would otherwise replace.
     void rollback_keeping_error();

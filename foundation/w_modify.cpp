@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "foundation/change_log.h"
 #include "foundation/held_messages.h"
 #include "foundation/register_page.h"
 #include "foundation/transaction.h"
@@ -163,6 +164,8 @@ void w_modify::itemerror(long, const dwo&, const std::string& message) {
 }
 
 void w_modify::new_record() {
+    // A save in doubt belongs to the record left behind, not to this new one.
+    in_doubt_.reset();
     dw_1.reset();
     long r = dw_1.insertrow(0);
     dw_1.setrow(r);
@@ -202,6 +205,7 @@ void w_modify::load_record(long list_row) {
     if (!list || list_row < 1 || list_row > list->dw_1.rowcount()) return;
     value key = list->dw_1.getitem(list_row, key_column_);
     std::vector<value> params{value(session_.gs_commno), key};
+    in_doubt_.reset();
     long n = dw_1.retrieve("commno = ? AND " + key_column_ + " = ?", params);
     if (n < 0)
         host().message_box("警告信息", "读取数据失败！" + dw_1.last_error(), icon::stop);
@@ -261,6 +265,10 @@ void w_modify::cb_tempsave_clicked() { save(false); }
 
 namespace {
 
+constexpr const char* k_save_in_doubt =
+    "保存时与数据库服务器的连接中断了，还不知道这次保存是否已经写入数据库。"
+    "窗口中的内容都还在；请在服务器恢复后再按保存：会先查明结果，已经写入的不会再写一次。";
+
 // One more than the highest record number in the whole table: a number
 // identifies a record on its own, whatever the community.
 std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,
@@ -304,6 +312,16 @@ bool w_modify::save(bool checks) {
     };
 
     busy.emplace(host());
+    if (in_doubt_) {
+        switch (settle_doubt()) {
+            case doubt_step::go_on:
+                break;
+            case doubt_step::done:
+                return true;
+            case doubt_step::blocked:
+                return false;
+        }
+    }
     // The write lock is taken before anything is read for the save: the
     // rules that count other records and the next record number see what
     // no other workstation can change before this commit.
@@ -348,16 +366,79 @@ bool w_modify::save(bool checks) {
         guard.abandon();
         return failed(st.message());
     }
+    if (session_.keep_history) {
+        for (const planned_statement& s : dw_1.plan_update()) {
+            if (s.changes.empty()) continue;
+            witness_change(t, history, table, s.key);
+            break;
+        }
+    }
     if (guard.commit() != sql_code::ok) {
         std::string why = t.sqlerrtext();
         guard.abandon();
-        return failed(why);
+        if (!t.commit_in_doubt()) return failed(why);
+        // It may have been written: the edit and its numbers stay as they
+        // were sent, and nothing is sent again before the server tells.
+        busy.reset();
+        in_doubt_ = pending_save{t.doubt_number(), checks, numbered, row_values()};
+        host().message_box("警告信息", k_save_in_doubt, icon::stop);
+        return false;
     }
     busy.reset();
     dw_1.resetupdate();
     refresh_list_row(!numbered.empty());
     host().record_saved(*this, checks);
     return true;
+}
+
+std::vector<std::vector<value>> w_modify::row_values() const {
+    std::vector<std::vector<value>> rows;
+    for (long r = 1; r <= dw_1.rowcount(); ++r) {
+        std::vector<value>& items = rows.emplace_back();
+        for (int c = 1; c <= dw_1.column_count(); ++c) items.push_back(dw_1.getitem(r, c));
+    }
+    return rows;
+}
+
+w_modify::doubt_step w_modify::settle_doubt() {
+    const pending_save p = *in_doubt_;
+    switch (sqlca().resolve_commit(p.number)) {
+        case commit_outcome::unknown:
+            host().message_box("警告信息", k_save_in_doubt, icon::stop);
+            return doubt_step::blocked;
+        case commit_outcome::rolled_back:
+            // Nothing was written: Save writes it now, numbered afresh.
+            in_doubt_.reset();
+            for (long r : p.numbered) (void)dw_1.setitem(r, key_column_, value());
+            return doubt_step::go_on;
+        case commit_outcome::committed:
+            break;
+    }
+    in_doubt_.reset();
+    take_saved_state(p);
+    host().message_box("提示信息", "上次保存时与数据库服务器的连接中断了；现已查明，那次保存已经写入数据库。",
+                       icon::information);
+    return has_unsaved_changes() ? doubt_step::go_on : doubt_step::done;
+}
+
+void w_modify::take_saved_state(const pending_save& p) {
+    const std::vector<std::vector<value>> now = row_values();
+    const bool same_rows = now.size() == p.written.size();
+    auto each_changed = [&](auto&& act) {
+        if (!same_rows) return;
+        for (std::size_t r = 0; r < now.size(); ++r)
+            for (std::size_t c = 0; c < now[r].size() && c < p.written[r].size(); ++c)
+                if (!(now[r][c] == p.written[r][c]))
+                    act(static_cast<long>(r + 1), static_cast<int>(c + 1), r, c);
+    };
+    each_changed([&](long r, int c, std::size_t ri, std::size_t ci) {
+        (void)dw_1.setitem(r, c, p.written[ri][ci]);
+    });
+    dw_1.resetupdate();
+    each_changed(
+        [&](long r, int c, std::size_t ri, std::size_t ci) { (void)dw_1.setitem(r, c, now[ri][ci]); });
+    refresh_list_row(!p.numbered.empty());
+    host().record_saved(*this, p.checked);
 }
 
 void w_modify::refresh_list_row(bool inserted) {
@@ -388,7 +469,9 @@ void w_modify::cb_roll_clicked() {
         ue_loadphoto();
         return;
     }
-    // Back to what is stored now, which may be newer than what was read.
+    // Back to what is stored now, which may be newer than what was read,
+    // and shows whether a save in doubt was written.
+    in_doubt_.reset();
     value key = dw_1.getitem(r, key_column_, true);
     std::vector<value> params{value(session_.gs_commno), key};
     if (dw_1.retrieve("commno = ? AND " + key_column_ + " = ?", params) < 0) {

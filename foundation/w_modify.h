@@ -9,6 +9,8 @@
 // last and only when its own checks passed.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,10 @@ public:
     void set_owned_item(long row, std::string_view column, const value& v);
     // dw_1 holds changes that are not saved.
     bool has_unsaved_changes() const;
+    // The last save's connection broke while the server had its commit, and
+    // whether it was written is not known yet: Save finds out first, and
+    // writes nothing while it cannot.
+    bool save_in_doubt() const { return in_doubt_.has_value(); }
     // Where the record stands in the list as the clerk sees it: its
     // position (0 for a new record or one the list does not show) and the
     // number of records shown.
@@ -147,6 +153,24 @@ private:
     uo_tabpg_datawindow* own_list() const;
     uo_tabpg_datawindow* list_to_move_along();
     bool save(bool checks);
+    // A save whose commit is in doubt: the transaction's number for it and
+    // the rows as it wrote them, to be taken as saved once it is known that
+    // they were.
+    struct pending_save {
+        std::uint64_t number = 0;
+        bool checked = true;
+        std::vector<long> numbered;
+        std::vector<std::vector<value>> written;
+    };
+    enum class doubt_step { go_on, done, blocked };
+    // Asks what became of the save in doubt and acts on it: go_on when Save
+    // is to write (it was not written, or the clerk changed more since),
+    // done when there is nothing more to write, blocked while unknown.
+    doubt_step settle_doubt();
+    std::vector<std::vector<value>> row_values() const;
+    // The rows become what the save in doubt wrote, as after a save that
+    // committed; what the clerk changed since stays an edit.
+    void take_saved_state(const pending_save& p);
     void move_to(long list_row);
     void load_record(long list_row);
     void new_record();
@@ -162,6 +186,7 @@ private:
     // The owner the host gave new records here; a fresh new record after
     // a revert belongs to it too.
     value owner_;
+    std::optional<pending_save> in_doubt_;
 };
 
 }  // namespace officerecords

@@ -34,8 +34,13 @@ status create_server_database(const std::string& target, bool demo, const clock_
     if (demo) {
         if (status s = fill_demo_data(*t); !s) return s;
     }
-    if (guard.commit() != sql_code::ok)
+    if (guard.commit() != sql_code::ok) {
+        // Not a failure to report as such: the database may have been built.
+        if (t->commit_in_doubt())
+            return status::error("新建数据库时与数据库服务器的连接中断了，还不知道是否已经建好，请查看数据库 " +
+                                 where + "：" + t->sqlerrtext());
         return status::error("不能新建数据库 " + where + "：" + t->sqlerrtext());
+    }
     return status::ok();
 }
 

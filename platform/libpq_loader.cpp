@@ -31,6 +31,7 @@ FORWARD(ConnStatusType, PQstatus, (const PGconn* conn), (conn), CONNECTION_BAD)
 FORWARD(void, PQfinish, (PGconn * conn), (conn), void())
 FORWARD(void, PQreset, (PGconn * conn), (conn), void())
 FORWARD(PGTransactionStatusType, PQtransactionStatus, (const PGconn* conn), (conn), PQTRANS_UNKNOWN)
+FORWARD(int, PQbackendPID, (const PGconn* conn), (conn), 0)
 FORWARD(PQconninfoOption*, PQconninfoParse, (const char* conninfo, char** errmsg),
                       (conninfo, errmsg), (errmsg ? *errmsg = nullptr : nullptr, nullptr))
 FORWARD(void, PQconninfoFree, (PQconninfoOption * options), (options), void())

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <thread>
+#include <utility>
 
 namespace officerecords {
 
@@ -20,7 +23,20 @@ constexpr Oid k_bool = 16, k_bytea = 17, k_int8 = 20, k_int2 = 21, k_int4 = 23, 
 
 // Every write takes this one advisory lock, so saves queue as they do on
 // one SQLite file; the number is ours alone within the office's database.
-constexpr const char* k_begin = "BEGIN; SELECT pg_advisory_xact_lock(7243010601)";
+// The transaction's number comes back in the same round trip: should the
+// answer to its COMMIT be lost, the server can still be asked about it.
+// With it comes the server's life: when it started, and when its counters
+// were last reset, which a recovery from a crash does too.
+constexpr const char* k_begin =
+    "BEGIN; SELECT pg_advisory_xact_lock(7243010601); SELECT txid_current(), "
+    "pg_postmaster_start_time()::text || ' ' || coalesce(pg_stat_get_bgwriter_stat_reset_time()::text, '')";
+constexpr const char* k_ask =
+    "SELECT txid_status($1::bigint), "
+    "pg_postmaster_start_time()::text || ' ' || coalesce(pg_stat_get_bgwriter_stat_reset_time()::text, '')";
+
+constexpr const char* k_rolled_back_text = "正在进行的保存已由服务器撤销，没有写入任何数据";
+constexpr const char* k_in_doubt_text =
+    "与数据库服务器的连接在提交时中断了，还不知道这次保存是否已经写入";
 
 constexpr std::size_t k_prepared_limit = 256;
 
@@ -540,8 +556,7 @@ sql_code pg_transaction::ready() {
     if (streaming_) streaming_->read_ahead();
     if (lost_ || (in_transaction_ && PQstatus(conn_) != CONNECTION_OK)) {
         lost_ = true;
-        return set_status(sql_code::error,
-                          explained("08006", true, "正在进行的保存已由服务器撤销，没有写入任何数据"));
+        return set_status(sql_code::error, explained("08006", true, k_rolled_back_text));
     }
     if (PQstatus(conn_) != CONNECTION_OK && !reconnect()) return sql_code::error;
     const std::string today = clock_.today().iso();
@@ -796,12 +811,22 @@ std::optional<blob> pg_transaction::select_blob(std::string_view sql,
 sql_code pg_transaction::begin_write() {
     if (in_transaction_)
         return set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
+    in_doubt_ = 0;
+    witness_.reset();
+    if (!settle_pending()) return sql_code::error;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (ready() != sql_code::ok) return sql_code::error;
-        if (run_control(k_begin) == sql_code::ok) {
+        PGresult* r = PQexec(conn_, k_begin);
+        const bool began = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+        if (began) {
+            xact_ = std::atoll(PQgetvalue(r, 0, 0));
+            life_ = PQgetvalue(r, 0, 1);
+            PQclear(r);
             in_transaction_ = true;
-            return sql_code::ok;
+            return set_status(sql_code::ok);
         }
+        (void)fail_from(r);
+        PQclear(r);
         if (PQstatus(conn_) == CONNECTION_OK) {
             // The lock was not had in time: leave no half-open transaction.
             const std::string why = sqlerrtext();
@@ -814,14 +839,14 @@ sql_code pg_transaction::begin_write() {
 }
 
 sql_code pg_transaction::commit() {
+    in_doubt_ = 0;
     if (!in_transaction_) return set_status(sql_code::ok);
     if (streaming_) streaming_->read_ahead();
     if (lost_ || PQstatus(conn_) != CONNECTION_OK) {
         lost_ = false;
         in_transaction_ = false;
         connection_lost();
-        return set_status(sql_code::error,
-                          explained("08006", true, "正在进行的保存已由服务器撤销，没有写入任何数据"));
+        return set_status(sql_code::error, explained("08006", true, k_rolled_back_text));
     }
     if (PQtransactionStatus(conn_) == PQTRANS_INERROR) {
         // The server would answer COMMIT with a rollback: report it as the
@@ -832,10 +857,125 @@ sql_code pg_transaction::commit() {
         return set_status(sql_code::error, "数据库操作失败：前面的语句已经失败，没有写入任何数据" +
                                                (why.empty() ? std::string() : "（" + why + "）"));
     }
+    const doubt d{++doubts_, xact_, PQbackendPID(conn_), life_, std::exchange(witness_, std::nullopt)};
     const sql_code code = run_control("COMMIT");
     in_transaction_ = false;
     lost_ = false;
-    return code;
+    // An error the server answered with is a rollback; only a COMMIT whose
+    // answer went with the connection may have been written.
+    if (code == sql_code::ok || PQstatus(conn_) == CONNECTION_OK) return code;
+    const std::string why = sqlerrtext();
+    switch (ask_outcome(d)) {
+        case commit_outcome::committed:
+            return set_status(sql_code::ok);
+        case commit_outcome::rolled_back:
+            return set_status(sql_code::error, explained("08006", true, k_rolled_back_text));
+        case commit_outcome::unknown:
+            break;
+    }
+    pending_.push_back(d);
+    in_doubt_ = d.number;
+    return set_status(sql_code::error, std::string(k_in_doubt_text) + "：" + why);
+}
+
+commit_outcome pg_transaction::ask_outcome(const doubt& d) {
+    const std::string xact = std::to_string(d.xact);
+    // pg_stat_activity shows the number without its epoch.
+    const std::string xid = std::to_string(static_cast<std::uint64_t>(d.xact) & 0xffffffffu);
+    const std::string backend = std::to_string(d.backend);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.busy_timeout_ms);
+    bool ended = false;
+    for (bool retried = false;;) {
+        if (streaming_) streaming_->read_ahead();
+        // Inside a transaction a new connection would lose it: not asked then.
+        if (PQstatus(conn_) != CONNECTION_OK && (in_transaction_ || !reconnect()))
+            return commit_outcome::unknown;
+        const char* values[] = {xact.c_str()};
+        PGresult* r = PQexecParams(conn_, k_ask, 1, nullptr, values, nullptr, nullptr, 0);
+        if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) != 1) {
+            const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+            // A number the server has not handed out since it started again:
+            // the transaction was lost with the server and never committed.
+            const bool unheard_of = state && std::string_view(state) == "22023";
+            PQclear(r);
+            if (unheard_of) return commit_outcome::rolled_back;
+            // A connection that looked alive but was not is made once more.
+            if (PQstatus(conn_) == CONNECTION_OK || retried) return commit_outcome::unknown;
+            retried = true;
+            continue;
+        }
+        // Null: the server no longer keeps the status of a number this old.
+        const std::string status = PQgetisnull(r, 0, 0) ? "" : PQgetvalue(r, 0, 0);
+        const bool same_life = d.life == PQgetvalue(r, 0, 1);
+        PQclear(r);
+        // Committed before a crash, a transaction's number is on disk and
+        // never handed out again; lost in one, it may have gone to another
+        // transaction, whose commit would answer for it: the witness row
+        // tells then. Any other answer holds whatever happened meanwhile.
+        if (status == "committed") return same_life ? commit_outcome::committed : witnessed(d);
+        if (status == "aborted") return commit_outcome::rolled_back;
+        if (status != "in progress") return commit_outcome::unknown;
+        // The server has not noticed yet that the old connection went, and
+        // would keep the transaction (and the write lock) until it does. It
+        // is ours to end, and only while it is still that transaction: after
+        // a restart the number and the process may be another's.
+        if (!ended && same_life) {
+            ended = true;
+            const char* which[] = {backend.c_str(), xid.c_str()};
+            PQclear(PQexecParams(conn_,
+                                 "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                 "WHERE pid = $1::integer AND backend_xid = $2::xid",
+                                 2, nullptr, which, nullptr, nullptr, 0));
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return commit_outcome::unknown;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+commit_outcome pg_transaction::witnessed(const doubt& d) {
+    if (!d.written) return commit_outcome::unknown;
+    const auto row = select_value(d.written->sql, d.written->params);
+    if (row) return commit_outcome::committed;
+    return sqlcode() == 100 ? commit_outcome::rolled_back : commit_outcome::unknown;
+}
+
+void pg_transaction::witness_commit(std::string sql, std::vector<value> params) {
+    witness_ = witness{std::move(sql), std::move(params)};
+}
+
+bool pg_transaction::settle_pending() {
+    if (pending_.empty()) return true;
+    // A server that cannot be reached now is not tried twice in a row.
+    if (PQstatus(conn_) != CONNECTION_OK && !reconnect()) return false;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        const commit_outcome o = ask_outcome(*it);
+        if (o == commit_outcome::unknown) {
+            ++it;
+            continue;
+        }
+        settled_[it->number] = o;
+        if (in_doubt_ == it->number) in_doubt_ = 0;
+        it = pending_.erase(it);
+    }
+    return true;
+}
+
+commit_outcome pg_transaction::resolve_commit(std::uint64_t number) {
+    if (auto s = settled_.find(number); s != settled_.end()) {
+        const commit_outcome o = s->second;
+        settled_.erase(s);
+        return o;
+    }
+    auto it = std::find_if(pending_.begin(), pending_.end(),
+                           [&](const doubt& d) { return d.number == number; });
+    if (it == pending_.end()) return commit_outcome::committed;
+    const commit_outcome o = ask_outcome(*it);
+    if (o != commit_outcome::unknown) {
+        if (in_doubt_ == number) in_doubt_ = 0;
+        pending_.erase(it);
+    }
+    return o;
 }
 
 sql_code pg_transaction::rollback() {

@@ -14,10 +14,15 @@
 // the server goes away, the open transaction is lost (the server rolls it
 // back) and the statement fails; the next statement outside a transaction
 // connects again, so the clerk's next Save works once the server is back.
+// Should the connection go while the server has the COMMIT, the server is
+// asked on a new connection whether that transaction committed; when it
+// cannot be asked yet, the commit stays in doubt until it can.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +70,10 @@ public:
     sql_code commit() override;
     sql_code rollback() override;
     bool in_transaction() const override { return in_transaction_; }
+    bool commit_in_doubt() const override { return in_doubt_ != 0; }
+    std::uint64_t doubt_number() const override { return in_doubt_; }
+    commit_outcome resolve_commit(std::uint64_t number) override;
+    void witness_commit(std::string sql, std::vector<value> params) override;
     std::string describe_target() const override { return target_; }
 
     // The connection string as given, for the tools (pg_dump) that need it.
@@ -96,6 +105,33 @@ private:
     sql_code begin_if_write(std::string_view sql);
     void connection_lost();
 
+    // A commit whose answer was lost: the server's number of its
+    // transaction and the server process that ran it.
+    struct witness {
+        std::string sql;
+        std::vector<value> params;
+    };
+    struct doubt {
+        std::uint64_t number = 0;
+        std::int64_t xact = 0;
+        int backend = 0;
+        // The server's life at BEGIN: a crash and its recovery change it.
+        std::string life;
+        std::optional<witness> written;
+    };
+    // Asks the server, on a new connection, whether the transaction of `d`
+    // committed. A transaction the server still counts as running (it has
+    // not noticed yet that the old connection went) is ended, and asked
+    // about again for up to the lock timeout.
+    commit_outcome ask_outcome(const doubt& d);
+    // After a crash of the server, its witness row tells what the
+    // transaction's number no longer can.
+    commit_outcome witnessed(const doubt& d);
+    // Before a new write begins, finds out what became of earlier commits
+    // in doubt, for their callers to be told when they ask; false, with the
+    // text, when the server cannot be reached.
+    bool settle_pending();
+
     pg_conn* conn_;
     std::string conninfo_;
     std::string target_;
@@ -106,6 +142,18 @@ private:
     // it back, and every statement fails until the caller rolls back too,
     // so no later statement of that save is written on its own.
     bool lost_ = false;
+    // The server's number of the open write transaction (txid_current()),
+    // taken with its BEGIN, so that a commit whose answer is lost can be
+    // asked about.
+    std::int64_t xact_ = 0;
+    std::string life_;
+    std::optional<witness> witness_;
+    std::vector<doubt> pending_;
+    std::uint64_t doubts_ = 0;
+    // The number of the last commit() when it ended in doubt, else 0.
+    std::uint64_t in_doubt_ = 0;
+    // Doubts settled by a write that began before their caller asked.
+    std::map<std::uint64_t, commit_outcome> settled_;
     std::string today_sent_;
     std::vector<std::unique_ptr<prepared>> prepared_;
     std::unique_ptr<prepared> once_;  // the last statement not worth keeping

@@ -69,6 +69,14 @@ public:
     }
     sql_code rollback() override { return mirror(inner_.rollback()); }
     bool in_transaction() const override { return inner_.in_transaction(); }
+    bool commit_in_doubt() const override { return inner_.commit_in_doubt(); }
+    std::uint64_t doubt_number() const override { return inner_.doubt_number(); }
+    commit_outcome resolve_commit(std::uint64_t number) override {
+        return inner_.resolve_commit(number);
+    }
+    void witness_commit(std::string sql, std::vector<value> params) override {
+        inner_.witness_commit(std::move(sql), std::move(params));
+    }
     std::string describe_target() const override { return inner_.describe_target(); }
 
 private:

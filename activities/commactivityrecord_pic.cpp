@@ -248,23 +248,7 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
         return;
     }
     busy_pointer busy(host());
-    // A save whose commit was lost with the connection is found out first:
-    // saving again before knowing could store a new photo twice.
-    if (in_doubt_) {
-        switch (photosqlca().resolve_commit()) {
-            case commit_outcome::committed: {
-                const pending_save done = *in_doubt_;
-                in_doubt_.reset();
-                return saved(done);
-            }
-            case commit_outcome::rolled_back:
-                in_doubt_.reset();
-                break;
-            case commit_outcome::unknown:
-                host().message_box("提示信息", k_save_in_doubt, icon::exclamation);
-                return;
-        }
-    }
+    if (!settle_doubt()) return;
     // The write lock first: the new photo's number cannot be taken by
     // another workstation before this save commits. Every way out of the
     // save that does not commit rolls back.
@@ -313,15 +297,42 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
     const pending_save done{adding, il_photono, number};
     if (guard.commit() != sql_code::ok) {
         ib_notsaved = true;
-        if (photosqlca().commit_in_doubt()) {
-            in_doubt_ = done;
-            store_.forget_history();
-            host().message_box("提示信息", k_save_in_doubt, icon::exclamation);
-            return;
-        }
+        if (photosqlca().commit_in_doubt()) return in_doubt(done, false);
         return save_failed("提示信息", "照片数据保存失败！" + photosqlca().sqlerrtext(), icon::exclamation);
     }
     saved(done);
+}
+
+// The album waits for the server to tell: saving or deleting again before
+// it has could store a new photo twice.
+void w_m_og_commactivityrecord_pic::in_doubt(const pending_save& done, bool deleting) {
+    in_doubt_ = doubt{photosqlca().doubt_number(), done, deleting};
+    store_.forget_history();
+    host().message_box("警告信息", k_save_in_doubt, icon::stop);
+}
+
+bool w_m_og_commactivityrecord_pic::settle_doubt() {
+    if (!in_doubt_) return true;
+    const doubt d = *in_doubt_;
+    switch (photosqlca().resolve_commit(d.number)) {
+        case commit_outcome::unknown:
+            host().message_box("警告信息", k_save_in_doubt, icon::stop);
+            return false;
+        case commit_outcome::rolled_back:
+            in_doubt_.reset();
+            return true;
+        case commit_outcome::committed:
+            break;
+    }
+    // It was written: the album takes its place, and the clerk, told so,
+    // goes on from there.
+    in_doubt_.reset();
+    if (d.deleting) {
+        deleted();
+    } else {
+        saved(d.save);
+    }
+    return false;
 }
 
 void w_m_og_commactivityrecord_pic::saved(const pending_save& done) {
@@ -341,19 +352,26 @@ void w_m_og_commactivityrecord_pic::cb_del_clicked() {
         cb_last_clicked();
         return;
     }
+    if (!settle_doubt()) return;
     if (!host().question("确认信息", "您确定要删除该照片吗？", true)) return;
     {
         write_guard guard(photosqlca());
-        const bool removed = guard.began() &&
+        const bool written = guard.began() &&
                              store_.remove(il_orderno, number_at(il_photono)) == sql_code::ok &&
-                             store_.write_history().is_ok() && guard.commit() == sql_code::ok;
+                             store_.write_history().is_ok();
+        const bool removed = written && guard.commit() == sql_code::ok;
         if (!removed) {
+            if (written && photosqlca().commit_in_doubt()) return in_doubt({}, true);
             guard.abandon();
             store_.forget_history();
             host().message_box("警告信息", "照片删除失败！", icon::stop);
             return;
         }
     }
+    deleted();
+}
+
+void w_m_og_commactivityrecord_pic::deleted() {
     st_total.set_text(std::to_string(total() - 1));
     il_photono = il_photono > 1 ? il_photono - 1 : 1;
     if (store_.list(il_orderno, il_photo)) {

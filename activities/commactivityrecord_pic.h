@@ -77,10 +77,22 @@ private:
     };
     // The album takes the saved photo's place and says so.
     void saved(const pending_save& done);
+    // The album goes on from the deleted photo and says so.
+    void deleted();
+    // A save or deletion whose commit was lost with the connection.
+    struct doubt {
+        std::uint64_t number;
+        pending_save save;
+        bool deleting;
+    };
+    void in_doubt(const pending_save& done, bool deleting);
+    // Finds out what became of a save or deletion in doubt and acts on it:
+    // true when the clerk's Save or Delete may go on.
+    bool settle_doubt();
 
     photo_store store_;
-    // The save whose commit was lost with the connection, until found out.
-    std::optional<pending_save> in_doubt_;
+    // What the server has not told yet.
+    std::optional<doubt> in_doubt_;
 };
 
 }  // namespace officerecords

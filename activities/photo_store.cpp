@@ -97,6 +97,7 @@ status photo_store::write_history() {
     pending_.clear();
     if (!history_) return status::ok();
     const change_context who = history_();
+    bool witnessed = false;
     for (pending_change& c : changes) {
         if (!c.unreadable.empty()) return status::error("修改记录写入失败：" + c.unreadable);
         if (c.kind == change_kind::update)
@@ -105,6 +106,12 @@ status photo_store::write_history() {
             });
         const std::string key = "OrderNo=" + std::to_string(c.orderno) + ";PhotoNo=" + std::to_string(c.photono);
         if (status st = record_change(t_, who, "TS_CommActivePhoto", key, c.kind, c.columns); !st) return st;
+        // The entry tells whether a commit in doubt was written when the
+        // server's own answer is lost with a crash.
+        if (!witnessed && !c.columns.empty()) {
+            witness_change(t_, who, "TS_CommActivePhoto", key);
+            witnessed = true;
+        }
     }
     return status::ok();
 }

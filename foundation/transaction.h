@@ -39,8 +39,8 @@ enum class [[nodiscard]] commit_outcome { committed, rolled_back, unknown };
 
 // What the clerk is told while that cannot be found out.
 inline constexpr const char* k_save_in_doubt =
-    "保存时与数据库服务器的连接中断了，现在还不能确定这次保存是否已经写入数据库。"
-    "修改的内容仍在窗口中：请在网络和服务器恢复后再按保存，程序会先查明上次保存的结果，不会重复保存。";
+    "保存时与数据库服务器的连接中断了，还不知道这次保存是否已经写入数据库。"
+    "窗口中的内容都还在；请在服务器恢复后再按保存：会先查明结果，已经写入的不会再写一次。";
 
 // The kind of a value as the database delivered it.
 enum class db_type { null, integer, real, text, blob };

@@ -265,10 +265,6 @@ void w_modify::cb_tempsave_clicked() { save(false); }
 
 namespace {
 
-constexpr const char* k_save_in_doubt =
-    "保存时与数据库服务器的连接中断了，还不知道这次保存是否已经写入数据库。"
-    "窗口中的内容都还在；请在服务器恢复后再按保存：会先查明结果，已经写入的不会再写一次。";
-
 // One more than the highest record number in the whole table: a number
 // identifies a record on its own, whatever the community.
 std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "activities/commactivityrecord.h"
+#include "activities/commactivityrecord_pic.h"
 #include "finance/assetregister.h"
 #include "foundation/register_page.h"
 #include "foundation/w_modify.h"
@@ -454,6 +456,84 @@ TEST_F(pg_commit_in_doubt_test, ManyCutCommitsLeaveEveryRecordStoredOnce) {
     }
     EXPECT_EQ(proxy_->cuts(), 20);
     EXPECT_EQ(history_count(), history + 20);
+}
+
+// The album's save and deletion in doubt: nothing is stored twice or taken
+// for failed while the server has not told, and the album takes the place
+// of what was written once it has.
+TEST_F(pg_commit_in_doubt_test, TheAlbumWaitsForTheServerToTellBeforeItSavesOrDeletesAgain) {
+    ASSERT_TRUE(list_register(page_, "w_m_og_commactivityrecord", d_og_commactivityrecord(), *s_).is_ok());
+    page_.dw_1.setrow(1);
+    blob picture(64, 7);
+    picture[0] = 'B';
+    picture[1] = 'M';
+    host_.files["new.bmp"] = picture;
+    const auto activity = static_cast<std::int64_t>(page_.dw_1.getitemnumber(1, "orderno").value_or(0));
+    auto photos = [&](const std::string& note) {
+        const value p[] = {value(activity), value(note)};
+        auto n = direct_->select_value(
+            "SELECT count(*) FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNote = ?", p);
+        return n ? n->integer() : -1;
+    };
+    auto photo_history = [&] {
+        auto n = direct_->select_value(
+            "SELECT count(*) FROM tc_og_changelog WHERE tablename = 'TS_CommActivePhoto'");
+        return n ? n->integer() : -1;
+    };
+    const struct {
+        commit_cut cut;
+        const char* note;
+        bool written;  // whether the first save's commit reached the server
+    } cases[] = {{commit_cut::after, "写入后断开", true}, {commit_cut::before, "写入前断开", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.note);
+        w_m_og_commactivityrecord_pic album(*s_);
+        album.open_with("");
+        const long total = std::stol(album.st_total.text());
+        host_.chosen = {"new.bmp"};
+        album.cb_new_clicked();
+        album.sle_note.set_text(c.note);
+        const long history = photo_history();
+        host_.messages.clear();
+        proxy_->cut_next_commit(c.cut);
+        proxy_->refuse(true);
+        album.cb_save_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre(StartsWith(k_in_doubt)));
+        // Saving or deleting again asks first, and writes nothing meanwhile.
+        host_.messages.clear();
+        album.cb_save_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre(StartsWith(k_in_doubt)));
+        EXPECT_EQ(photos(c.note), c.written ? 1 : 0);
+
+        proxy_->refuse(false);
+        host_.messages.clear();
+        album.cb_save_clicked();
+        // Written: the album takes its place and says so; not written: this
+        // Save writes it. Either way, one photo, and Save once more stores
+        // the same photo again, not a second one.
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre("提示信息 | 照片数据保存成功！"));
+        host_.messages.clear();
+        album.cb_save_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre("提示信息 | 照片数据保存成功！"));
+        EXPECT_EQ(photos(c.note), 1);
+        EXPECT_EQ(album.st_total.text(), std::to_string(total + 1));
+        EXPECT_FALSE(album.ib_notsaved);
+        EXPECT_EQ(photo_history(), history + 1);
+
+        // The deletion of that photo, its answer lost: found deleted.
+        host_.messages.clear();
+        host_.answers = {true};
+        proxy_->cut_next_commit(commit_cut::after);
+        proxy_->refuse(true);
+        album.cb_del_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre(StartsWith(k_in_doubt)));
+        EXPECT_EQ(photos(c.note), 0);
+        proxy_->refuse(false);
+        host_.messages.clear();
+        album.cb_del_clicked();
+        EXPECT_THAT(host_.messages, ::testing::ElementsAre("提示信息 | 照片删除成功！"));
+        EXPECT_EQ(album.st_total.text(), std::to_string(total));
+    }
 }
 
 }  // namespace

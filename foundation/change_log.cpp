@@ -14,6 +14,8 @@ const char* kind_name(change_kind kind) {
             return "修改";
         case change_kind::remove:
             return "删除";
+        case change_kind::upgrade:
+            return "升级";
     }
     return "";
 }

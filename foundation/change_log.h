@@ -26,7 +26,9 @@ struct change_context {
     std::string os_user;      // who is logged on to it
 };
 
-enum class change_kind { insert, update, remove };
+// upgrade: the program brought the database's format on (its own change,
+// not a clerk's).
+enum class change_kind { insert, update, remove, upgrade };
 
 // One column of one changed record; null stands for no value.
 struct column_change {

@@ -31,16 +31,21 @@ reading read_decimal(const cursor& cur, int i, int scale, packed_row::builder& b
     reading how = reading::kept;
     switch (cur.column_type(i)) {
         case db_type::integer:
+            // A whole amount is written back as this very integer.
             d = decimal(cur.column_integer(i), 0);
-            // Whole-number columns are written as integers.
-            if (scale == 0) how = reading::exact;
+            how = reading::exact;
             break;
         case db_type::real: {
+            // Written back as the double nearest its digits: exact when that
+            // is the double stored (19960.001 or 0.30000000000000004, stored
+            // by another program, are not, and are named as stored).
             const double v = cur.column_real(i);
             if (std::isfinite(v) && std::fabs(v) < 1e19) d = decimal::from_double(v, scale);
+            if (d && d->rescaled(scale).to_double() == v) how = reading::exact;
             break;
         }
         case db_type::text: {
+            // A server delivers its numbers as their digits.
             const std::string_view text = cur.column_text(i);
             d = decimal::parse(text);
             if (d && scale > 0 && d->rescaled(scale).str() == text) how = reading::exact;

@@ -46,8 +46,11 @@ private:
 // A fixed-point decimal: units * 10^-scale.
 class decimal {
 public:
-    // Digits a decimal column holds in all, as numeric(18, scale) does.
-    static constexpr int k_column_digits = 18;
+    // Digits a decimal column holds in all. SQLite keeps an amount as a
+    // number, which holds 15 significant digits exactly (9,999,999,999,999.99
+    // at two decimals); every database takes the same, so that what one
+    // accepts the other does too.
+    static constexpr int k_column_digits = 15;
 
     constexpr decimal() = default;
     constexpr decimal(std::int64_t units, int scale) : units_(units), scale_(scale) {}

@@ -10,6 +10,7 @@
 
 #include "platform/database.h"
 #include "platform/file_access.h"
+#include "platform/migration.h"
 #include "platform/pg_backup.h"
 #include "platform/pg_transaction.h"
 #include "platform/schema.h"
@@ -43,18 +44,36 @@ void at(const step_hook& hook, std::string_view step) {
     if (hook) hook(step);
 }
 
-// Every table's row count, as one connection sees its current snapshot.
+// Every table's row count, as one connection sees its current snapshot:
+// every table the file holds, so that a database of an earlier format (one
+// without the history, say) is copied and checked as it is.
 result<table_rows> row_counts(sqlite3* db) {
+    std::vector<std::string> tables;
+    {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                               "'sqlite\\_%' ESCAPE '\\' ORDER BY name",
+                               -1, &stmt, nullptr) != SQLITE_OK)
+            return status::error(error_of(db));
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+            tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE) return status::error(error_of(db));
+    }
     table_rows counts;
-    for (const table_def& t : schema_tables()) {
-        const std::string sql = "SELECT count(*) FROM " + std::string(t.name);
+    for (const std::string& name : tables) {
+        std::string quoted;
+        for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        const std::string sql = "SELECT count(*) FROM \"" + quoted + "\"";
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-            return status::error(std::string(t.name) + "：" + error_of(db));
+            return status::error(name + "：" + error_of(db));
         const int rc = sqlite3_step(stmt);
-        if (rc == SQLITE_ROW) counts[std::string(t.name)] = sqlite3_column_int64(stmt, 0);
+        if (rc == SQLITE_ROW) counts[name] = sqlite3_column_int64(stmt, 0);
         sqlite3_finalize(stmt);
-        if (rc != SQLITE_ROW) return status::error(std::string(t.name) + "：" + error_of(db));
+        if (rc != SQLITE_ROW) return status::error(name + "：" + error_of(db));
     }
     return counts;
 }
@@ -206,6 +225,39 @@ result<checked_backup> open_backup(const std::string& from) {
     return checked_backup{std::move(*opened), rows.take()};
 }
 
+// A number of the file's header (PRAGMA user_version, application_id).
+int header_number(sqlite3* db, const char* pragma) {
+    sqlite3_stmt* stmt = nullptr;
+    int n = 0;
+    if (sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        n = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    return n;
+}
+
+// A copy of a backup brought up to this program's format, removed with
+// its companions when the restore is done with it.
+struct upgraded_copy {
+    std::string path;
+    ~upgraded_copy() {
+        if (!path.empty()) remove_database_files(path);
+    }
+};
+
+// Copies the backup into `path` and upgrades the copy there; the backup
+// itself is only read. The copy ends as one file, without a log.
+status upgrade_copy(sqlite3* backup, const std::string& path, const clock_source& clock) {
+    remove_database_files(path);
+    if (status st = copy_into(backup, path); !st) return st;
+    connection_options options;
+    options.backup_before_upgrade = false;
+    auto upgraded = open_connection(path, clock, options);
+    if (!upgraded) return status::error(upgraded.message());
+    if ((*upgraded)->execute("PRAGMA journal_mode=DELETE") != sql_code::ok)
+        return status::error((*upgraded)->sqlerrtext());
+    return status::ok();
+}
+
 int page_size_of(sqlite3* db) {
     sqlite3_stmt* stmt = nullptr;
     int size = -1;
@@ -275,7 +327,7 @@ result<backup_report> backup_database(const std::string& target, const std::stri
     if (there && fs::equivalent(target, out, ec))
         return status::error("备份文件不能是正在使用的数据库本身：" + out);
     // Opened as the program opens it: a file that is not ours is refused.
-    if (auto ours = open_connection(target, clock); !ours) return status::error(ours.message());
+    if (auto ours = open_connection(target, clock, as_it_is()); !ours) return status::error(ours.message());
     auto source = open_raw(target, SQLITE_OPEN_READWRITE);
     if (!source) return status::error(source.message());
     // What a killed backup left in the folder goes first: daily backups are
@@ -304,8 +356,22 @@ status restore_database(const std::string& target, const std::string& from,
     // The backup must be sound before anything is touched.
     auto backup = open_backup(from);
     if (!backup) return status::error("这个备份不能恢复：" + backup.message());
+    // A backup of an earlier format goes in as this program's: brought up to
+    // date in a copy of its own first, so that no workstation ever sees the
+    // database in the earlier format. One of a later format is refused.
+    const int version = header_number(backup->db.get(), "PRAGMA user_version");
+    if (version > k_schema_version) return status::error("这个备份不能恢复：" + newer_database_message(version, from));
+    upgraded_copy upgraded;
+    if (version < k_schema_version) {
+        (void)remove_stale_temporaries(containing_folder(target));
+        upgraded.path = temporary_name(target, temporary_kind::backup);
+        if (status st = upgrade_copy(backup->db.get(), upgraded.path, clock); !st)
+            return status::error("这个备份不能恢复：" + st.message());
+        backup = open_backup(upgraded.path);
+        if (!backup) return status::error("这个备份不能恢复：" + backup.message());
+    }
     at(at_step, "backup checked");
-    if (auto ours = open_connection(target, clock); !ours) return status::error(ours.message());
+    if (auto ours = open_connection(target, clock, as_it_is()); !ours) return status::error(ours.message());
     (void)remove_stale_temporaries(containing_folder(target));
     if (!fs::equivalent(containing_folder(replaced_as), containing_folder(target), ec))
         (void)remove_stale_temporaries(containing_folder(replaced_as));

@@ -2,8 +2,12 @@
 
 #include <filesystem>
 
+#include "platform/backup.h"
+#include "platform/daily_backup.h"
 #include "platform/demo_data.h"
 #include "platform/file_access.h"
+#include "platform/migration.h"
+#include "platform/pg_backup.h"
 #include "platform/pg_transaction.h"
 #include "platform/schema.h"
 #include "platform/sqlite_transaction.h"
@@ -31,6 +35,7 @@ status create_server_database(const std::string& target, bool demo, const clock_
     write_guard guard(*t);
     if (!guard.began()) return status::error("不能新建数据库 " + where + "：" + t->sqlerrtext());
     if (status s = create_schema(*t, sql_dialect::postgresql); !s) return s;
+    if (status s = write_database_version(*t, sql_dialect::postgresql, k_schema_version); !s) return s;
     if (demo) {
         if (status s = fill_demo_data(*t); !s) return s;
     }
@@ -46,6 +51,45 @@ status create_server_database(const std::string& target, bool demo, const clock_
 
 }  // namespace
 
+namespace {
+
+// The backup an upgrade takes first, beside the daily ones: named after the
+// database, the version it leaves and the moment.
+result<std::string> backup_before_upgrade(const std::string& target, transaction& t, sql_dialect d,
+                                          const clock_source& clock) {
+    auto from = database_version(t, d);
+    std::string stamp = clock.now();
+    for (char& c : stamp)
+        if (c == ' ' || c == ':') c = c == ' ' ? '-' : '.';
+    const std::string folder = backup_folder_for(target);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return status::error("不能建立备份文件夹 " + folder + "：" + ec.message());
+    const std::string stem = is_server_target(target) ? server_database_name(target) : fs::path(target).stem().string();
+    const std::string out = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(from ? *from : 0) + "-" +
+                                                 stamp + ".db"))
+                                .string();
+    auto made = backup_database(target, out, clock);
+    if (!made) return status::error(made.message());
+    return out;
+}
+
+// Brings the database on a connection just opened up to this program's
+// format, unless asked not to.
+status upgrade(std::unique_ptr<transaction>& t, const std::string& target, sql_dialect d,
+               const clock_source& clock, const connection_options& options) {
+    if (!options.upgrade) return status::ok();
+    if (options.wrap) t = options.wrap(std::move(t));
+    upgrade_options u;
+    if (options.backup_before_upgrade) {
+        transaction& connection = *t;
+        u.backup = [&] { return backup_before_upgrade(target, connection, d, clock); };
+    }
+    return bring_up_to_date(*t, d, t->describe_target(), clock, u);
+}
+
+}  // namespace
+
 result<std::unique_ptr<transaction>> open_connection(const std::string& target,
                                                      const clock_source& clock,
                                                      const connection_options& options) {
@@ -56,7 +100,9 @@ result<std::unique_ptr<transaction>> open_connection(const std::string& target,
         o.required_what = "本系统的数据库";
         auto t = pg_transaction::open(target, clock, o);
         if (!t) return status::error(t.message());
-        return std::unique_ptr<transaction>(t.take());
+        std::unique_ptr<transaction> opened(t.take());
+        if (status st = upgrade(opened, target, sql_dialect::postgresql, clock, options); !st) return st;
+        return opened;
     }
     sqlite_options o;
     o.busy_timeout_ms = options.busy_timeout_ms;
@@ -64,16 +110,27 @@ result<std::unique_ptr<transaction>> open_connection(const std::string& target,
     // refused before anything (the journal mode, to begin with) is changed.
     o.required_table = "tc_ge_community";
     o.required_what = "本系统的数据库";
+    if (options.upgrade) {
+        o.application_id = k_application_id;
+        o.newest_version = k_schema_version;
+        o.newer_message = [](int version, const std::string& path) { return newer_database_message(version, path); };
+    }
     auto t = sqlite_transaction::open(target, open_mode::existing, clock, o);
     if (!t) return status::error(t.message());
-    return std::unique_ptr<transaction>(t.take());
+    std::unique_ptr<transaction> opened(t.take());
+    if (status st = upgrade(opened, target, sql_dialect::sqlite, clock, options); !st) return st;
+    return opened;
 }
 
 result<database> open_database(const std::string& target, const clock_source& clock,
                                const connection_options& options) {
     auto a = open_connection(target, clock, options);
     if (!a) return status::error(a.message());
-    auto b = open_connection(target, clock, options);
+    // The first connection has brought the database up to date.
+    connection_options second = options;
+    second.upgrade = false;
+    second.wrap = {};
+    auto b = open_connection(target, clock, second);
     if (!b) return status::error(b.message());
     return database{a.take(), b.take()};
 }
@@ -99,6 +156,7 @@ status create_database(const std::string& target, bool demo, const clock_source&
         write_guard guard(*t);
         if (!guard.began()) return status::error("不能新建数据库 " + target + "：" + t->sqlerrtext());
         if (status s = create_schema(*t, sql_dialect::sqlite); !s) return s;
+        if (status s = write_database_version(*t, sql_dialect::sqlite, k_schema_version); !s) return s;
         if (demo) {
             if (status s = fill_demo_data(*t); !s) return s;
         }

@@ -187,7 +187,7 @@ status same_counts(const counts& expected, const counts& found, const std::strin
 
 result<connection> connect(const std::string& target, const clock_source& clock) {
     // Opened as the program opens it first: a database that is not ours is refused.
-    if (auto ours = open_connection(target, clock); !ours) return status::error(ours.message());
+    if (auto ours = open_connection(target, clock, as_it_is()); !ours) return status::error(ours.message());
     connection c(PQconnectdb(target.c_str()));
     if (PQstatus(c.get()) != CONNECTION_OK)
         return status::error("不能连接数据库服务器：" + trimmed(PQerrorMessage(c.get())));

@@ -9,6 +9,7 @@
 // register rows may point at persons the wider application has removed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,12 +53,27 @@ const table_def* find_table(std::string_view name);
 
 enum class sql_dialect { sqlite, postgresql };
 
+// The version of the database format this program reads and writes. Each
+// migration step (platform/migration.h) takes a database one version on;
+// a database of a higher version is left alone.
+inline constexpr int k_schema_version = 3;
+// What a SQLite file of this program says it is, in its header ("ORec").
+inline constexpr std::int32_t k_application_id = 0x4F526563;
+// The server's one-row table of the version (SQLite keeps it in its header).
+inline constexpr const char* k_version_table = "tc_og_dbversion";
+
 // The type the DDL declares `c` with in dialect `d`, e.g. "VARCHAR(60)".
 std::string sql_type(const table_column& c, sql_dialect d);
 
 // CREATE TABLE statements for every table, in schema_tables() order,
 // followed by the CREATE INDEX statements. No statement ends in ";".
 std::vector<std::string> schema_ddl(sql_dialect d);
+
+// The CREATE TABLE of one table, under `name` when given (a table being
+// rebuilt), its key columns NOT NULL unless a migration step before that
+// rule asks otherwise; and the CREATE INDEX statements of its indexes.
+std::string table_ddl(const table_def& t, sql_dialect d, std::string_view name = {}, bool keys_not_null = true);
+std::vector<std::string> index_ddl(const table_def& t);
 
 // Creates every table and index on `t`, inside the caller's write
 // transaction; the database must be empty of these tables. On failure the

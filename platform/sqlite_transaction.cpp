@@ -354,14 +354,15 @@ sql_code sqlite_transaction::bind(sqlite3_stmt* stmt, std::span<const value> par
         } else if (v.is_double()) {
             rc = sqlite3_bind_double(stmt, i, v.real());
         } else if (v.is_decimal()) {
-            // A fraction travels as its digits: a double would turn
-            // 99999999999999.99 into ...98. Whole numbers stay integers.
-            if (v.dec().scale() <= 0) {
-                rc = sqlite3_bind_int64(stmt, i, v.dec().rescaled(0).units());
+            // An amount is stored as a number, so that any reader of the file
+            // compares, sorts and adds it as one: a whole amount as an
+            // integer, any other as the double nearest its digits, which
+            // reads back as the same digits within the column's 15.
+            const decimal d = v.dec();
+            if (d.rescaled(0) == d) {
+                rc = sqlite3_bind_int64(stmt, i, d.rescaled(0).units());
             } else {
-                const std::string digits = v.dec().str();
-                rc = sqlite3_bind_text64(stmt, i, digits.data(), digits.size(), SQLITE_TRANSIENT,
-                                         SQLITE_UTF8);
+                rc = sqlite3_bind_double(stmt, i, d.to_double());
             }
         } else if (v.is_date()) {
             const std::string iso = v.day().iso();
@@ -634,6 +635,17 @@ status check_writable(const std::string& path) {
     return status::ok();
 }
 
+// A number SQLite keeps in the file's header (its application id, its
+// user version); 0 when it cannot be read.
+int header_number(sqlite3* db, const char* pragma) {
+    sqlite3_stmt* stmt = nullptr;
+    int n = 0;
+    if (sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        n = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    return n;
+}
+
 // Whether the database has the table; -1 with the result code when it
 // cannot even be asked (damaged, locked).
 int has_table(sqlite3* db, const std::string& table) {
@@ -693,6 +705,16 @@ result<std::unique_ptr<sqlite_transaction>> sqlite_transaction::open(const std::
     }
     if (sqlite3_db_readonly(db, "main") == 1)
         return status::error("数据库文件是只读的，不能保存记录：" + path);
+    if (mode == open_mode::existing && options.newest_version >= 0) {
+        // Read from the header before the log mode below writes to it.
+        const int id = header_number(db, "PRAGMA application_id");
+        const int version = header_number(db, "PRAGMA user_version");
+        if (id != 0 && id != options.application_id)
+            return status::error("这不是" + options.required_what + "（文件的应用程序标识不符）：" + path);
+        if (version > options.newest_version)
+            return status::error(options.newer_message ? options.newer_message(version, path)
+                                                       : "数据库的版本太新，本程序不能打开：" + path);
+    }
     // FULL syncs the log at every commit, not only at checkpoints: a save
     // the clerk was told is done survives a power cut, for about 0.1 ms.
     const char* settings =

@@ -40,6 +40,14 @@ struct sqlite_options {
     std::string required_table;
     // What a file without that table is called in the message.
     std::string required_what;
+    // For an existing file: the application id its header must carry (or
+    // 0, a file made before ids) and the highest format version it may
+    // have (-1: none checked). Another program's file, or one a newer
+    // version made, is refused before anything is written to it.
+    std::int32_t application_id = 0;
+    int newest_version = -1;
+    // The message for a file of a higher version, given the version.
+    std::string (*newer_message)(int version, const std::string& path) = nullptr;
 };
 
 class sqlite_cursor;

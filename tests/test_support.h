@@ -41,8 +41,9 @@ public:
     date today_;
 };
 
-// All rows of a query as "a|b\n" lines, null as "~" and blobs as hex, so a
-// whole table is compared in one assertion.
+// All rows of a query as "a|b\n" lines, null as "~", blobs as hex and a
+// decimal column's numbers with its fraction digits, so a whole table is
+// compared in one assertion.
 inline std::string dump(transaction& db, std::string_view sql) {
     std::unique_ptr<cursor> rows = db.open_cursor(sql);
     if (!rows) return "error: " + db.sqlerrtext();
@@ -59,6 +60,12 @@ inline std::string dump(transaction& db, std::string_view sql) {
                     out += hex[b >> 4];
                     out += hex[b & 15];
                 }
+            } else if (const int scale = rows->column_scale(i);
+                       scale >= 0 && (v.is_double() || v.is_integer()) &&
+                       decimal::from_double(*v.as_double(), scale).to_double() == *v.as_double()) {
+                // An amount exactly at its column's scale reads alike on
+                // every database: SQLite gives 860.5, the server 860.50.
+                out += decimal::from_double(*v.as_double(), scale).rescaled(scale).str();
             } else {
                 out += v.to_text();
             }

@@ -320,19 +320,31 @@ TEST(number_text_test, leading_whole_reads_like_long_and_never_overflows) {
     EXPECT_EQ(saturated_add(20, 10), 30);
 }
 
-TEST(decimal_test, fits_column_counts_eighteen_digits) {
+TEST(decimal_test, fits_column_counts_fifteen_digits) {
     // As a column takes a typed value: one that does not even parse is refused.
     auto fits = [](const char* text, int scale) {
         const auto d = decimal::parse(text);
         return d && d->fits_column(scale);
     };
-    EXPECT_TRUE(fits("9999999999999999.99", 2));
-    EXPECT_FALSE(fits("10000000000000000", 2));
-    EXPECT_FALSE(fits("9999999999999999.995", 2)) << "19 digits";
-    EXPECT_TRUE(fits("999999999999999.995", 2)) << "rounds to 16 digits before the point";
-    EXPECT_FALSE(fits("-10000000000000000", 2));
-    EXPECT_TRUE(fits("999999999999999999", 0));
-    EXPECT_FALSE(fits("1000000000000000000", 0));
+    EXPECT_TRUE(fits("9999999999999.99", 2));
+    EXPECT_TRUE(fits("-9999999999999.99", 2));
+    EXPECT_FALSE(fits("10000000000000", 2));
+    EXPECT_FALSE(fits("9999999999999.995", 2)) << "rounds to 14 digits before the point";
+    EXPECT_TRUE(fits("999999999999.995", 2)) << "rounds to 13 digits before the point";
+    EXPECT_FALSE(fits("-10000000000000", 2));
+    EXPECT_TRUE(fits("999999999999999", 0));
+    EXPECT_FALSE(fits("1000000000000000", 0));
+}
+
+// Every amount a column takes is held exactly by the double SQLite stores
+// it as: the nearest double reads back as the same digits.
+TEST(decimal_test, every_amount_a_column_takes_survives_a_double) {
+    for (const char* text : {"9999999999999.99", "-9999999999999.99", "0.01", "0.30", "1234567890123.45",
+                             "999999999999999", "8765432109876.54", "0.07"}) {
+        const auto d = decimal::parse(text);
+        ASSERT_TRUE(d && d->fits_column(d->scale())) << text;
+        EXPECT_EQ(decimal::from_double(d->to_double(), d->scale()).str(), d->str()) << text;
+    }
 }
 
 TEST(text_test, case_folding_is_ascii_only) {

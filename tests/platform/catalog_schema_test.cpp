@@ -110,10 +110,10 @@ TEST(catalog_schema, a_disagreeing_object_is_reported_by_column_and_both_types) 
     };
     EXPECT_EQ(
         disagreements(o),
-        "d_wrong_f.orderno: long in the object, NUMERIC(18,0) in tc_og_assetregister\n"
+        "d_wrong_f.orderno: long in the object, NUMERIC(15,0) in tc_og_assetregister\n"
         "d_wrong_f.goodsname: char(50) in the object, VARCHAR(60) in tc_og_assetregister\n"
         "d_wrong_f.goodscount: decimal(0) in the object, INTEGER in tc_og_assetregister\n"
-        "d_wrong_f.originvalue: decimal(3) in the object, DECIMAL_TEXT(18,2) in tc_og_assetregister\n"
+        "d_wrong_f.originvalue: decimal(3) in the object, NUMERIC(15,2) in tc_og_assetregister\n"
         "d_wrong_f.purchasedate: char(10) in the object, DATE in tc_og_assetregister\n"
         "d_wrong_f.scrapedate: number in the object, DATE in tc_og_assetregister\n"
         "d_wrong_f.keepperson: date in the object, VARCHAR(30) in tc_og_assetregister\n"

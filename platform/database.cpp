@@ -66,9 +66,12 @@ result<std::string> backup_before_upgrade(const std::string& target, transaction
     fs::create_directories(folder, ec);
     if (ec) return status::error("不能建立备份文件夹 " + folder + "：" + ec.message());
     const std::string stem = is_server_target(target) ? server_database_name(target) : fs::path(target).stem().string();
-    const std::string out = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(from ? *from : 0) + "-" +
-                                                 stamp + ".db"))
-                                .string();
+    // Two tries in one second (one stopped, one after it) each get their own.
+    const std::string base = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(from ? *from : 0) + "-" +
+                                                  stamp))
+                                 .string();
+    std::string out = base + ".db";
+    for (int n = 2; fs::exists(out, ec); ++n) out = base + "-" + std::to_string(n) + ".db";
     auto made = backup_database(target, out, clock);
     if (!made) return status::error(made.message());
     return out;

@@ -333,16 +333,17 @@ std::string newer_database_message(int version, const std::string& target) {
 status bring_up_to_date(transaction& t, sql_dialect d, const std::string& target, const clock_source& clock,
                         const upgrade_options& options) {
     auto version = database_version(t, d);
-    if (!version) return status::error("不能读取数据库的版本：" + version.message() + "：" + target);
+    if (!version) return status::error("不能读取数据库的版本，数据库没有改动：" + version.message() + "：" + target);
     if (*version > k_schema_version) return status::error(newer_database_message(*version, target));
     if (*version < k_schema_version) {
         write_guard guard(t);
         if (!guard.began())
-            return status::error("数据库需要升级到本程序的格式，但另一个工作站正在使用它（可能正在升级），请稍后再打开：" +
+            return status::error("数据库需要升级到本程序的格式，但另一个工作站正在使用它（可能正在升级），请稍后再打开；"
+                                 "数据库没有改动：" +
                                  t.sqlerrtext());
         // Another workstation may have upgraded it while this one waited.
         version = database_version(t, d);
-        if (!version) return status::error("不能读取数据库的版本：" + version.message() + "：" + target);
+        if (!version) return status::error("不能读取数据库的版本，数据库没有改动：" + version.message() + "：" + target);
         if (*version > k_schema_version) return status::error(newer_database_message(*version, target));
         if (*version < k_schema_version) {
             std::string backup;

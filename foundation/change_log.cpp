@@ -35,7 +35,7 @@ status record_change(transaction& t, const change_context& c, std::string_view t
     if (columns.empty()) return status::ok();
     auto failed = [&t] { return status::error("修改记录写入失败：" + t.sqlerrtext()); };
     // The write lock is held: the next number is this change's alone.
-    const auto top = t.select_value("SELECT MAX(logno) FROM tc_og_changelog");
+    const auto top = t.highest("tc_og_changelog", "logno");
     if (t.sqlcode() < 0) return failed();
     const std::int64_t logno =
         (top && !top->is_null() ? static_cast<std::int64_t>(top->as_double().value_or(0)) : 0) + 1;

@@ -41,6 +41,10 @@ std::optional<value> transaction::select_value(std::string_view sql,
     return std::move(row->front());
 }
 
+std::optional<value> transaction::highest(std::string_view table, std::string_view column) {
+    return select_value("SELECT MAX(" + std::string(column) + ") FROM " + std::string(table));
+}
+
 sql_code transaction::update_blob(std::string_view sql, const blob& bytes,
                                   std::span<const value> params) {
     std::vector<value> all;

@@ -82,6 +82,12 @@ public:
                                                  std::span<const value> params = {});
     // First column of the first row.
     std::optional<value> select_value(std::string_view sql, std::span<const value> params = {});
+    // The highest value of a numbering column over the whole table, every
+    // community's rows included (null for an empty table), as a new number
+    // is taken from it under the write lock. A server that shows each
+    // clerk only his communities' rows asks a function of its own that
+    // sees them all. nullopt with sqlcode -1 on an error.
+    virtual std::optional<value> highest(std::string_view table, std::string_view column);
     // Reads one blob column in one piece (null blob gives an empty vector).
     virtual std::optional<blob> select_blob(std::string_view sql,
                                             std::span<const value> params = {}) = 0;

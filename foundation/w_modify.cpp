@@ -269,7 +269,7 @@ namespace {
 // identifies a record on its own, whatever the community.
 std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,
                                                const std::string& column) {
-    auto highest = t.select_value("SELECT MAX(" + column + ") FROM " + table);
+    auto highest = t.highest(table, column);
     if (t.sqlcode() < 0) return std::nullopt;
     if (!highest || highest->is_null()) return 1;
     if (highest->is_integer()) return highest->integer() + 1;

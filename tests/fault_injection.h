@@ -59,6 +59,12 @@ public:
         (void)mirror(static_cast<sql_code>(inner_.sqlcode()));
         return b;
     }
+    std::optional<value> highest(std::string_view table, std::string_view column) override {
+        if (injected()) return std::nullopt;
+        std::optional<value> v = inner_.highest(table, column);
+        (void)mirror(static_cast<sql_code>(inner_.sqlcode()));
+        return v;
+    }
     sql_code begin_write() override {
         if (injected()) return sql_code::error;
         return mirror(inner_.begin_write());

@@ -126,7 +126,7 @@ void history_dialog::show_lines() {
             change = new QTreeWidgetItem(tree_);
             change->setText(0, qs(h.when));
             change->setText(1, qs(h.workstation));
-            change->setText(2, qs(h.os_user));
+            change->setText(2, qs(who_changed(h)));
             change->setText(3, qs(h.kind) + (h.checked ? "" : "（未校验）"));
             if (shift) change->setText(4, qs(h.record_shown));
         }

@@ -1,12 +1,16 @@
 // officerecords-cli: creates databases and plays scripted sessions headless.
 //
 //   officerecords-cli init DB [--demo]
-//   officerecords-cli run SCRIPT --db DB [--busy-timeout MS]
+//   officerecords-cli run SCRIPT --db DB [--sql-db DB] [--busy-timeout MS]
 //   officerecords-cli export WINDOW --db DB [--community COMMNO] --format xlsx|csv
 //                             --out FILE [--overwrite]
 //   officerecords-cli history WINDOW KEY --db DB [--community COMMNO]
 //   officerecords-cli backup --db DB --out FILE
 //   officerecords-cli restore --db DB --from FILE
+//   officerecords-cli account add NAME --db URI (--communities C1,C2 | --supervisor)
+//   officerecords-cli account communities NAME --db URI --communities C1,C2
+//   officerecords-cli account lock|unlock NAME --db URI
+//   officerecords-cli account list --db URI
 #include <algorithm>
 #include <charconv>
 #include <map>
@@ -18,6 +22,7 @@
 #include <sstream>
 #include <string>
 
+#include "cli/account_commands.h"
 #include "cli/maintenance.h"
 #include "cli/register_export.h"
 #include "cli/script_session.h"
@@ -30,12 +35,17 @@ using namespace officerecords;
 
 int usage() {
     std::cerr << "usage: officerecords-cli init DB [--demo]\n"
-                 "       officerecords-cli run SCRIPT --db DB [--busy-timeout MS]\n"
+                 "       officerecords-cli run SCRIPT --db DB [--sql-db DB] [--busy-timeout MS]\n"
                  "       officerecords-cli export WINDOW --db DB [--community COMMNO]"
                  " --format xlsx|csv --out FILE [--overwrite]\n"
                  "       officerecords-cli history WINDOW KEY --db DB [--community COMMNO]\n"
                  "       officerecords-cli backup --db DB --out FILE\n"
-                 "       officerecords-cli restore --db DB --from FILE\n";
+                 "       officerecords-cli restore --db DB --from FILE\n"
+                 "       officerecords-cli account add NAME --db URI (--communities C1,C2 | --supervisor)"
+                 "   (the password: the first line of standard input)\n"
+                 "       officerecords-cli account communities NAME --db URI --communities C1,C2\n"
+                 "       officerecords-cli account lock|unlock NAME --db URI\n"
+                 "       officerecords-cli account list --db URI\n";
     return 2;
 }
 
@@ -78,11 +88,13 @@ bool read_script(const std::string& path, std::string& text) {
 }
 
 int run(int argc, char** argv) {
-    std::string script_path, target;
+    std::string script_path, target, sql_target;
     connection_options options;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--db") == 0 && i + 1 < argc) {
             target = argv[++i];
+        } else if (std::strcmp(argv[i], "--sql-db") == 0 && i + 1 < argc) {
+            sql_target = argv[++i];
         } else if (std::strcmp(argv[i], "--busy-timeout") == 0 && i + 1 < argc) {
             const std::string_view ms(argv[++i]);
             const auto res = std::from_chars(ms.data(), ms.data() + ms.size(), options.busy_timeout_ms);
@@ -98,6 +110,7 @@ int run(int argc, char** argv) {
     std::string script;
     if (!read_script(script_path, script)) return 1;
     script_session s(target, std::cout, options);
+    if (!sql_target.empty()) s.set_sql_target(sql_target);
     std::string why;
     if (!s.connect(why)) {
         std::cerr << "error: " << why << '\n';
@@ -183,6 +196,22 @@ int restore_command(int argc, char** argv) {
     return restore(a.options.at("--db"), a.options.at("--from"), std::cout, std::cerr);
 }
 
+int account(int argc, char** argv) {
+    // --supervisor takes no value: it is taken out before the others.
+    std::vector<char*> rest(argv, argv + argc);
+    const auto flag = std::find_if(rest.begin() + 2, rest.end(),
+                                   [](const char* a) { return std::strcmp(a, "--supervisor") == 0; });
+    const bool supervisor = flag != rest.end();
+    if (supervisor) rest.erase(flag);
+    const arguments a = parse(static_cast<int>(rest.size()), rest.data(), {"--db", "--communities"});
+    if (!a.ok || !a.options.contains("--db")) return usage();
+    const auto communities = a.options.find("--communities");
+    const int rc = account_command(a.words, a.options.at("--db"),
+                                   communities == a.options.end() ? std::string() : communities->second,
+                                   supervisor, std::cin, std::cout, std::cerr);
+    return rc == 2 ? usage() : rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,5 +223,6 @@ int main(int argc, char** argv) {
     if (command == "history") return history(argc, argv);
     if (command == "backup") return backup_command(argc, argv);
     if (command == "restore") return restore_command(argc, argv);
+    if (command == "account") return account(argc, argv);
     return usage();
 }

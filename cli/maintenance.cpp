@@ -38,7 +38,7 @@ int print_history(const std::string& database, const std::string& window, const 
     auto lines = record_history(**db, entry->form(), record);
     if (!lines) return fail(err, lines.message());
     for (const history_line& h : *lines) {
-        out << "#" << h.changeno << ' ' << h.when << ' ' << h.workstation << ' ' << h.os_user << ' '
+        out << "#" << h.changeno << ' ' << h.when << ' ' << h.workstation << ' ' << who_changed(h) << ' '
             << h.kind << (h.checked ? "" : "（未校验）") << ' ' << h.caption << ": "
             << shown_or_empty(h.old_shown) << " -> " << shown_or_empty(h.new_shown) << '\n';
     }

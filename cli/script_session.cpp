@@ -306,7 +306,7 @@ void script_session::do_sql(const words& w) {
     // A connection of its own, opened by the first statement: most scripts
     // have none, and opening one reads the whole schema.
     if (!sql_) {
-        auto own = open_connection(target_, *this, options_);
+        auto own = open_connection(sql_target_.empty() ? target_ : sql_target_, *this, options_);
         if (!own) throw script_error{"sql failed: " + own.message()};
         sql_ = own.take();
     }

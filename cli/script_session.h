@@ -35,6 +35,10 @@ public:
     // `target` is the database; `out` receives the transcript.
     script_session(std::string target, std::ostream& out, connection_options options = {});
     ~script_session() override;
+    // Where the script's `sql` lines run, when not on the windows' database
+    // login: they stand for another program, such as the administrator's
+    // psql beside a clerk's workstation.
+    void set_sql_target(std::string target) { sql_target_ = std::move(target); }
 
     // Opens the database; false with the message on failure.
     bool connect(std::string& why);
@@ -108,6 +112,7 @@ private:
     void do_close(const words& w);
 
     std::string target_;
+    std::string sql_target_;
     std::ostream& out_;
     connection_options options_;
     std::vector<std::string> lines_;

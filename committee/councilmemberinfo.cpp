@@ -197,9 +197,10 @@ int w_m_og_councilmemberinfo::itemchanged(long row, const dwo& column, const std
     if (rc != 0) return rc;
     const auto personno = dw_1.getitemstring(1, "personno");
     if (column.name == "falldue" && personno) {
+        // A person sits on one committee a term, whichever community's.
         const value same[] = {value(data), value(*personno)};
-        const auto count = sqlca().select_value(
-            "Select count(*) from TC_OG_CouncilMemberInfo where falldue = ? and PersonNo = ?", same);
+        const std::string_view by[] = {"falldue", "PersonNo"};
+        const auto count = sqlca().count_everywhere("TC_OG_CouncilMemberInfo", by, same);
         if (count && count->as_double().value_or(0) == 1) {
             const value old = dw_1.getitem(1, "falldue");
             auto [terms, found] = dw_1.getchild("falldue");

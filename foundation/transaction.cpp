@@ -45,6 +45,15 @@ std::optional<value> transaction::highest(std::string_view table, std::string_vi
     return select_value("SELECT MAX(" + std::string(column) + ") FROM " + std::string(table));
 }
 
+std::optional<value> transaction::count_everywhere(std::string_view table,
+                                                   std::span<const std::string_view> columns,
+                                                   std::span<const value> values) {
+    std::string sql = "SELECT count(*) FROM " + std::string(table);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        sql += (i ? " AND " : " WHERE ") + std::string(columns[i]) + " = ?";
+    return select_value(sql, values);
+}
+
 sql_code transaction::update_blob(std::string_view sql, const blob& bytes,
                                   std::span<const value> params) {
     std::vector<value> all;

@@ -88,6 +88,11 @@ public:
     // clerk only his communities' rows asks a function of its own that
     // sees them all. nullopt with sqlcode -1 on an error.
     virtual std::optional<value> highest(std::string_view table, std::string_view column);
+    // The number of rows of `table` whose `columns` equal `values`, over the
+    // whole table, for a rule that holds across communities (a person sits
+    // on one committee a term). Asked the same way as highest().
+    virtual std::optional<value> count_everywhere(std::string_view table, std::span<const std::string_view> columns,
+                                                  std::span<const value> values);
     // Reads one blob column in one piece (null blob gives an empty vector).
     virtual std::optional<blob> select_blob(std::string_view sql,
                                             std::span<const value> params = {}) = 0;

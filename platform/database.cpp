@@ -10,6 +10,7 @@
 #include "platform/pg_backup.h"
 #include "platform/pg_transaction.h"
 #include "platform/schema.h"
+#include "platform/server_accounts.h"
 #include "platform/sqlite_transaction.h"
 
 namespace officerecords {
@@ -36,6 +37,7 @@ status create_server_database(const std::string& target, bool demo, const clock_
     if (!guard.began()) return status::error("不能新建数据库 " + where + "：" + t->sqlerrtext());
     if (status s = create_schema(*t, sql_dialect::postgresql); !s) return s;
     if (status s = write_database_version(*t, sql_dialect::postgresql, k_schema_version); !s) return s;
+    if (status s = secure_server_database(*t); !s) return s;
     if (demo) {
         if (status s = fill_demo_data(*t); !s) return s;
     }
@@ -58,6 +60,7 @@ namespace {
 result<std::string> backup_before_upgrade(const std::string& target, transaction& t, sql_dialect d,
                                           const clock_source& clock) {
     auto from = database_version(t, d);
+    if (!from) return status::error("不能读取数据库的版本：" + from.message());
     std::string stamp = clock.now();
     for (char& c : stamp)
         if (c == ' ' || c == ':') c = c == ' ' ? '-' : '.';
@@ -67,7 +70,7 @@ result<std::string> backup_before_upgrade(const std::string& target, transaction
     if (ec) return status::error("不能建立备份文件夹 " + folder + "：" + ec.message());
     const std::string stem = is_server_target(target) ? server_database_name(target) : fs::path(target).stem().string();
     // Two tries in one second (one stopped, one after it) each get their own.
-    const std::string base = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(from ? *from : 0) + "-" +
+    const std::string base = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(*from) + "-" +
                                                   stamp))
                                  .string();
     std::string out = base + ".db";
@@ -82,6 +85,18 @@ result<std::string> backup_before_upgrade(const std::string& target, transaction
 status upgrade(std::unique_ptr<transaction>& t, const std::string& target, sql_dialect d,
                const clock_source& clock, const connection_options& options) {
     if (!options.upgrade) return status::ok();
+    if (d == sql_dialect::postgresql) {
+        // A clerk's login sees only his communities: it can neither back the
+        // whole database up nor change its tables, so it does not start.
+        auto version = database_version(*t, d);
+        if (version && *version < k_schema_version) {
+            auto every = sees_every_row(*t);
+            if (every && !*every)
+                return status::error("数据库需要升级到本程序的格式（数据库版本 " + std::to_string(*version) +
+                                     "），只有管理员的账号能升级它；请管理员先用本程序打开数据库：" +
+                                     t->describe_target());
+        }
+    }
     if (options.wrap) t = options.wrap(std::move(t));
     upgrade_options u;
     if (options.backup_before_upgrade) {

@@ -30,6 +30,10 @@ FORWARD(PGconn*, PQconnectdbParams,
 FORWARD(ConnStatusType, PQstatus, (const PGconn* conn), (conn), CONNECTION_BAD)
 FORWARD(void, PQfinish, (PGconn * conn), (conn), void())
 FORWARD(void, PQreset, (PGconn * conn), (conn), void())
+FORWARD(int, PQconnectionNeedsPassword, (const PGconn* conn), (conn), 0)
+FORWARD(char*, PQencryptPasswordConn,
+                      (PGconn * conn, const char* passwd, const char* user, const char* algorithm),
+                      (conn, passwd, user, algorithm), nullptr)
 FORWARD(PGTransactionStatusType, PQtransactionStatus, (const PGconn* conn), (conn), PQTRANS_UNKNOWN)
 FORWARD(int, PQbackendPID, (const PGconn* conn), (conn), 0)
 FORWARD(PQconninfoOption*, PQconninfoParse, (const char* conninfo, char** errmsg),

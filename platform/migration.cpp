@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "foundation/change_log.h"
+#include "platform/server_accounts.h"
 #include "platform/system_clock.h"
 
 namespace officerecords {
@@ -13,7 +14,9 @@ namespace {
 // The name a table is rebuilt under before it takes its own again.
 constexpr const char* k_rebuilt = "officerecords_rebuilt";
 
-bool table_exists(transaction& t, sql_dialect d, std::string_view name) {
+// Whether the table is there; an error reading the catalogue is an error,
+// never taken for "not there", which would let a step skip the table.
+result<bool> table_exists(transaction& t, sql_dialect d, std::string_view name) {
     const value v{lower(std::string(name))};
     const auto found = d == sql_dialect::sqlite
                            ? t.select_value("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
@@ -22,7 +25,8 @@ bool table_exists(transaction& t, sql_dialect d, std::string_view name) {
                            : t.select_value("SELECT count(*) FROM information_schema.tables WHERE "
                                             "table_schema = current_schema() AND lower(table_name) = ?",
                                             {&v, 1});
-    return found && found->as_double().value_or(0) > 0;
+    if (!found) return status::error("不能读取数据库中有哪些表：" + t.sqlerrtext());
+    return found->as_double().value_or(0) > 0;
 }
 
 struct stored_column {
@@ -97,12 +101,15 @@ status rebuild(transaction& t, const table_def& def, bool keys_not_null) {
 status add_history_and_indexes(transaction& t, sql_dialect d, migration_work& work) {
     for (const table_def& def : schema_tables()) {
         const bool own = def.name == "tc_og_changelog" || def.name == "tc_og_changelog_item";
-        if (own && !table_exists(t, d, def.name)) {
+        auto there = table_exists(t, d, def.name);
+        if (!there) return status::error(there.message());
+        if (own && !*there) {
             if (t.execute(table_ddl(def, d)) != sql_code::ok)
                 return failed(t, "不能建立表 " + std::string(def.name));
             work.notes.push_back("建立了表 " + std::string(def.name));
+            *there = true;
         }
-        if (!table_exists(t, d, def.name)) continue;
+        if (!*there) continue;
         for (const std::string& sql : index_ddl(def))
             if (t.execute(if_not_exists(sql)) != sql_code::ok)
                 return failed(t, "不能建立表 " + std::string(def.name) + " 的索引");
@@ -130,7 +137,9 @@ int significant_digits(decimal d) {
 status store_amounts_as_numbers(transaction& t, sql_dialect d, migration_work& work) {
     if (d != sql_dialect::sqlite) return status::ok();
     for (const table_def& def : schema_tables()) {
-        if (!table_exists(t, d, def.name)) continue;
+        auto there = table_exists(t, d, def.name);
+        if (!there) return status::error(there.message());
+        if (!*there) continue;
         auto stored = columns_of(t, def.name);
         if (!stored) return status::error(stored.message());
         bool changes = false;
@@ -179,7 +188,10 @@ status fill_keys(transaction& t, sql_dialect d, migration_work& work) {
     if (d != sql_dialect::sqlite) return status::ok();
     for (const table_def& def : schema_tables()) {
         // A clustered table's key and a numbering column are filled already.
-        if (def.clustered || !table_exists(t, d, def.name)) continue;
+        if (def.clustered) continue;
+        auto there = table_exists(t, d, def.name);
+        if (!there) return status::error(there.message());
+        if (!*there) continue;
         if (std::any_of(def.columns.begin(), def.columns.end(), [](const table_column& c) { return c.identity; }))
             continue;
         auto stored = columns_of(t, def.name);
@@ -279,6 +291,25 @@ status check_tables(transaction& t, sql_dialect d, const std::string& target) {
     return status::ok();
 }
 
+// The history names the server's login of each change, and on the server
+// each clerk's login is kept to his communities by the server itself.
+status add_accounts(transaction& t, sql_dialect d, migration_work&) {
+    const table_column& login = *find_table("tc_og_changelog")->find_column("dbuser");
+    // A history first made by this upgrade (step 1) has the column already.
+    const value where[] = {value("tc_og_changelog"), value("dbuser")};
+    const auto there =
+        d == sql_dialect::sqlite
+            ? t.select_value("SELECT count(*) FROM pragma_table_info(?) WHERE name = ?", where)
+            : t.select_value("SELECT count(*) FROM information_schema.columns WHERE table_schema = current_schema() "
+                             "AND table_name = ? AND column_name = ?",
+                             where);
+    if (!there) return failed(t, "不能读取表 tc_og_changelog 的列");
+    if (there->as_double().value_or(0) == 0 && t.execute("ALTER TABLE tc_og_changelog ADD COLUMN dbuser " + sql_type(login, d)) != sql_code::ok)
+        return failed(t, "不能给表 tc_og_changelog 加列 dbuser");
+    if (d == sql_dialect::postgresql) return secure_server_database(t);
+    return status::ok();
+}
+
 }  // namespace
 
 const std::vector<migration_step>& migration_steps() {
@@ -289,6 +320,8 @@ const std::vector<migration_step>& migration_steps() {
          [](transaction& t, sql_dialect d, migration_work& w) { return store_amounts_as_numbers(t, d, w); }},
         {3, "主键列不能为空（NOT NULL），与服务器上的约束相同",
          [](transaction& t, sql_dialect d, migration_work& w) { return fill_keys(t, d, w); }},
+        {4, "修改记录记下数据库服务器上的登录账号；服务器上每个社区的记录只有本社区的账号能看到和修改",
+         [](transaction& t, sql_dialect d, migration_work& w) { return add_accounts(t, d, w); }},
     };
     return steps;
 }
@@ -299,10 +332,9 @@ result<int> database_version(transaction& t, sql_dialect d) {
         if (!v) return status::error(t.sqlerrtext());
         return static_cast<int>(v->as_double().value_or(0));
     }
-    if (!table_exists(t, d, k_version_table)) {
-        if (t.sqlcode() < 0) return status::error(t.sqlerrtext());
-        return 0;
-    }
+    auto there = table_exists(t, d, k_version_table);
+    if (!there) return status::error(there.message());
+    if (!*there) return 0;
     const auto v = t.select_value("SELECT max(version) FROM " + std::string(k_version_table));
     if (!v) return status::error(t.sqlerrtext());
     return static_cast<int>(v->as_double().value_or(0));

@@ -15,6 +15,7 @@
 #include "platform/database.h"
 #include "platform/file_access.h"
 #include "platform/schema.h"
+#include "platform/server_accounts.h"
 
 namespace officerecords {
 
@@ -194,6 +195,32 @@ result<connection> connect(const std::string& target, const clock_source& clock)
     return c;
 }
 
+// A clerk's login sees his communities only: a backup made with it would
+// miss the others' rows, and a restore would put back what it cannot see.
+status sees_every_row(PGconn* c, const std::string& what) {
+    PGresult* r = PQexec(c, "SELECT row_security_active('tc_ge_community')");
+    const bool asked = PQresultStatus(r) == PGRES_TUPLES_OK;
+    const bool limited = asked && std::string(PQgetvalue(r, 0, 0)) == "t";
+    PQclear(r);
+    if (!asked) return status::error(what + "：" + trimmed(PQerrorMessage(c)));
+    if (limited)
+        return status::error(what + "：只有管理员的账号能看到所有社区的记录，请用管理员的账号" +
+                             (what.find("恢复") != std::string::npos ? "恢复" : "备份"));
+    return status::ok();
+}
+
+// pg_restore leaves the rights out (the archive is made without them), so
+// the clerks' and the supervisor's are granted again.
+status grant_again(const std::string& target, const clock_source& clock) {
+    auto t = open_connection(target, clock);
+    if (!t) return status::error(t.message());
+    write_guard guard(**t);
+    if (!guard.began()) return status::error((*t)->sqlerrtext());
+    if (status st = secure_server_database(**t); !st) return st;
+    if (guard.commit() != sql_code::ok) return status::error((*t)->sqlerrtext());
+    return status::ok();
+}
+
 status dump(const std::string& target, const std::string& file, const std::string& snapshot) {
     std::string dbname;
     const std::vector<std::string> env = connection_environment(target, dbname);
@@ -220,6 +247,7 @@ result<backup_report> backup_server_database(const std::string& target, const st
     if (fs::exists(out, ec)) return status::error("备份文件已经存在，不会覆盖它：" + out);
     auto c = connect(target, clock);
     if (!c) return status::error(c.message());
+    if (status st = sees_every_row(c->get(), "不能备份"); !st) return st;
     // The counts and the archive see one moment: pg_dump takes the snapshot
     // this transaction exports, whatever other workstations commit meanwhile.
     PGresult* r = PQexec(c->get(), "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; "
@@ -265,6 +293,7 @@ status restore_server_database(const std::string& target, const std::string& fro
     if (!expected) return status::error("这个备份不能恢复：" + expected.message());
     auto c = connect(target, clock);
     if (!c) return status::error(c.message());
+    if (status st = sees_every_row(c->get(), "不能恢复"); !st) return st;
     PGresult* r = PQexec(c->get(), "SELECT count(*) FROM pg_stat_activity WHERE datname = "
                                    "current_database() AND pid <> pg_backend_pid()");
     const long long others = PQresultStatus(r) == PGRES_TUPLES_OK ? std::atoll(PQgetvalue(r, 0, 0)) : -1;
@@ -283,7 +312,10 @@ status restore_server_database(const std::string& target, const std::string& fro
         return status::error("不能把备份放回原处：" + (run.errors.empty() ? "pg_restore 不能运行" : run.errors));
     auto now = row_counts(c->get());
     if (!now) return status::error("恢复以后的检查失败：" + now.message());
-    return same_counts(*now, *expected, "恢复以后的检查失败：");
+    if (status st = same_counts(*now, *expected, "恢复以后的检查失败："); !st) return st;
+    if (status st = grant_again(target, clock); !st)
+        return status::error("数据已经恢复，但没能重新设置各账号的权限，请再恢复一次或用管理员的账号打开数据库：" + st.message());
+    return status::ok();
 }
 
 }  // namespace officerecords

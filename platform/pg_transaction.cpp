@@ -487,11 +487,18 @@ result<std::unique_ptr<pg_transaction>> pg_transaction::open(const std::string& 
             values.push_back(v);
         }
     }
+    if (!options.password.empty()) {
+        keys.push_back("password");
+        values.push_back(options.password.c_str());
+    }
     keys.push_back(nullptr);
     values.push_back(nullptr);
     PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
     std::unique_ptr<pg_transaction> t(
         new pg_transaction(conn, conninfo, parts.description, clock, options));
+    if (conn && PQstatus(conn) != CONNECTION_OK && PQconnectionNeedsPassword(conn))
+        return status::error(std::string(k_password_needed) + " " + parts.description + "：" +
+                             trimmed(PQerrorMessage(conn)));
     if (!conn || PQstatus(conn) != CONNECTION_OK)
         return status::error("不能连接数据库服务器 " + parts.description + "：" +
                              trimmed(conn ? PQerrorMessage(conn) : "out of memory"));
@@ -531,6 +538,43 @@ sql_code pg_transaction::apply_settings() {
                                  std::to_string(options_.busy_timeout_ms);
     today_sent_.clear();
     return run_control(settings.c_str());
+}
+
+bool pg_transaction::asks_functions() {
+    if (!has_highest_) {
+        // A database not yet brought up to this format has no such function.
+        const auto found = select_value("SELECT to_regprocedure('officerecords_highest(text, text)') IS NOT NULL");
+        has_highest_ = found && (found->is_integer() ? found->integer() != 0 : found->to_text() == "t");
+    }
+    return has_highest_;
+}
+
+std::optional<value> pg_transaction::highest(std::string_view table, std::string_view column) {
+    if (!asks_functions()) return sqlcode() < 0 ? std::nullopt : transaction::highest(table, column);
+    const value params[] = {value(std::string(table)), value(std::string(column))};
+    return select_value("SELECT officerecords_highest(?, ?)", params);
+}
+
+std::optional<value> pg_transaction::count_everywhere(std::string_view table,
+                                                      std::span<const std::string_view> columns,
+                                                      std::span<const value> values) {
+    if (!asks_functions()) return sqlcode() < 0 ? std::nullopt : transaction::count_everywhere(table, columns, values);
+    std::string names;
+    for (std::string_view c : columns) names += (names.empty() ? "" : ",") + lower(std::string(c));
+    std::vector<value> params = {value(std::string(table)), value(names)};
+    for (const value& v : values) params.push_back(v.is_null() ? value() : value(v.to_text()));
+    std::string sql = "SELECT officerecords_count(?, ?";
+    for (std::size_t i = 0; i < values.size(); ++i) sql += ", ?";
+    return select_value(sql + ")", params);
+}
+
+result<std::string> pg_transaction::encrypt_password(const std::string& user, const std::string& password) {
+    if (ready() != sql_code::ok) return status::error(sqlerrtext());
+    char* made = PQencryptPasswordConn(conn_, password.c_str(), user.c_str(), nullptr);
+    if (!made) return status::error("不能加密密码：" + trimmed(PQerrorMessage(conn_)));
+    std::string out(made);
+    PQfreemem(made);
+    return out;
 }
 
 void pg_transaction::connection_lost() {

@@ -42,7 +42,14 @@ struct pg_options {
     // A table the database must have to be taken for ours (empty: none).
     std::string required_table;
     std::string required_what;
+    // The login's password when neither the connection string, PGPASSWORD
+    // nor ~/.pgpass gives it (the desktop program asks the clerk).
+    std::string password;
 };
+
+// The beginning of the message of a connection refused for want of a
+// password, by which the desktop program knows to ask for one.
+inline constexpr const char* k_password_needed = "需要密码才能连接数据库服务器";
 
 // Whether a database argument names a server ("postgresql://…",
 // "postgres://…" or a "host=… dbname=…" connection string), not a file.
@@ -75,6 +82,15 @@ public:
     commit_outcome resolve_commit(std::uint64_t number) override;
     void witness_commit(std::string sql, std::vector<value> params) override;
     std::string describe_target() const override { return target_; }
+    // Under row-level security a clerk sees only his communities' rows;
+    // the number is asked of the server's own function, which sees them all.
+    std::optional<value> highest(std::string_view table, std::string_view column) override;
+    std::optional<value> count_everywhere(std::string_view table, std::span<const std::string_view> columns,
+                                          std::span<const value> values) override;
+
+    // The verifier the server keeps for the password (SCRAM, or what the
+    // server is set to use), computed here so the password never travels.
+    result<std::string> encrypt_password(const std::string& user, const std::string& password);
 
     // The connection string as given, for the tools (pg_dump) that need it.
     const std::string& conninfo() const { return conninfo_; }
@@ -155,6 +171,10 @@ private:
     // Doubts settled by a write that began before their caller asked.
     std::map<std::uint64_t, commit_outcome> settled_;
     std::string today_sent_;
+    // Whether the database has officerecords_highest and
+    // officerecords_count (found once it has).
+    bool has_highest_ = false;
+    bool asks_functions();
     std::vector<std::unique_ptr<prepared>> prepared_;
     std::unique_ptr<prepared> once_;  // the last statement not worth keeping
     std::uint64_t uses_ = 0;

@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* k_columns =
     "SELECT c.logno, c.changetime, c.workstation, c.osuser, c.windowname, c.changekind, "
-    "c.ischecked, i.columnname, i.oldvalue, i.newvalue, c.recordkey, c.tablename FROM tc_og_changelog c "
+    "c.ischecked, i.columnname, i.oldvalue, i.newvalue, c.recordkey, c.tablename, c.dbuser FROM tc_og_changelog c "
     "JOIN tc_og_changelog_item i ON i.logno = c.logno ";
 
 // A table whose rows belong to a register's record and are changed from
@@ -107,6 +107,7 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
         h.when = std::string(rows->column_text(1));
         h.workstation = std::string(rows->column_text(2));
         h.os_user = std::string(rows->column_text(3));
+        h.db_user = std::string(rows->column_text(12));
         h.window = std::string(rows->column_text(4));
         h.record = std::string(rows->column_text(10));
         const bool own_row = rows->column_text(11) == form.update_table;
@@ -130,6 +131,10 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
 }
 
 }  // namespace
+
+std::string who_changed(const history_line& h) {
+    return h.db_user.empty() ? h.os_user : h.os_user + "（登录 " + h.db_user + "）";
+}
 
 std::string history_key(const dw_object& form, const std::vector<value>& key) {
     std::string text;
@@ -210,7 +215,7 @@ status export_history(const std::vector<history_line>& lines, bool with_record, 
         const long row = list.insertrow(0);
         list.setitem(row, "changetime", value(h.when));
         list.setitem(row, "workstation", value(h.workstation));
-        list.setitem(row, "osuser", value(h.os_user));
+        list.setitem(row, "osuser", value(who_changed(h)));
         list.setitem(row, "changekind", value(h.kind + (h.checked ? "" : "（未校验）")));
         if (with_record) list.setitem(row, "recordkey", value(h.record_shown));
         list.setitem(row, "caption", value(h.caption));

@@ -20,6 +20,7 @@ struct history_line {
     std::string when;
     std::string workstation;
     std::string os_user;
+    std::string db_user;  // the server's login that made the change; empty on SQLite
     std::string window;
     std::string record;  // the record's key as history_key gives it
     std::string record_shown;  // its numbers without the community: "2"
@@ -32,6 +33,9 @@ struct history_line {
     std::string old_shown;  // as the form shows it
     std::string new_shown;
 };
+
+// Who made a change: the workstation's user, and on a server the login.
+std::string who_changed(const history_line& h);
 
 // How the history names a record of `form`: its key columns' values.
 std::string history_key(const dw_object& form, const std::vector<value>& key);

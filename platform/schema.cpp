@@ -155,7 +155,10 @@ std::vector<table_def> build_tables() {
           text("tablename", 60),
           text("recordkey", 254),
           text("changekind", 10),
-          text("ischecked", 1)},
+          text("ischecked", 1),
+          // The server's login that made the change (session_user); SQLite
+          // has no logins and leaves it empty.
+          text("dbuser", 63)},
          {"logno"},
          {{"tablename", "recordkey"}}},
         {"tc_og_changelog_item",

@@ -56,7 +56,7 @@ enum class sql_dialect { sqlite, postgresql };
 // The version of the database format this program reads and writes. Each
 // migration step (platform/migration.h) takes a database one version on;
 // a database of a higher version is left alone.
-inline constexpr int k_schema_version = 3;
+inline constexpr int k_schema_version = 4;
 // What a SQLite file of this program says it is, in its header ("ORec").
 inline constexpr std::int32_t k_application_id = 0x4F526563;
 // The server's one-row table of the version (SQLite keeps it in its header).

@@ -99,10 +99,14 @@ start() {
         echo "error: initdb failed" >&2
         exit 1
     fi
-    # Only the socket in DIR and loopback TCP are let in, without a password.
+    # Only the socket in DIR and loopback TCP are let in. The test runs'
+    # administrator needs no password; every other login (the clerks the
+    # tests create) gives its own, as on an office's server.
     as_server sh -c 'cat >"$1"' sh "$dir/data/pg_hba.conf" <<'EOF'
-local all all trust
-host all all 127.0.0.1/32 trust
+local all postgres trust
+host all postgres 127.0.0.1/32 trust
+local all all scram-sha-256
+host all all 127.0.0.1/32 scram-sha-256
 EOF
 
     for attempt in 1 2 3 4 5; do

@@ -65,6 +65,13 @@ public:
         (void)mirror(static_cast<sql_code>(inner_.sqlcode()));
         return v;
     }
+    std::optional<value> count_everywhere(std::string_view table, std::span<const std::string_view> columns,
+                                          std::span<const value> values) override {
+        if (injected()) return std::nullopt;
+        std::optional<value> v = inner_.count_everywhere(table, columns, values);
+        (void)mirror(static_cast<sql_code>(inner_.sqlcode()));
+        return v;
+    }
     sql_code begin_write() override {
         if (injected()) return sql_code::error;
         return mirror(inner_.begin_write());

@@ -65,7 +65,37 @@ execute_process(COMMAND ${CLI} init ${db} --demo
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "init failed: ${err}")
 endif()
-execute_process(COMMAND ${CLI} run ${SCRIPT} --db ${db}
+set(windows_db ${db})
+set(sql_db)
+if(BACKEND STREQUAL "postgresql")
+    # The windows work as a clerk of the demo community (and of every other
+    # community the script turns to), as an office's workstation does; the
+    # script's own `sql` lines stand for the administrator's psql beside it.
+    set(communities 420106001001)
+    file(STRINGS ${SCRIPT} turns REGEX "^community [0-9]+")
+    foreach(turn IN LISTS turns)
+        string(REGEX REPLACE "^community ([0-9]+).*" "\\1" commno "${turn}")
+        list(APPEND communities ${commno})
+    endforeach()
+    list(REMOVE_DUPLICATES communities)
+    list(JOIN communities "," communities)
+    string(SUBSTRING "k_${database}" 0 63 clerk)
+    execute_process(COMMAND ${psql} -X -q -v ON_ERROR_STOP=1 "${admin_uri}" -c "DROP ROLE IF EXISTS ${clerk}"
+        RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "dropping the clerk ${clerk} failed: ${err}")
+    endif()
+    file(WRITE ${work}/password "${clerk}-pw\n")
+    execute_process(COMMAND ${CLI} account add ${clerk} --db ${db} --communities ${communities}
+        INPUT_FILE ${work}/password RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "creating the clerk ${clerk} failed: ${err}")
+    endif()
+    set(ENV{PGPASSWORD} "${clerk}-pw")
+    string(REGEX REPLACE "^(postgres(ql)?://)[^@/]*@" "\\1${clerk}@" windows_db "${db}")
+    set(sql_db --sql-db ${db})
+endif()
+execute_process(COMMAND ${CLI} run ${SCRIPT} --db ${windows_db} ${sql_db}
     WORKING_DIRECTORY ${work}
     RESULT_VARIABLE rc OUTPUT_VARIABLE actual ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)

@@ -53,6 +53,17 @@ inline std::vector<std::string> tables_of(sqlite3* db) {
     return out;
 }
 
+inline bool has_column(sqlite3* db, const std::string& table, std::string_view column) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT count(*) FROM pragma_table_info(?1) WHERE lower(name) = lower(?2)", -1, &stmt,
+                       nullptr);
+    sqlite3_bind_text(stmt, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, column.data(), static_cast<int>(column.size()), SQLITE_TRANSIENT);
+    const bool found = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) > 0;
+    sqlite3_finalize(stmt);
+    return found;
+}
+
 }  // namespace earlier_detail
 
 // Makes `path` a database of that format holding the demo office; "" or
@@ -79,6 +90,8 @@ inline std::string make_earlier_database(const std::string& path, earlier_format
         if (!def) continue;
         std::string names, values;
         for (const table_column& c : def->columns) {
+            // A column a later version added is not there yet.
+            if (!has_column(db, table, c.name)) continue;
             if (!names.empty()) {
                 names += ", ";
                 values += ", ";

@@ -4,7 +4,10 @@
 # succeed, every record must be there, and no two may share a number.
 #   many_workstations.sh CLI sqlite|postgresql WORKDIR [K]
 # For postgresql the server is the one of OFFICERECORDS_PG_URI (its postgres
-# database); without it the case is skipped. Prints the wall time of each run.
+# database); without it the case is skipped. There the workstations are two
+# clerks' logins, of two communities, taking turns: each sees only his own
+# community's records, and still no two records may share a number. Prints
+# the wall time of each run.
 set -euo pipefail
 export PGOPTIONS="-c client_min_messages=warning"
 cli="$1"
@@ -38,11 +41,21 @@ for p in 2 4 8; do
         query() { sqlite3 "$db" "$1"; }
     fi
     "$cli" init "$db" --demo >/dev/null
+    logins=("$db" "$db")
+    if [ "$backend" = postgresql ]; then
+        port_and_rest="${db#*@}"
+        for c in 1 2; do
+            clerk="${name}_clerk$c"
+            psql -X -q "$OFFICERECORDS_PG_URI" -c "DROP ROLE IF EXISTS $clerk"
+            echo "pw-$clerk" | "$cli" account add "$clerk" --db "$db" --communities "42010600100$c" >/dev/null
+            logins[$((c - 1))]="postgresql://$clerk:pw-$clerk@$port_and_rest"
+        done
+    fi
     before="$(query "SELECT count(*) FROM tc_og_assetregister")"
     start=$(date +%s.%N)
     pids=()
     for ((w = 1; w <= p; w++)); do
-        "$cli" run "$script" --db "$db" >"$work/out-$p-$w.txt" 2>&1 &
+        "$cli" run "$script" --db "${logins[$((w % 2))]}" >"$work/out-$p-$w.txt" 2>&1 &
         pids+=($!)
     done
     failed=0
@@ -63,6 +76,14 @@ for p in 2 4 8; do
     awk -v b="$backend" -v p="$p" -v k="$k" -v s="$start" -v e="$end" \
         'BEGIN { printf "%s: %d workstations x %d records: %.2f s\n", b, p, k, e - s }'
     if [ "$backend" = postgresql ]; then
-        psql -X -q "$OFFICERECORDS_PG_URI" -c "DROP DATABASE $name WITH (FORCE)"
+        # Each clerk added his own community's records.
+        per="$(query "SELECT string_agg(n::text, '|' ORDER BY commno) FROM (SELECT commno, count(*) AS n FROM tc_og_assetregister WHERE goodsname LIKE '文件柜%' GROUP BY commno) c")"
+        expected="$(( (p / 2) * k ))|$(( (p - p / 2) * k ))"
+        if [ "$per" != "$expected" ]; then
+            echo "FAIL: $p workstations: expected new records per community $expected, found $per" >&2
+            exit 1
+        fi
+        psql -X -q "$OFFICERECORDS_PG_URI" -c "DROP DATABASE $name WITH (FORCE)" \
+            -c "DROP ROLE IF EXISTS ${name}_clerk1" -c "DROP ROLE IF EXISTS ${name}_clerk2"
     fi
 done

@@ -31,6 +31,16 @@ else
     query() { sqlite3 -bail "$db" "$1"; }
 fi
 "$cli" init "$db" --demo >/dev/null
+# On the server the workstations are a clerk of the demo community, on his
+# own login; the checks here stand for the administrator.
+login="$db"
+if [ "$backend" = postgresql ]; then
+    clerk="${name}_clerk"
+    psql -X -q "$OFFICERECORDS_PG_URI" -c "DROP ROLE IF EXISTS $clerk"
+    echo "pw-$clerk" | "$cli" account add "$clerk" --db "$db" --communities 420106001001 >/dev/null
+    trap 'psql -X -q "$OFFICERECORDS_PG_URI" -c "DROP DATABASE IF EXISTS $name WITH (FORCE)" -c "DROP ROLE IF EXISTS $clerk"' EXIT
+    login="postgresql://$clerk:pw-$clerk@${db#*@}"
+fi
 
 # Member 1 holds the guarded duty of term 06, and person 2 that of body 1:
 # both are moved to another duty before each run, so the first save of
@@ -49,7 +59,7 @@ race() {
     shift 2
     local pids=() w
     for w in 1 2 3; do
-        "$cli" run "$work/$run-$w.script" --db "$db" >"$work/$run-$w.out" 2>&1 &
+        "$cli" run "$work/$run-$w.script" --db "$login" >"$work/$run-$w.out" 2>&1 &
         pids+=($!)
     done
     local failed=0
@@ -121,7 +131,7 @@ for w in 1 2 3; do
 done
 pids=()
 for w in 1 2 3; do
-    (cd "$work" && "$cli" run "photos-$w.script" --db "$db" >"photos-$w.out" 2>&1) &
+    (cd "$work" && "$cli" run "photos-$w.script" --db "$login" >"photos-$w.out" 2>&1) &
     pids+=($!)
 done
 for pid in "${pids[@]}"; do wait "$pid" || true; done

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTableView>
@@ -47,7 +49,21 @@ public:
         if (db.isEmpty()) return 1;
         // A server's message names it without the password a URI may hold.
         const bool server = is_server_target(db.toStdString());
-        if (status st = host_.connect(db.toStdString()); !st)
+        status st = host_.connect(db.toStdString());
+        // The clerk's own login: a password neither the settings, PGPASSWORD
+        // nor ~/.pgpass gives is asked for, and kept for this run only, so
+        // that the backups' tools connect with it too.
+        while (!st && server && !unattended_ && st.message().starts_with(k_password_needed)) {
+            bool given = false;
+            const QString password = QInputDialog::getText(
+                nullptr, "连接数据库服务器",
+                QString::fromStdString(st.message()) + "\n\n请输入本账号在数据库服务器上的密码：",
+                QLineEdit::Password, {}, &given);
+            if (!given) return fail("没有输入密码，没有连接数据库服务器。");
+            qputenv("PGPASSWORD", password.toUtf8());
+            st = host_.connect(db.toStdString());
+        }
+        if (!st)
             return fail("无法打开数据库" + (server ? QString() : " " + db) + "：\n" +
                         QString::fromStdString(st.message()));
         std::string commno;

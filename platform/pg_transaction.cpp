@@ -496,7 +496,10 @@ result<std::unique_ptr<pg_transaction>> pg_transaction::open(const std::string& 
     PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
     std::unique_ptr<pg_transaction> t(
         new pg_transaction(conn, conninfo, parts.description, clock, options));
-    if (conn && PQstatus(conn) != CONNECTION_OK && PQconnectionNeedsPassword(conn))
+    // No password given, or a wrong one: either way the clerk is asked.
+    const std::string refused = conn ? PQerrorMessage(conn) : "";
+    if (conn && PQstatus(conn) != CONNECTION_OK &&
+        (PQconnectionNeedsPassword(conn) || refused.find("password authentication failed") != std::string::npos))
         return status::error(std::string(k_password_needed) + " " + parts.description + "：" +
                              trimmed(PQerrorMessage(conn)));
     if (!conn || PQstatus(conn) != CONNECTION_OK)

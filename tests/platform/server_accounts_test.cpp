@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "platform/backup.h"
@@ -363,6 +364,48 @@ TEST_F(ServerAccountsTest, AClerkCanNeitherBackUpNorRestoreTheWholeDatabase) {
     ASSERT_FALSE(made.is_ok());
     EXPECT_NE(made.message().find("管理员"), std::string::npos) << made.message();
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.backup")));
+}
+
+}  // namespace
+}  // namespace officerecords
+
+namespace officerecords {
+namespace {
+
+// The program on a clerk's login: the other community is not there for it,
+// and what he saves names his login in the history.
+TEST_F(ServerAccountsTest, TheProgramOnAClerksLoginKnowsOnlyHisCommunities) {
+    testkit::scratch_dir dir;
+    const std::string cli = std::string("PGPASSWORD=pw-a ") + OFFICERECORDS_CLI;
+    const std::string clerk = "'" + uri_of(clerk_a_) + "'";
+    auto play = [&](const std::string& name, const std::string& script) {
+        std::ofstream(dir.file(name)) << script;
+        return testkit::run_command(cli + " run " + dir.file(name) + " --db " + clerk + " 2>&1");
+    };
+
+    const auto other = play("other.script", "community 420106001002\n");
+    EXPECT_NE(other.status, 0);
+    EXPECT_NE(other.output.find("no community 420106001002"), std::string::npos) << other.output;
+
+    const auto exported = testkit::run_command(cli + " export w_m_og_assetregister --db " + clerk +
+                                               " --community 420106001002 --format csv --out " +
+                                               dir.file("b.csv") + " 2>&1");
+    EXPECT_NE(exported.status, 0) << exported.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.csv")));
+
+    const auto b_history = testkit::run_command(cli + " history w_m_og_assetregister 1 --db " + clerk +
+                                                " --community 420106001002 2>&1");
+    EXPECT_EQ(b_history.output.find("#"), std::string::npos) << b_history.output;
+
+    const auto saved = play("save.script",
+                            "today 2026-12-08\nopen w_m_og_assetregister 添加\ntype goodsname 档案柜\n"
+                            "type goodscount 1\nclick cb_save\nprint item orderno\nclose\n");
+    ASSERT_EQ(saved.status, 0) << saved.output;
+    const auto number = admin_->select_value("SELECT orderno FROM tc_og_assetregister WHERE goodsname = '档案柜'");
+    ASSERT_TRUE(number.has_value());
+    const auto history = testkit::run_command(cli + " history w_m_og_assetregister " + number->to_text() +
+                                              " --db " + clerk + " 2>&1");
+    EXPECT_NE(history.output.find("（登录 " + clerk_a_ + "）"), std::string::npos) << history.output;
 }
 
 }  // namespace

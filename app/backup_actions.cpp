@@ -48,6 +48,8 @@ void backup_actions::start_daily() {
             text = "自动备份失败：" + qs(made.message());
         else if (!made->warning.empty())
             text = "今日备份已完成，但" + qs(made->warning);
+        else if (!made->skipped.empty())
+            text = qs(made->skipped);
         else if (!made->made.empty())
             text = "今日数据已备份到 " + QDir::toNativeSeparators(qs(made->made));
         QMetaObject::invokeMethod(

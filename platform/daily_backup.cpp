@@ -7,9 +7,11 @@
 #include <system_error>
 
 #include "platform/backup.h"
+#include "platform/database.h"
 #include "platform/file_access.h"
 #include "platform/pg_backup.h"
 #include "platform/pg_transaction.h"
+#include "platform/server_accounts.h"
 
 namespace officerecords {
 
@@ -80,6 +82,16 @@ std::vector<date> kept_backup_days(std::vector<date> days) {
 result<daily_backup_outcome> make_daily_backup(const std::string& database, const std::string& folder,
                                                const clock_source& clock) {
     daily_backup_outcome outcome;
+    if (is_server_target(database)) {
+        auto t = open_connection(database, clock, as_it_is());
+        if (!t) return status::error(t.message());
+        auto every = sees_every_row(**t);
+        if (!every) return status::error(every.message());
+        if (!*every) {
+            outcome.skipped = "本账号只能看到自己社区的记录，服务器上的数据由管理员备份";
+            return outcome;
+        }
+    }
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) return status::error("不能建立备份文件夹 " + folder + "：" + ec.message());

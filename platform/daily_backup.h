@@ -21,6 +21,9 @@ struct daily_backup_outcome {
     std::string made;                  // today's new backup; empty when it was there already
     std::vector<std::string> removed;  // older backups let go
     std::string warning;               // an old backup that could not be removed
+    // Why no backup was due: a clerk's login on a server sees his own
+    // communities only, and the administrator backs the server up.
+    std::string skipped;
 };
 
 // Makes today's backup of `database` in `folder` (created when missing)

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "platform/backup.h"
+#include "platform/daily_backup.h"
 #include "platform/database.h"
 #include "platform/pg_transaction.h"
 #include "platform/schema.h"
@@ -360,10 +361,16 @@ TEST_F(ServerAccountsTest, AClerkCanNeitherBackUpNorRestoreTheWholeDatabase) {
     const std::string clerk = uri_of(clerk_a_);
     ::setenv("PGPASSWORD", "pw-a", 1);
     auto made = backup_database(clerk, dir.file("a.backup"), clock_);
+    // His workstation's daily backup is not his to make, and says so.
+    auto daily = make_daily_backup(clerk, dir.file("daily"), clock_);
     ::unsetenv("PGPASSWORD");
     ASSERT_FALSE(made.is_ok());
     EXPECT_NE(made.message().find("管理员"), std::string::npos) << made.message();
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.backup")));
+    ASSERT_TRUE(daily.is_ok()) << daily.message();
+    EXPECT_TRUE(daily->made.empty());
+    EXPECT_NE(daily->skipped.find("管理员"), std::string::npos) << daily->skipped;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("daily")));
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include "foundation/host_services.h"
 #include "foundation/transaction.h"
 #include "platform/database.h"
+#include "platform/pg_transaction.h"
+#include "platform/server_accounts.h"
 
 namespace officerecords {
 
@@ -237,6 +239,14 @@ public:
     server_database(const server_database&) = delete;
     server_database& operator=(const server_database&) = delete;
     const std::string& target() const { return target_; }
+    const std::string& name() const { return name_; }
+    // The same database on another login of the server.
+    std::string target_as(const std::string& user) const {
+        const std::size_t scheme = target_.find("://") + 3;
+        const std::size_t at = target_.find('@', scheme);
+        return target_.substr(0, scheme) + user +
+               (at == std::string::npos ? "@" + target_.substr(scheme) : target_.substr(at));
+    }
 
     // Runs statements on the server's admin database, one after another.
     static outcome psql(const std::vector<std::string>& statements) {
@@ -276,11 +286,35 @@ struct scratch_database {
         }
         status st = create_database(path, demo, clock);
         EXPECT_TRUE(st.is_ok()) << st.message();
+        if (server && demo) {
+            // On the server the windows work as a clerk of the demo
+            // community, on his own login, as at an office. An empty
+            // database has no community to give him: the tests of the
+            // connection itself work on the administrator's login.
+            clerk = server->name() + "_clerk";
+            (void)server_database::psql({"DROP ROLE IF EXISTS " + clerk});
+            auto admin = pg_transaction::open(path, clock);
+            EXPECT_TRUE(admin.is_ok()) << admin.message();
+            if (admin) {
+                st = add_account(**admin, clerk, clerk + "-pw", account_kind::clerk, {"420106001001"});
+                EXPECT_TRUE(st.is_ok()) << st.message();
+            }
+            path = server->target_as(clerk);
+            // Every connection a test opens to `path` logs in with it.
+            ::setenv("PGPASSWORD", (clerk + "-pw").c_str(), 1);
+        }
         auto opened = open_database(path, clock);
         EXPECT_TRUE(opened.is_ok()) << opened.message();
         if (opened) db = opened.take();
     }
-    ~scratch_database() { db = {}; }
+    ~scratch_database() {
+        db = {};
+        if (!clerk.empty()) {
+            server.reset();
+            (void)server_database::psql({"DROP ROLE IF EXISTS " + clerk});
+        }
+    }
+    std::string clerk;
     transaction& sqlca() { return *db.sqlca; }
 };
 

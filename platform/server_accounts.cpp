@@ -39,8 +39,18 @@ BEGIN
     END IF;
   END LOOP;
 END $$)",
-            // The login that creates the database administers its accounts.
-            "GRANT officerecords_admin TO CURRENT_USER"};
+            // The login that creates the database administers its accounts
+            // (a superuser is a member of every role already). Two
+            // databases made at once by one login may both grant it.
+            R"(DO $$
+BEGIN
+  IF NOT pg_has_role(current_user, 'officerecords_admin', 'MEMBER') THEN
+    BEGIN
+      EXECUTE format('GRANT officerecords_admin TO %I', current_user);
+    EXCEPTION WHEN unique_violation OR duplicate_object THEN NULL;
+    END;
+  END IF;
+END $$)"};
 }
 
 std::vector<std::string> policies_sql(const std::string& table) {
@@ -181,7 +191,9 @@ RETURNS TABLE (account text, kind text, communities text, locked boolean) LANGUA
          (SELECT string_agg(k.commno, ',' ORDER BY k.commno) FROM tc_og_clerk k WHERE k.rolname = r.rolname),
          NOT r.rolcanlogin
   FROM pg_roles r
-  WHERE officerecords_is_account(r.rolname, 'officerecords_clerk')
+  -- A clerk of another database on the same server is not this one's.
+  WHERE (officerecords_is_account(r.rolname, 'officerecords_clerk')
+         AND EXISTS (SELECT 1 FROM tc_og_clerk k WHERE k.rolname = r.rolname))
      OR officerecords_is_account(r.rolname, 'officerecords_supervisor')
   ORDER BY r.rolname
 $$)");

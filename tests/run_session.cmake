@@ -111,6 +111,7 @@ endif()
 if(BACKEND STREQUAL "postgresql")
     execute_process(COMMAND ${psql} -X -q -v ON_ERROR_STOP=1 "${admin_uri}"
             -c "DROP DATABASE IF EXISTS ${database} WITH (FORCE)"
+            -c "DROP ROLE IF EXISTS ${clerk}"
         RESULT_VARIABLE rc ERROR_VARIABLE err)
     if(NOT rc EQUAL 0)
         message(FATAL_ERROR "dropping ${database} failed: ${err}")

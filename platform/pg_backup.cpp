@@ -268,8 +268,9 @@ result<backup_report> backup_server_database(const std::string& target, const st
         auto found = archive_counts(staged, connection_environment(target, dbname));
         st = found ? same_counts(*expected, *found, "备份文件检查失败：") : status::error(found.message());
     }
-    if (st && std::rename(staged.c_str(), out.c_str()) != 0)
-        st = status::error("不能把备份文件改名为 " + out);
+    // Synced and named like every file the program publishes: a backup
+    // that said done survives a power cut, and nothing is overwritten.
+    if (st) st = move_into_place(staged, out, false, "备份文件");
     if (!st) {
         ::unlink(staged.c_str());
         return st;

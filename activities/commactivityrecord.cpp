@@ -131,20 +131,23 @@ int w_m_og_commactivityrecord::wf_age_check() {
     }
     transaction& t = sqlca();
     const value when(*dw_1.getitemdate(row, "activitydate"));
-    const std::vector<value> same{value(subject), when, value(*content)};
-    const auto count =
-        t.select_value("SELECT COUNT(*) FROM TC_GE_BigAffair WHERE subject = ? AND affairdate = ? "
-                       "AND content = ?",
-                       same);
+    // Each community keeps its own chronicle: the same event in another
+    // community's chronicle is no entry of this one's, and stays untouched.
+    const value commno(sess().gs_commno);
+    const std::vector<value> same{commno, value(subject), when, value(*content)};
+    const auto count = t.select_value(
+        "SELECT COUNT(*) FROM TC_GE_BigAffair WHERE CommNo = ? AND subject = ? AND affairdate = ? "
+        "AND content = ?",
+        same);
     // An identical entry is touched, not written again.
     sql_code rc = sql_code::ok;
     if (count && count->as_double().value_or(0) >= 1) {
-        const std::vector<value> params{value(*content), value(subject), when, value(*content)};
-        rc = t.execute("UPDATE TC_GE_BigAffair SET content = ? WHERE subject = ? AND affairdate = ? "
-                       "AND content = ?",
+        const std::vector<value> params{value(*content), commno, value(subject), when, value(*content)};
+        rc = t.execute("UPDATE TC_GE_BigAffair SET content = ? WHERE CommNo = ? AND subject = ? AND "
+                       "affairdate = ? AND content = ?",
                        params);
     } else {
-        const std::vector<value> params{value(sess().gs_commno), when, value(subject), value(*content)};
+        const std::vector<value> params{commno, when, value(subject), value(*content)};
         rc = t.execute("INSERT INTO TC_GE_BigAffair (CommNo, AffairDate, Subject, Content, IsSave) "
                        "VALUES (?, ?, ?, ?, '2')",
                        params);

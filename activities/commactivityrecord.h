@@ -2,7 +2,7 @@
 // form each. Saving checks the activity's date, topic and summary; a record
 // marked as a big affair is carried into the community chronicle
 // (TC_GE_BigAffair) inside the same transaction as the record itself, and
-// an identical chronicle entry is never written twice. An indicator shows
+// an identical entry of the community's chronicle is never written twice. An indicator shows
 // whether photos are stored, and the photo album opens for a saved record.
 #pragma once
 

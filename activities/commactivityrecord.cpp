@@ -9,6 +9,19 @@ namespace {
 
 constexpr const char* k_yes_no = "是\t1/否\t0/";
 
+// Photos are records of their own and never go by the way: an activity is
+// deleted only once its album is empty, so no photo is left to an
+// activity that no longer exists.
+result<std::string> refuse_while_photos(transaction& t, const value& commno, const value& orderno) {
+    const auto number = orderno.as_double();
+    if (!number) return std::string();
+    const std::optional<long> photos =
+        photo_store(t, commno.to_text()).count(static_cast<std::int64_t>(*number));
+    if (!photos) return status::error(t.sqlerrtext());
+    if (*photos < 1) return std::string();
+    return std::string("该活动记录还有照片，请先在相册中删除照片，再删除活动记录！");
+}
+
 }  // namespace
 
 const dw_object& d_og_commactivityrecord_f() {
@@ -21,6 +34,7 @@ const dw_object& d_og_commactivityrecord_f() {
             "activitycost, outlaysource, recorder, ispublish, isbigaffair, issave, note, prepare1, "
             "prepare2, prepare3, prepare4, prepare5, prepare6 FROM tc_og_commactivityrecord";
         o.update_table = "tc_og_commactivityrecord";
+        o.refuse_deletion = &refuse_while_photos;
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),
@@ -91,7 +105,8 @@ void w_m_og_commactivityrecord::ue_loadphoto() {
     const auto orderno = dw_1.getitemnumber(row, "orderno");
     // A failed count is no photo.
     std::optional<long> count;
-    if (orderno) count = photo_store(photosqlca()).count(static_cast<std::int64_t>(*orderno));
+    if (orderno)
+        count = photo_store(photosqlca(), sess().gs_commno).count(static_cast<std::int64_t>(*orderno));
     cbx_photo.set_picture(!count || *count < 1 ? "bmp\\no.bmp" : "bmp\\yes.bmp");
 }
 

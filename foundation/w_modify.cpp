@@ -265,20 +265,31 @@ void w_modify::cb_tempsave_clicked() { save(false); }
 
 namespace {
 
-// One more than the highest record number in the whole table: a number
-// identifies a record on its own, whatever the community.
-std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,
-                                               const std::string& column) {
-    auto highest = t.highest(table, column);
-    if (t.sqlcode() < 0) return std::nullopt;
-    if (!highest || highest->is_null()) return 1;
-    if (highest->is_integer()) return highest->integer() + 1;
+// A highest number as a whole number; 0 for none.
+std::int64_t whole_number(const std::optional<value>& highest) {
+    if (!highest || highest->is_null()) return 0;
+    if (highest->is_integer()) return highest->integer();
     // Stored by another program as a real or a text: read exactly, then round.
     std::optional<decimal> d = highest->is_double()
                                    ? decimal::from_double(highest->real(), 0)
                                    : decimal::parse(highest->to_text());
-    if (!d) return 1;
-    return d->rescaled(0).units() + 1;
+    return d ? d->rescaled(0).units() : 0;
+}
+
+// One more than the highest record number in the whole table, and than
+// every number the rows numbered along with it hold: a number identifies a
+// record on its own, whatever the community, and is never one a deleted
+// record left behind.
+std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,
+                                               const std::string& column,
+                                               const std::vector<w_modify::numbered_along>& also) {
+    std::int64_t top = whole_number(t.highest(table, column));
+    if (t.sqlcode() < 0) return std::nullopt;
+    for (const w_modify::numbered_along& a : also) {
+        top = std::max(top, whole_number(t.highest(a.table, a.column)));
+        if (t.sqlcode() < 0) return std::nullopt;
+    }
+    return top + 1;
 }
 
 }  // namespace
@@ -348,7 +359,7 @@ bool w_modify::save(bool checks) {
         if (s != row_status::new_modified || key_column_.empty()) continue;
         auto current = dw_1.getitemnumber(r, key_column_);
         if (current && *current != 0) continue;
-        std::optional<std::int64_t> next = next_record_number(t, table, key_column_);
+        std::optional<std::int64_t> next = next_record_number(t, table, key_column_, numbers_also_in());
         if (!next) {
             guard.abandon();
             return failed(t.sqlerrtext());

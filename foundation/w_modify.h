@@ -47,6 +47,15 @@ public:
     void open_with(std::string mode);
     // The column that holds the record number: orderno, or orgno.
     const std::string& key_column() const { return key_column_; }
+    // A table whose rows carry this register's record numbers in a column
+    // of theirs and may outlive the record (an activity's photos).
+    struct numbered_along {
+        std::string_view table;
+        std::string_view column;
+    };
+    // A new record's number passes every number those rows hold, so that
+    // what a deleted record left is never taken for a new record's.
+    virtual std::vector<numbered_along> numbers_also_in() const { return {}; }
     // The column a new record takes from where the host adds it (the body
     // an organisation member joins); empty for records owned by the
     // community alone.

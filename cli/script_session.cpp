@@ -9,6 +9,7 @@
 #include "foundation/register_page.h"
 #include "platform/file_access.h"
 #include "platform/person_selection.h"
+#include "platform/record_history.h"
 #include "platform/system_clock.h"
 #include "platform/window_catalog.h"
 
@@ -486,7 +487,7 @@ void script_session::do_print(const words& w) {
     };
     static constexpr kind kinds[] = {{"item", true},    {"row", false},    {"describe", true},
                                      {"control", true}, {"window", false}, {"child", true},
-                                     {"list", false},   {"listed", true}};
+                                     {"list", false},   {"listed", true},  {"history", false}};
     const auto* k = std::find_if(std::begin(kinds), std::end(kinds),
                                  [&](const kind& x) { return x.name == what; });
     if (k == std::end(kinds)) throw script_error{"unknown print " + what};
@@ -530,6 +531,8 @@ void script_session::do_print(const words& w) {
                       std::to_string(c->picture_bytes().size()) + " bytes>";
         print(w[2] + " enabled=" + (c->enabled() ? "1" : "0") + " visible=" +
               (c->visible() ? "1" : "0") + " picture=" + picture + " text=" + escape_text(c->text()));
+    } else if (what == "history") {
+        print_history(win);
     } else if (what == "window") {
         bool modified = win.dw_1.modifiedcount() + win.dw_1.deletedcount() > 0;
         print("window " + win.name() + " mode=" + win.is_stringparm +
@@ -546,6 +549,24 @@ void script_session::do_print(const words& w) {
 }
 
 void script_session::do_close(const words&) { current().cb_exit_clicked(); }
+
+// The record's history as its window's 修改记录 shows it, newest change
+// first; when, where and by whom each was made is left out, since no two
+// runs share it.
+void script_session::print_history(w_modify& win) {
+    const dw_object& form = win.dw_1.object();
+    if (form.update_table.empty()) throw script_error{win.name() + " keeps no history of its own"};
+    const long row = win.dw_1.getrow() > 0 ? win.dw_1.getrow() : 1;
+    std::vector<value> key;
+    for (int k : form.key_columns())
+        key.push_back(win.dw_1.getitem(row, form.columns[static_cast<std::size_t>(k)].name));
+    auto lines = record_history(win.sqlca(), form, history_key(form, key));
+    if (!lines) throw script_error{lines.message()};
+    auto shown = [](const std::string& text) { return text.empty() ? std::string("（空）") : escape_text(text); };
+    for (const history_line& h : *lines)
+        print("history " + h.kind + (h.checked ? "" : "（未校验）") + " " + escape_text(h.caption) + ": " +
+              shown(h.old_shown) + " -> " + shown(h.new_shown));
+}
 
 void script_session::message_box(std::string_view title, std::string_view text, icon) {
     print("message " + escape_text(title) + " | " + escape_text(text));

@@ -115,6 +115,7 @@ private:
     void do_pick(const words& w);
     void do_print(const words& w);
     void do_close(const words& w);
+    void print_history(w_modify& win);
 
     std::string target_;
     std::ostream& out_;

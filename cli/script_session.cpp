@@ -397,7 +397,8 @@ void script_session::do_open(const words& w) {
     opened->open_with(mode);
     if (owner_given) {
         // Taken as the owner column's type: a body's number, a person's.
-        if (!opened->set_owner(value(w[3])))
+        // An owner refused is the window's to say; one not taken, the script's error.
+        if (opened->set_owner(value(w[3])) == w_modify::owner_outcome::not_taken)
             throw script_error{w[1] + " takes no owner for a new record"};
     }
 }

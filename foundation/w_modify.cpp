@@ -186,18 +186,43 @@ void w_modify::set_owned_item(long row, std::string_view column, const value& v)
     if (before == row_status::new_row) (void)dw_1.setitemstatus(row, 0, row_status::new_row);
 }
 
-bool w_modify::set_owner(const value& owner) {
+w_modify::owner_outcome w_modify::set_owner(const value& owner) {
     const long row = dw_1.getrow();
     const std::string_view column = owner_column();
-    if (column.empty() || row < 1 || dw_1.column_number(column) == 0) return false;
+    if (column.empty() || row < 1 || dw_1.column_number(column) == 0) return owner_outcome::not_taken;
     const row_status s = dw_1.getitemstatus(row, 0);
-    if (s != row_status::new_row && s != row_status::new_modified) return false;
+    if (s != row_status::new_row && s != row_status::new_modified) return owner_outcome::not_taken;
     set_owned_item(row, column, owner);
     // An owner the column cannot hold is no owner.
-    if (dw_1.getitem(row, column).is_null()) return false;
+    const value held = dw_1.getitem(row, column);
+    if (held.is_null()) return owner_outcome::not_taken;
+    const std::optional<bool> ours = owner_in_community(dw_1.getitem(row, "commno"), held);
+    if (!ours || !*ours) {
+        set_owned_item(row, column, value());
+        if (ours)
+            host().message_box("提示信息",
+                               "所选的不是本社区的" + std::string(owner_caption()) + "，不能为其添加记录！",
+                               icon::exclamation);
+        else
+            host().message_box("警告信息", "读取数据失败！" + sqlca().sqlerrtext(), icon::stop);
+        // A new record with no owner of this community has nothing to be
+        // kept for: the window goes.
+        host().close_window(*this);
+        return owner_outcome::refused;
+    }
     owner_ = owner;
     owner_set();
-    return true;
+    return owner_outcome::taken;
+}
+
+std::optional<bool> w_modify::owner_in_community(const value& commno, const value& owner) {
+    const value params[] = {commno, owner};
+    const std::optional<value> n = sqlca().select_value(
+        "SELECT COUNT(*) FROM " + std::string(owner_table()) + " WHERE commno = ? AND " +
+            std::string(owner_column()) + " = ?",
+        params);
+    if (!n) return std::nullopt;
+    return n->as_double().value_or(0) > 0;
 }
 
 void w_modify::load_record(long list_row) {
@@ -336,15 +361,26 @@ bool w_modify::save(bool checks) {
     if (!guard.began()) return failed(t.sqlerrtext());
     if (checks && wf_dw_verify() == 1) return false;
 
-    // A record without its owner would be saved where no list shows it.
+    // A record without its owner would be saved where no list shows it;
+    // one whose owner is no longer the community's (another workstation
+    // removed the member meanwhile) would belong to another community.
     if (!owner_column().empty()) {
         for (long r = 1; r <= dw_1.rowcount(); ++r) {
             if (dw_1.getitemstatus(r, 0) != row_status::new_modified) continue;
-            if (!dw_1.getitem(r, owner_column()).is_null()) continue;
-            host().message_box("提示信息",
-                               "新记录还没有所属的" + std::string(owner_caption()) + "，不能保存！",
-                               icon::exclamation);
-            return false;
+            const value owner = dw_1.getitem(r, owner_column());
+            const std::string caption(owner_caption());
+            if (owner.is_null()) {
+                host().message_box("提示信息", "新记录还没有所属的" + caption + "，不能保存！",
+                                   icon::exclamation);
+                return false;
+            }
+            const std::optional<bool> ours = owner_in_community(dw_1.getitem(r, "commno"), owner);
+            if (!ours) return failed(t.sqlerrtext());
+            if (!*ours) {
+                host().message_box("提示信息", "新记录所属的" + caption + "已不在本社区的登记中，不能保存！",
+                                   icon::exclamation);
+                return false;
+            }
         }
     }
     if (checks && wf_age_check() == 1) return false;

@@ -106,7 +106,8 @@ void w_m_og_commactivityrecord::ue_loadphoto() {
     // A failed count is no photo.
     std::optional<long> count;
     if (orderno)
-        count = photo_store(photosqlca(), sess().gs_commno).count(static_cast<std::int64_t>(*orderno));
+        count =
+            photo_store(photosqlca(), sess().gs_commno).count(static_cast<std::int64_t>(*orderno));
     cbx_photo.set_picture(!count || *count < 1 ? "bmp\\no.bmp" : "bmp\\yes.bmp");
 }
 
@@ -157,10 +158,12 @@ int w_m_og_commactivityrecord::wf_age_check() {
     // An identical entry is touched, not written again.
     sql_code rc = sql_code::ok;
     if (count && count->as_double().value_or(0) >= 1) {
-        const std::vector<value> params{value(*content), commno, value(subject), when, value(*content)};
-        rc = t.execute("UPDATE TC_GE_BigAffair SET content = ? WHERE CommNo = ? AND subject = ? AND "
-                       "affairdate = ? AND content = ?",
-                       params);
+        const std::vector<value> params{value(*content), commno, value(subject), when,
+                                        value(*content)};
+        rc = t.execute(
+            "UPDATE TC_GE_BigAffair SET content = ? WHERE CommNo = ? AND subject = ? AND "
+            "affairdate = ? AND content = ?",
+            params);
     } else {
         const std::vector<value> params{commno, when, value(subject), value(*content)};
         rc = t.execute("INSERT INTO TC_GE_BigAffair (CommNo, AffairDate, Subject, Content, IsSave) "

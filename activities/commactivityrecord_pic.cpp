@@ -264,10 +264,14 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
         // would belong to nothing the clerk can ever find again.
         const value activity[] = {value(sess().gs_commno), value(il_orderno)};
         const std::optional<value> found = photosqlca().select_value(
-            "SELECT COUNT(*) FROM tc_og_commactivityrecord WHERE commno = ? AND orderno = ?", activity);
-        if (!found) return save_failed("警告信息", "新增照片不成功！" + photosqlca().sqlerrtext(), icon::stop);
+            "SELECT COUNT(*) FROM tc_og_commactivityrecord WHERE commno = ? AND orderno = ?",
+            activity);
+        if (!found)
+            return save_failed("警告信息", "新增照片不成功！" + photosqlca().sqlerrtext(),
+                               icon::stop);
         if (found->as_double().value_or(0) < 1)
-            return save_failed("警告信息", "新增照片不成功！该活动记录已不存在，可能已被其他工作站删除！",
+            return save_failed("警告信息",
+                               "新增照片不成功！该活动记录已不存在，可能已被其他工作站删除！",
                                icon::stop);
         const std::optional<std::int64_t> next = store_.next_number(il_orderno);
         if (!next) return save_failed("提示信息", "读取最大照片序号失败！", icon::exclamation);

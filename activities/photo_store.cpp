@@ -16,7 +16,8 @@ std::optional<long> photo_store::count(std::int64_t orderno) {
 bool photo_store::list(std::int64_t orderno, std::vector<std::int64_t>& slots) {
     const value p[] = {value(commno_), value(orderno)};
     auto photo_cur = t_.open_cursor(
-        "SELECT PhotoNo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? ORDER BY PhotoNo", p);
+        "SELECT PhotoNo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? ORDER BY PhotoNo",
+        p);
     if (!photo_cur) return false;
     std::size_t slot = 0;
     while (photo_cur->fetch()) {
@@ -29,14 +30,16 @@ bool photo_store::list(std::int64_t orderno, std::vector<std::int64_t>& slots) {
 std::optional<long> photo_store::exists(std::int64_t orderno, std::int64_t photono) {
     const value p[] = {value(commno_), value(orderno), value(photono)};
     return count_of(
-        "SELECT COUNT(*) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?", p);
+        "SELECT COUNT(*) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?",
+        p);
 }
 
 std::optional<photo_store::name_and_note> photo_store::read_name_and_note(std::int64_t orderno,
                                                                           std::int64_t photono) {
     const value p[] = {value(commno_), value(orderno), value(photono)};
     auto row = t_.select_row(
-        "SELECT PhotoFileName, PhotoNote FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND "
+        "SELECT PhotoFileName, PhotoNote FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? "
+        "AND "
         "PhotoNo = ?",
         p);
     if (!row || row->size() < 2) return std::nullopt;
@@ -69,7 +72,8 @@ photo_store::pending_change& photo_store::change_of(std::int64_t orderno, std::i
     pending_change& c = pending_.back();
     const value key[] = {value(commno_), value(orderno), value(photono)};
     auto old = t_.select_row(
-        "SELECT PhotoFileName, PhotoNote, Photo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? "
+        "SELECT PhotoFileName, PhotoNote, Photo FROM TS_CommActivePhoto WHERE CommNo = ? AND "
+        "OrderNo = ? "
         "AND PhotoNo = ?",
         key);
     // Without the old values the history would tell a change that did not
@@ -126,7 +130,9 @@ sql_code photo_store::create(std::int64_t orderno, std::int64_t photono) {
     const sql_code rc =
         t_.execute("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo) VALUES (?, ?, ?)", p);
     if (rc == sql_code::ok && history_)
-        pending_.push_back({orderno, photono, change_kind::insert,
+        pending_.push_back({orderno,
+                            photono,
+                            change_kind::insert,
                             {{"CommNo", value(), value(commno_)},
                              {"OrderNo", value(), value(orderno)},
                              {"PhotoNo", value(), value(photono)}},
@@ -138,14 +144,17 @@ sql_code photo_store::store_note(std::int64_t orderno, std::int64_t photono, con
     this->note(orderno, photono, "PhotoNote", value(note));
     const value p[] = {value(note), value(commno_), value(orderno), value(photono)};
     return t_.execute(
-        "UPDATE TS_CommActivePhoto SET PhotoNote = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?", p);
+        "UPDATE TS_CommActivePhoto SET PhotoNote = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo "
+        "= ?",
+        p);
 }
 
 sql_code photo_store::store_name_and_note(std::int64_t orderno, std::int64_t photono,
                                           const std::string& file_name, const std::string& note) {
     this->note(orderno, photono, "PhotoFileName", value(file_name));
     this->note(orderno, photono, "PhotoNote", value(note));
-    const value p[] = {value(file_name), value(note), value(commno_), value(orderno), value(photono)};
+    const value p[] = {value(file_name), value(note), value(commno_), value(orderno),
+                       value(photono)};
     return t_.execute(
         "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE CommNo = ? AND "
         "OrderNo = ? AND PhotoNo = ?",
@@ -156,8 +165,8 @@ sql_code photo_store::store_picture(std::int64_t orderno, std::int64_t photono, 
     if (history_) note(orderno, photono, "Photo", value(picture_history_text(bytes)));
     const value p[] = {value(commno_), value(orderno), value(photono)};
     return t_.update_blob(
-        "UPDATE TS_CommActivePhoto SET Photo = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?", bytes,
-        p);
+        "UPDATE TS_CommActivePhoto SET Photo = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?",
+        bytes, p);
 }
 
 sql_code photo_store::remove(std::int64_t orderno, std::int64_t photono) {
@@ -167,8 +176,8 @@ sql_code photo_store::remove(std::int64_t orderno, std::int64_t photono) {
         std::erase_if(c.columns, [](const column_change& col) { return col.old_value.is_null(); });
     }
     const value p[] = {value(commno_), value(orderno), value(photono)};
-    return t_.execute("DELETE FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?",
-                      p);
+    return t_.execute(
+        "DELETE FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?", p);
 }
 
 }  // namespace officerecords

@@ -37,7 +37,8 @@ public:
         : t_(photosqlca), commno_(std::move(commno)) {}
     // `history` names who changes the photos and from which window; it is
     // asked again for every change (its time).
-    photo_store(transaction& photosqlca, std::string commno, std::function<change_context()> history)
+    photo_store(transaction& photosqlca, std::string commno,
+                std::function<change_context()> history)
         : t_(photosqlca), commno_(std::move(commno)), history_(std::move(history)) {}
     transaction& trans() { return t_; }
 

@@ -434,18 +434,19 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
     auto raw = raw_connection::open(db.where);
     const int begin = raw->prepare(raw->begin_write());
     const int commit = raw->prepare("COMMIT");
-    const int highest =
-        raw->prepare("SELECT MAX(PhotoNo) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ?");
+    const int highest = raw->prepare(
+        "SELECT MAX(PhotoNo) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ?");
     const int insert = raw->prepare("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo) VALUES (?, ?, ?)");
     const int name = raw->prepare(
-        "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE CommNo = ? AND OrderNo = ? AND "
+        "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE CommNo = ? AND "
+        "OrderNo = ? AND "
         "PhotoNo = ?");
     const int picture = raw->prepare(
         "UPDATE TS_CommActivePhoto SET Photo = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
-    const int read =
-        raw->prepare("SELECT Photo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
-    const int remove =
-        raw->prepare("DELETE FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
+    const int read = raw->prepare(
+        "SELECT Photo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
+    const int remove = raw->prepare(
+        "DELETE FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
     const std::string anchor = db.backend == "SQLite" ? "raw sqlite3" : "raw libpq";
     // Saves go to activities 1 (ours) and 3 (raw), each photo deleted again
     // untimed so the table stays small; reads come from activity 2.
@@ -455,7 +456,8 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
         const std::optional<std::int64_t> number = store.next_number(1);
         if (!number || store.create(1, *number) == sql_code::error ||
             store.store_name_and_note(1, *number, k_file_name, k_note) != sql_code::ok ||
-            store.store_picture(1, *number, bytes) != sql_code::ok || guard.commit() != sql_code::ok)
+            store.store_picture(1, *number, bytes) != sql_code::ok ||
+            guard.commit() != sql_code::ok)
             fail("photo store save: " + t.sqlerrtext());
         return *number;
     };

@@ -354,7 +354,8 @@ std::shared_ptr<uo_tabpg_datawindow> script_session::listed(const window_entry& 
         }
         page = std::move(fresh);
     } else if (whole) {
-        if (status st = page->complete(*session_); !st) throw script_error{"cannot list " + window + ": " + st.message()};
+        if (status st = page->complete(*session_); !st)
+            throw script_error{"cannot list " + window + ": " + st.message()};
     }
     // As freshly listed: the first record is the current one.
     page->dw_1.setrow(page->dw_1.rowcount() > 0 ? 1 : 0);
@@ -362,11 +363,13 @@ std::shared_ptr<uo_tabpg_datawindow> script_session::listed(const window_entry& 
         long found = find_listed(*page, key);
         if (found == 0 && page->partial()) {
             const std::optional<long> added = add_listed_record(*page, *session_, key);
-            if (!added) throw script_error{"cannot list " + window + ": " + page->dw_1.last_error()};
+            if (!added)
+                throw script_error{"cannot list " + window + ": " + page->dw_1.last_error()};
             found = *added;
         }
         if (found == 0)
-            throw script_error{"no record " + number + " of community " + session_->gs_commno + " in " + window};
+            throw script_error{"no record " + number + " of community " + session_->gs_commno +
+                               " in " + window};
         page->dw_1.setrow(found);
     }
     return page;
@@ -386,7 +389,8 @@ void script_session::do_open(const words& w) {
     // A window opened on one record, or to add one, needs no more of the
     // list than that record: the rest is read when the list is moved along
     // or looked at.
-    const std::shared_ptr<uo_tabpg_datawindow> page = listed(*entry, number, number.empty() && mode != k_mode_add);
+    const std::shared_ptr<uo_tabpg_datawindow> page =
+        listed(*entry, number, number.empty() && mode != k_mode_add);
     session_->guo_tabpg_now = page.get();
     open_window_entry e;
     e.page = page;
@@ -563,10 +567,12 @@ void script_session::print_history(w_modify& win) {
         key.push_back(win.dw_1.getitem(row, form.columns[static_cast<std::size_t>(k)].name));
     auto lines = record_history(win.sqlca(), form, history_key(form, key));
     if (!lines) throw script_error{lines.message()};
-    auto shown = [](const std::string& text) { return text.empty() ? std::string("（空）") : escape_text(text); };
+    auto shown = [](const std::string& text) {
+        return text.empty() ? std::string("（空）") : escape_text(text);
+    };
     for (const history_line& h : *lines)
-        print("history " + h.kind + (h.checked ? "" : "（未校验）") + " " + escape_text(h.caption) + ": " +
-              shown(h.old_shown) + " -> " + shown(h.new_shown));
+        print("history " + h.kind + (h.checked ? "" : "（未校验）") + " " + escape_text(h.caption) +
+              ": " + shown(h.old_shown) + " -> " + shown(h.new_shown));
 }
 
 void script_session::message_box(std::string_view title, std::string_view text, icon) {

@@ -103,8 +103,8 @@ private:
     // with the record numbered `number` current (a script error when the
     // community has none), else the first. `whole` lists every record;
     // otherwise no more than that record is read.
-    std::shared_ptr<uo_tabpg_datawindow> listed(const window_entry& entry, const std::string& number,
-                                                bool whole);
+    std::shared_ptr<uo_tabpg_datawindow> listed(const window_entry& entry,
+                                                const std::string& number, bool whole);
     void do_open(const words& w);
     void do_delete(const words& w);
     void do_type(const words& w);

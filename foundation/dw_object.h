@@ -23,7 +23,8 @@ class value;
 // and its number: asked inside the deleting transaction, under the write
 // lock, before anything is deleted. The text that refuses the deletion, or
 // the empty text to let it go on; an error when it cannot be told.
-using deletion_rule = result<std::string> (*)(transaction& t, const value& commno, const value& key);
+using deletion_rule = result<std::string> (*)(transaction& t, const value& commno,
+                                              const value& key);
 
 enum class column_type {
     text,     // char(n): width in characters

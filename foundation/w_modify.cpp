@@ -189,7 +189,8 @@ void w_modify::set_owned_item(long row, std::string_view column, const value& v)
 w_modify::owner_outcome w_modify::set_owner(const value& owner) {
     const long row = dw_1.getrow();
     const std::string_view column = owner_column();
-    if (column.empty() || row < 1 || dw_1.column_number(column) == 0) return owner_outcome::not_taken;
+    if (column.empty() || row < 1 || dw_1.column_number(column) == 0)
+        return owner_outcome::not_taken;
     const row_status s = dw_1.getitemstatus(row, 0);
     if (s != row_status::new_row && s != row_status::new_modified) return owner_outcome::not_taken;
     set_owned_item(row, column, owner);
@@ -200,9 +201,10 @@ w_modify::owner_outcome w_modify::set_owner(const value& owner) {
     if (!ours || !*ours) {
         set_owned_item(row, column, value());
         if (ours)
-            host().message_box("提示信息",
-                               "所选的不是本社区的" + std::string(owner_caption()) + "，不能为其添加记录！",
-                               icon::exclamation);
+            host().message_box(
+                "提示信息",
+                "所选的不是本社区的" + std::string(owner_caption()) + "，不能为其添加记录！",
+                icon::exclamation);
         else
             host().message_box("警告信息", "读取数据失败！" + sqlca().sqlerrtext(), icon::stop);
         // A new record with no owner of this community has nothing to be
@@ -217,10 +219,10 @@ w_modify::owner_outcome w_modify::set_owner(const value& owner) {
 
 std::optional<bool> w_modify::owner_in_community(const value& commno, const value& owner) {
     const value params[] = {commno, owner};
-    const std::optional<value> n = sqlca().select_value(
-        "SELECT COUNT(*) FROM " + std::string(owner_table()) + " WHERE commno = ? AND " +
-            std::string(owner_column()) + " = ?",
-        params);
+    const std::optional<value> n =
+        sqlca().select_value("SELECT COUNT(*) FROM " + std::string(owner_table()) +
+                                 " WHERE commno = ? AND " + std::string(owner_column()) + " = ?",
+                             params);
     if (!n) return std::nullopt;
     return n->as_double().value_or(0) > 0;
 }
@@ -377,7 +379,8 @@ bool w_modify::save(bool checks) {
             const std::optional<bool> ours = owner_in_community(dw_1.getitem(r, "commno"), owner);
             if (!ours) return failed(t.sqlerrtext());
             if (!*ours) {
-                host().message_box("提示信息", "新记录所属的" + caption + "已不在本社区的登记中，不能保存！",
+                host().message_box("提示信息",
+                                   "新记录所属的" + caption + "已不在本社区的登记中，不能保存！",
                                    icon::exclamation);
                 return false;
             }
@@ -395,7 +398,8 @@ bool w_modify::save(bool checks) {
         if (s != row_status::new_modified || key_column_.empty()) continue;
         auto current = dw_1.getitemnumber(r, key_column_);
         if (current && *current != 0) continue;
-        std::optional<std::int64_t> next = next_record_number(t, table, key_column_, numbers_also_in());
+        std::optional<std::int64_t> next =
+            next_record_number(t, table, key_column_, numbers_also_in());
         if (!next) {
             guard.abandon();
             return failed(t.sqlerrtext());

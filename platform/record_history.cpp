@@ -174,10 +174,11 @@ result<std::vector<history_line>> record_history(transaction& t, const dw_object
         // record it deleted) are none of this record's.
         const std::string number = key_part(key, owned->key_column);
         if (!number.empty()) {
-            sql += " OR (c.tablename = ? AND c.commno = ? AND substr(c.recordkey, 1, length(?)) = ?)";
+            sql +=
+                " OR (c.tablename = ? AND c.commno = ? AND substr(c.recordkey, 1, length(?)) = ?)";
             const std::string prefix = std::string(owned->key_prefix) + number + ";";
-            params.insert(params.end(),
-                          {value(owned->table), value(key_part(key, "commno")), value(prefix), value(prefix)});
+            params.insert(params.end(), {value(owned->table), value(key_part(key, "commno")),
+                                         value(prefix), value(prefix)});
         }
     }
     return read(t, form, sql + " ORDER BY c.logno DESC, i.itemno", params);

@@ -42,7 +42,9 @@ const operation_case k_operations[] = {
      "1;2;3;"},
     {"exists", [](photo_store& s) { return std::to_string(s.exists(1, 9).value_or(-1)); }, "0"},
     {"read name and note",
-     [](photo_store& s) { return s.read_name_and_note(1, 9) ? std::string("read") : std::string("none"); },
+     [](photo_store& s) {
+         return s.read_name_and_note(1, 9) ? std::string("read") : std::string("none");
+     },
      "none"},
     {"read picture",
      [](photo_store& s) {
@@ -51,12 +53,16 @@ const operation_case k_operations[] = {
      },
      "none"},
     {"highest", [](photo_store& s) { return std::to_string(s.next_number(1).value_or(-1)); }, "4"},
-    {"store note", [](photo_store& s) { return rows_changed(s.trans(), s.store_note(1, 9, "改")); }, "0 rows"},
+    {"store note", [](photo_store& s) { return rows_changed(s.trans(), s.store_note(1, 9, "改")); },
+     "0 rows"},
     {"store name and note",
-     [](photo_store& s) { return rows_changed(s.trans(), s.store_name_and_note(1, 9, "改.bmp", "改")); },
+     [](photo_store& s) {
+         return rows_changed(s.trans(), s.store_name_and_note(1, 9, "改.bmp", "改"));
+     },
      "0 rows"},
     {"store picture",
-     [](photo_store& s) { return rows_changed(s.trans(), s.store_picture(1, 9, blob(8, 1))); }, "0 rows"},
+     [](photo_store& s) { return rows_changed(s.trans(), s.store_picture(1, 9, blob(8, 1))); },
+     "0 rows"},
     {"delete", [](photo_store& s) { return rows_changed(s.trans(), s.remove(1, 9)); }, "0 rows"},
 };
 
@@ -64,19 +70,22 @@ class PhotoStoreCommunity : public ::testing::TestWithParam<backend> {
 protected:
     void SetUp() override {
         OFFICERECORDS_NEED_BACKEND(GetParam());
-        const value row[] = {value(k_theirs), value(1), value(9), value("b.bmp"), value("东亭的照片"),
-                             value(blob(6, 2))};
-        ASSERT_EQ(t().execute("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo, PhotoFileName, "
-                              "PhotoNote, Photo) VALUES (?, ?, ?, ?, ?, ?)",
-                              row),
-                  sql_code::ok)
+        const value row[] = {value(k_theirs),     value(1),         value(9), value("b.bmp"),
+                             value("东亭的照片"), value(blob(6, 2))};
+        ASSERT_EQ(
+            t().execute("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo, PhotoFileName, "
+                        "PhotoNote, Photo) VALUES (?, ?, ?, ?, ?, ?)",
+                        row),
+            sql_code::ok)
             << t().sqlerrtext();
         ASSERT_EQ(t().commit(), sql_code::ok);
     }
     transaction& t() { return *db.db.photosqlca; }
     std::string photos() {
-        return testkit::dump(t(), "SELECT CommNo, OrderNo, PhotoNo, PhotoFileName, PhotoNote, Photo FROM "
-                                  "TS_CommActivePhoto WHERE OrderNo = 1 ORDER BY PhotoNo");
+        return testkit::dump(
+            t(),
+            "SELECT CommNo, OrderNo, PhotoNo, PhotoFileName, PhotoNote, Photo FROM "
+            "TS_CommActivePhoto WHERE OrderNo = 1 ORDER BY PhotoNo");
     }
 
     scratch_database db{true, GetParam()};
@@ -84,7 +93,8 @@ protected:
 
 TEST_P(PhotoStoreCommunity, AnotherCommunitysPhotoIsNoneOfTheStores) {
     const std::string before = photos();
-    ASSERT_NE(before.find(std::string(k_theirs) + "|1|9|b.bmp|东亭的照片|020202020202"), std::string::npos)
+    ASSERT_NE(before.find(std::string(k_theirs) + "|1|9|b.bmp|东亭的照片|020202020202"),
+              std::string::npos)
         << before;
     for (const operation_case& c : k_operations) {
         SCOPED_TRACE(c.name);
@@ -102,7 +112,8 @@ TEST_P(PhotoStoreCommunity, AnotherCommunitysPhotoIsNoneOfTheStores) {
     EXPECT_EQ(named->note.to_text(), "东亭的照片");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, PhotoStoreCommunity, ::testing::Values(backend::sqlite, backend::postgresql),
+INSTANTIATE_TEST_SUITE_P(Backends, PhotoStoreCommunity,
+                         ::testing::Values(backend::sqlite, backend::postgresql),
                          testkit::backend_name);
 
 }  // namespace

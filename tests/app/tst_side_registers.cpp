@@ -429,8 +429,8 @@ private Q_SLOTS:
         QTest::mouseClick(tool_button(frame, "add_w_m_og_councilmembertrain"), Qt::LeftButton);
         QVERIFY(!clerk.ran());
         QVERIFY(!record_dialog::topmost());
-        QCOMPARE(boxes.seen,
-                 std::vector<QString>{"提示信息 | 所选的不是本社区的居委会成员，不能为其添加记录！"});
+        QCOMPARE(boxes.seen, std::vector<QString>{
+                                 "提示信息 | 所选的不是本社区的居委会成员，不能为其添加记录！"});
         QCOMPARE(count_of(office_->host.sqlca(), all), before);
     }
 

@@ -9,6 +9,19 @@ namespace {
 
 constexpr const char* k_yes_no = "是\t1/否\t0/";
 
+// Photos are records of their own and never go by the way: an activity is
+// deleted only once its album is empty, so no photo is left to an
+// activity that no longer exists.
+result<std::string> refuse_while_photos(transaction& t, const value& commno, const value& orderno) {
+    const auto number = orderno.as_double();
+    if (!number) return std::string();
+    const std::optional<long> photos =
+        photo_store(t, commno.to_text()).count(static_cast<std::int64_t>(*number));
+    if (!photos) return status::error(t.sqlerrtext());
+    if (*photos < 1) return std::string();
+    return std::string("该活动记录还有照片，请先在相册中删除照片，再删除活动记录！");
+}
+
 }  // namespace
 
 const dw_object& d_og_commactivityrecord_f() {
@@ -21,6 +34,7 @@ const dw_object& d_og_commactivityrecord_f() {
             "activitycost, outlaysource, recorder, ispublish, isbigaffair, issave, note, prepare1, "
             "prepare2, prepare3, prepare4, prepare5, prepare6 FROM tc_og_commactivityrecord";
         o.update_table = "tc_og_commactivityrecord";
+        o.refuse_deletion = &refuse_while_photos;
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),
@@ -91,7 +105,9 @@ void w_m_og_commactivityrecord::ue_loadphoto() {
     const auto orderno = dw_1.getitemnumber(row, "orderno");
     // A failed count is no photo.
     std::optional<long> count;
-    if (orderno) count = photo_store(photosqlca()).count(static_cast<std::int64_t>(*orderno));
+    if (orderno)
+        count =
+            photo_store(photosqlca(), sess().gs_commno).count(static_cast<std::int64_t>(*orderno));
     cbx_photo.set_picture(!count || *count < 1 ? "bmp\\no.bmp" : "bmp\\yes.bmp");
 }
 
@@ -131,20 +147,25 @@ int w_m_og_commactivityrecord::wf_age_check() {
     }
     transaction& t = sqlca();
     const value when(*dw_1.getitemdate(row, "activitydate"));
-    const std::vector<value> same{value(subject), when, value(*content)};
-    const auto count =
-        t.select_value("SELECT COUNT(*) FROM TC_GE_BigAffair WHERE subject = ? AND affairdate = ? "
-                       "AND content = ?",
-                       same);
+    // Each community keeps its own chronicle: the same event in another
+    // community's chronicle is no entry of this one's, and stays untouched.
+    const value commno(sess().gs_commno);
+    const std::vector<value> same{commno, value(subject), when, value(*content)};
+    const auto count = t.select_value(
+        "SELECT COUNT(*) FROM TC_GE_BigAffair WHERE CommNo = ? AND subject = ? AND affairdate = ? "
+        "AND content = ?",
+        same);
     // An identical entry is touched, not written again.
     sql_code rc = sql_code::ok;
     if (count && count->as_double().value_or(0) >= 1) {
-        const std::vector<value> params{value(*content), value(subject), when, value(*content)};
-        rc = t.execute("UPDATE TC_GE_BigAffair SET content = ? WHERE subject = ? AND affairdate = ? "
-                       "AND content = ?",
-                       params);
+        const std::vector<value> params{value(*content), commno, value(subject), when,
+                                        value(*content)};
+        rc = t.execute(
+            "UPDATE TC_GE_BigAffair SET content = ? WHERE CommNo = ? AND subject = ? AND "
+            "affairdate = ? AND content = ?",
+            params);
     } else {
-        const std::vector<value> params{value(sess().gs_commno), when, value(subject), value(*content)};
+        const std::vector<value> params{commno, when, value(subject), value(*content)};
         rc = t.execute("INSERT INTO TC_GE_BigAffair (CommNo, AffairDate, Subject, Content, IsSave) "
                        "VALUES (?, ?, ?, ?, '2')",
                        params);

@@ -2,8 +2,10 @@
 // form each. Saving checks the activity's date, topic and summary; a record
 // marked as a big affair is carried into the community chronicle
 // (TC_GE_BigAffair) inside the same transaction as the record itself, and
-// an identical chronicle entry is never written twice. An indicator shows
-// whether photos are stored, and the photo album opens for a saved record.
+// an identical entry of the community's chronicle is never written twice.
+// An indicator shows whether photos are stored, and the photo album opens
+// for a saved record; an activity whose album still holds photos is not
+// deleted.
 #pragma once
 
 #include "foundation/w_modify.h"
@@ -17,6 +19,11 @@ class w_m_og_commactivityrecord : public w_modify {
 public:
     explicit w_m_og_commactivityrecord(session& s);
 
+    // Photos may outlive an activity deleted before its album was
+    // emptied: their number is never a new activity's.
+    std::vector<numbered_along> numbers_also_in() const override {
+        return {{"TS_CommActivePhoto", "OrderNo"}};
+    }
     void open() override;
     void ue_loadphoto() override;
     // Generic column check, the activity checks, then the frame's Save.

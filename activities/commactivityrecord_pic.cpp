@@ -35,7 +35,7 @@ w_m_og_commactivityrecord_pic::w_m_og_commactivityrecord_pic(session& s)
       cb_new("cb_new", control_kind::button, "bmp\\cb_newphoto.bmp", "添加一张新的照片"),
       cb_alter("cb_alter", control_kind::button, "bmp\\cb_alterphoto.bmp", "更换当前这张照片"),
       cb_del("cb_del", control_kind::button, "bmp\\cb_delphoto.bmp", "删除当前这张照片"),
-      store_(s.photosqlca, [this] { return sess().change_by(name(), true); }) {
+      store_(s.photosqlca, s.gs_commno, [this] { return sess().change_by(name(), true); }) {
     cb_first.set_tooltip("第一张照片");
     cb_prior.set_tooltip("上一张");
     cb_next.set_tooltip("下一张");
@@ -260,10 +260,23 @@ void w_m_og_commactivityrecord_pic::cb_save_clicked() {
     const bool adding = total() < il_photono;
     std::int64_t number = number_at(il_photono);
     if (adding) {
+        // A photo of an activity another workstation has deleted meanwhile
+        // would belong to nothing the clerk can ever find again.
+        const value activity[] = {value(sess().gs_commno), value(il_orderno)};
+        const std::optional<value> found = photosqlca().select_value(
+            "SELECT COUNT(*) FROM tc_og_commactivityrecord WHERE commno = ? AND orderno = ?",
+            activity);
+        if (!found)
+            return save_failed("警告信息", "新增照片不成功！" + photosqlca().sqlerrtext(),
+                               icon::stop);
+        if (found->as_double().value_or(0) < 1)
+            return save_failed("警告信息",
+                               "新增照片不成功！该活动记录已不存在，可能已被其他工作站删除！",
+                               icon::stop);
         const std::optional<std::int64_t> next = store_.next_number(il_orderno);
         if (!next) return save_failed("提示信息", "读取最大照片序号失败！", icon::exclamation);
         number = *next;
-        if (store_.create(sess().gs_commno, il_orderno, number) == sql_code::error)
+        if (store_.create(il_orderno, number) == sql_code::error)
             return save_failed("警告信息", "新增照片不成功！" + photosqlca().sqlerrtext(), icon::stop);
     }
     const sql_code named = is_filename.empty()

@@ -9,14 +9,15 @@ std::optional<long> photo_store::count_of(std::string_view sql, std::span<const 
 }
 
 std::optional<long> photo_store::count(std::int64_t orderno) {
-    const value p[] = {value(orderno)};
-    return count_of("SELECT COUNT(*) FROM TS_CommActivePhoto WHERE OrderNo = ?", p);
+    const value p[] = {value(commno_), value(orderno)};
+    return count_of("SELECT COUNT(*) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ?", p);
 }
 
 bool photo_store::list(std::int64_t orderno, std::vector<std::int64_t>& slots) {
-    const value p[] = {value(orderno)};
+    const value p[] = {value(commno_), value(orderno)};
     auto photo_cur = t_.open_cursor(
-        "SELECT PhotoNo FROM TS_CommActivePhoto WHERE OrderNo = ? ORDER BY PhotoNo", p);
+        "SELECT PhotoNo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? ORDER BY PhotoNo",
+        p);
     if (!photo_cur) return false;
     std::size_t slot = 0;
     while (photo_cur->fetch()) {
@@ -27,15 +28,20 @@ bool photo_store::list(std::int64_t orderno, std::vector<std::int64_t>& slots) {
 }
 
 std::optional<long> photo_store::exists(std::int64_t orderno, std::int64_t photono) {
-    const value p[] = {value(orderno), value(photono)};
-    return count_of("SELECT COUNT(*) FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?", p);
+    const value p[] = {value(commno_), value(orderno), value(photono)};
+    return count_of(
+        "SELECT COUNT(*) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?",
+        p);
 }
 
 std::optional<photo_store::name_and_note> photo_store::read_name_and_note(std::int64_t orderno,
                                                                           std::int64_t photono) {
-    const value p[] = {value(orderno), value(photono)};
+    const value p[] = {value(commno_), value(orderno), value(photono)};
     auto row = t_.select_row(
-        "SELECT PhotoFileName, PhotoNote FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?", p);
+        "SELECT PhotoFileName, PhotoNote FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? "
+        "AND "
+        "PhotoNo = ?",
+        p);
     if (!row || row->size() < 2) return std::nullopt;
     auto text_or_null = [](const value& v) {
         return v.is_null() || v.to_text().empty() ? value() : value(v.to_text());
@@ -44,14 +50,15 @@ std::optional<photo_store::name_and_note> photo_store::read_name_and_note(std::i
 }
 
 std::optional<blob> photo_store::read_picture(std::int64_t orderno, std::int64_t photono) {
-    const value p[] = {value(orderno), value(photono)};
-    return t_.select_blob("SELECT Photo FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?", p);
+    const value p[] = {value(commno_), value(orderno), value(photono)};
+    return t_.select_blob(
+        "SELECT Photo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?", p);
 }
 
 std::optional<std::int64_t> photo_store::next_number(std::int64_t orderno) {
-    const value p[] = {value(orderno)};
-    const std::optional<value> highest =
-        t_.select_value("SELECT MAX(PhotoNo) FROM TS_CommActivePhoto WHERE OrderNo = ?", p);
+    const value p[] = {value(commno_), value(orderno)};
+    const std::optional<value> highest = t_.select_value(
+        "SELECT MAX(PhotoNo) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ?", p);
     if (t_.sqlcode() < 0) return std::nullopt;
     const std::int64_t top =
         highest && !highest->is_null() ? static_cast<std::int64_t>(highest->as_double().value_or(0)) : 0;
@@ -63,9 +70,11 @@ photo_store::pending_change& photo_store::change_of(std::int64_t orderno, std::i
         if (c.orderno == orderno && c.photono == photono) return c;
     pending_.push_back({orderno, photono, change_kind::update, {}, {}});
     pending_change& c = pending_.back();
-    const value key[] = {value(orderno), value(photono)};
+    const value key[] = {value(commno_), value(orderno), value(photono)};
     auto old = t_.select_row(
-        "SELECT PhotoFileName, PhotoNote, Photo FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?",
+        "SELECT PhotoFileName, PhotoNote, Photo FROM TS_CommActivePhoto WHERE CommNo = ? AND "
+        "OrderNo = ? "
+        "AND PhotoNo = ?",
         key);
     // Without the old values the history would tell a change that did not
     // happen: the change is refused when its history is written.
@@ -116,13 +125,15 @@ status photo_store::write_history() {
     return status::ok();
 }
 
-sql_code photo_store::create(const std::string& commno, std::int64_t orderno, std::int64_t photono) {
-    const value p[] = {value(commno), value(orderno), value(photono)};
+sql_code photo_store::create(std::int64_t orderno, std::int64_t photono) {
+    const value p[] = {value(commno_), value(orderno), value(photono)};
     const sql_code rc =
         t_.execute("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo) VALUES (?, ?, ?)", p);
     if (rc == sql_code::ok && history_)
-        pending_.push_back({orderno, photono, change_kind::insert,
-                            {{"CommNo", value(), value(commno)},
+        pending_.push_back({orderno,
+                            photono,
+                            change_kind::insert,
+                            {{"CommNo", value(), value(commno_)},
                              {"OrderNo", value(), value(orderno)},
                              {"PhotoNo", value(), value(photono)}},
                             {}});
@@ -131,26 +142,31 @@ sql_code photo_store::create(const std::string& commno, std::int64_t orderno, st
 
 sql_code photo_store::store_note(std::int64_t orderno, std::int64_t photono, const std::string& note) {
     this->note(orderno, photono, "PhotoNote", value(note));
-    const value p[] = {value(note), value(orderno), value(photono)};
-    return t_.execute("UPDATE TS_CommActivePhoto SET PhotoNote = ? WHERE OrderNo = ? AND PhotoNo = ?", p);
+    const value p[] = {value(note), value(commno_), value(orderno), value(photono)};
+    return t_.execute(
+        "UPDATE TS_CommActivePhoto SET PhotoNote = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo "
+        "= ?",
+        p);
 }
 
 sql_code photo_store::store_name_and_note(std::int64_t orderno, std::int64_t photono,
                                           const std::string& file_name, const std::string& note) {
     this->note(orderno, photono, "PhotoFileName", value(file_name));
     this->note(orderno, photono, "PhotoNote", value(note));
-    const value p[] = {value(file_name), value(note), value(orderno), value(photono)};
+    const value p[] = {value(file_name), value(note), value(commno_), value(orderno),
+                       value(photono)};
     return t_.execute(
-        "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE OrderNo = ? AND "
-        "PhotoNo = ?",
+        "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE CommNo = ? AND "
+        "OrderNo = ? AND PhotoNo = ?",
         p);
 }
 
 sql_code photo_store::store_picture(std::int64_t orderno, std::int64_t photono, const blob& bytes) {
     if (history_) note(orderno, photono, "Photo", value(picture_history_text(bytes)));
-    const value p[] = {value(orderno), value(photono)};
-    return t_.update_blob("UPDATE TS_CommActivePhoto SET Photo = ? WHERE OrderNo = ? AND PhotoNo = ?",
-                          bytes, p);
+    const value p[] = {value(commno_), value(orderno), value(photono)};
+    return t_.update_blob(
+        "UPDATE TS_CommActivePhoto SET Photo = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?",
+        bytes, p);
 }
 
 sql_code photo_store::remove(std::int64_t orderno, std::int64_t photono) {
@@ -159,8 +175,9 @@ sql_code photo_store::remove(std::int64_t orderno, std::int64_t photono) {
         c.kind = change_kind::remove;
         std::erase_if(c.columns, [](const column_change& col) { return col.old_value.is_null(); });
     }
-    const value p[] = {value(orderno), value(photono)};
-    return t_.execute("DELETE FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?", p);
+    const value p[] = {value(commno_), value(orderno), value(photono)};
+    return t_.execute(
+        "DELETE FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?", p);
 }
 
 }  // namespace officerecords

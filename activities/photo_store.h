@@ -1,6 +1,9 @@
 // The photo store: the photographs of community activities in
-// TS_CommActivePhoto, one row per photo, found by the activity's OrderNo
-// and the photo's PhotoNo (CommNo is written, never searched by).
+// TS_CommActivePhoto, one row per photo, found by the community's CommNo,
+// the activity's OrderNo and the photo's PhotoNo. A store serves one
+// community: what another community stored under the same OrderNo (an
+// activity it deleted, whose number went to a new one) is never read,
+// counted, numbered after, changed or deleted through it.
 //
 // Every operation is one statement on the transaction it is given, which
 // is photosqlca; after each the caller reads that transaction's sqlcode()
@@ -29,11 +32,14 @@ inline constexpr std::size_t k_photo_note_width = 254;
 
 class photo_store {
 public:
-    explicit photo_store(transaction& photosqlca) : t_(photosqlca) {}
+    // The photos of community `commno`.
+    photo_store(transaction& photosqlca, std::string commno)
+        : t_(photosqlca), commno_(std::move(commno)) {}
     // `history` names who changes the photos and from which window; it is
     // asked again for every change (its time).
-    photo_store(transaction& photosqlca, std::function<change_context()> history)
-        : t_(photosqlca), history_(std::move(history)) {}
+    photo_store(transaction& photosqlca, std::string commno,
+                std::function<change_context()> history)
+        : t_(photosqlca), commno_(std::move(commno)), history_(std::move(history)) {}
     transaction& trans() { return t_; }
 
     // The activity's number of photos; nullopt when the count failed.
@@ -56,7 +62,7 @@ public:
     // first; nullopt when the highest cannot be read.
     std::optional<std::int64_t> next_number(std::int64_t orderno);
 
-    sql_code create(const std::string& commno, std::int64_t orderno, std::int64_t photono);
+    sql_code create(std::int64_t orderno, std::int64_t photono);
     sql_code store_note(std::int64_t orderno, std::int64_t photono, const std::string& note);
     sql_code store_name_and_note(std::int64_t orderno, std::int64_t photono,
                                  const std::string& file_name, const std::string& note);
@@ -85,6 +91,7 @@ private:
     void note(std::int64_t orderno, std::int64_t photono, const char* column, value now);
 
     transaction& t_;
+    std::string commno_;
     std::function<change_context()> history_;
     std::vector<pending_change> pending_;
 };

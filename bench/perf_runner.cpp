@@ -430,17 +430,23 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
     bench_host host;
     database product = open_product(db, host);
     transaction& t = *product.photosqlca;
-    photo_store store(t);
+    photo_store store(t, k_bench_commno);
     auto raw = raw_connection::open(db.where);
     const int begin = raw->prepare(raw->begin_write());
     const int commit = raw->prepare("COMMIT");
-    const int highest = raw->prepare("SELECT MAX(PhotoNo) FROM TS_CommActivePhoto WHERE OrderNo = ?");
+    const int highest = raw->prepare(
+        "SELECT MAX(PhotoNo) FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ?");
     const int insert = raw->prepare("INSERT INTO TS_CommActivePhoto (CommNo, OrderNo, PhotoNo) VALUES (?, ?, ?)");
     const int name = raw->prepare(
-        "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE OrderNo = ? AND PhotoNo = ?");
-    const int picture = raw->prepare("UPDATE TS_CommActivePhoto SET Photo = ? WHERE OrderNo = ? AND PhotoNo = ?");
-    const int read = raw->prepare("SELECT Photo FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?");
-    const int remove = raw->prepare("DELETE FROM TS_CommActivePhoto WHERE OrderNo = ? AND PhotoNo = ?");
+        "UPDATE TS_CommActivePhoto SET PhotoFileName = ?, PhotoNote = ? WHERE CommNo = ? AND "
+        "OrderNo = ? AND "
+        "PhotoNo = ?");
+    const int picture = raw->prepare(
+        "UPDATE TS_CommActivePhoto SET Photo = ? WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
+    const int read = raw->prepare(
+        "SELECT Photo FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
+    const int remove = raw->prepare(
+        "DELETE FROM TS_CommActivePhoto WHERE CommNo = ? AND OrderNo = ? AND PhotoNo = ?");
     const std::string anchor = db.backend == "SQLite" ? "raw sqlite3" : "raw libpq";
     // Saves go to activities 1 (ours) and 3 (raw), each photo deleted again
     // untimed so the table stays small; reads come from activity 2.
@@ -448,18 +454,19 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
         write_guard guard(t);
         if (!guard.began()) fail("photo store begin: " + t.sqlerrtext());
         const std::optional<std::int64_t> number = store.next_number(1);
-        if (!number || store.create(k_bench_commno, 1, *number) == sql_code::error ||
+        if (!number || store.create(1, *number) == sql_code::error ||
             store.store_name_and_note(1, *number, k_file_name, k_note) != sql_code::ok ||
-            store.store_picture(1, *number, bytes) != sql_code::ok || guard.commit() != sql_code::ok)
+            store.store_picture(1, *number, bytes) != sql_code::ok ||
+            guard.commit() != sql_code::ok)
             fail("photo store save: " + t.sqlerrtext());
         return *number;
     };
     auto raw_save = [&](std::int64_t activity, const blob& bytes) {
         raw->run(begin);
-        const std::int64_t number = raw->number(highest, {activity}) + 1;
+        const std::int64_t number = raw->number(highest, {k_bench_commno, activity}) + 1;
         raw->run(insert, {k_bench_commno, activity, number});
-        raw->run(name, {k_file_name, k_note, activity, number});
-        raw->run(picture, {bytes, activity, number});
+        raw->run(name, {k_file_name, k_note, k_bench_commno, activity, number});
+        raw->run(picture, {bytes, k_bench_commno, activity, number});
         raw->run(commit);
         return number;
     };
@@ -480,7 +487,7 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
             if (db.backend == "SQLite") sync_phase();
             save.anchor.push_back(ms(time_of([&] { raw_no = raw_save(3, bytes); })));
             raw->run(begin);
-            raw->run(remove, {3, raw_no});
+            raw->run(remove, {k_bench_commno, 3, raw_no});
             raw->run(commit);
         }
         out.push_back(save);
@@ -501,7 +508,7 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
             },
             [&](int) {
                 raw_got = {};
-                if (!raw->bytes(read, {2, stored}, raw_got)) raw_got.clear();
+                if (!raw->bytes(read, {k_bench_commno, 2, stored}, raw_got)) raw_got.clear();
             });
         if (!ours_got || *ours_got != bytes) fail("the photo store read back other bytes than were saved");
         if (raw_got != bytes) fail("the raw read got other bytes than were saved");

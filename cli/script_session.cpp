@@ -9,6 +9,7 @@
 #include "foundation/register_page.h"
 #include "platform/file_access.h"
 #include "platform/person_selection.h"
+#include "platform/record_history.h"
 #include "platform/system_clock.h"
 #include "platform/window_catalog.h"
 
@@ -137,6 +138,7 @@ const std::vector<script_session::command>& script_session::commands() {
         {"community", 1, 1, &script_session::do_community},
         {"sql", 1, 1, &script_session::do_sql},
         {"open", 2, 3, &script_session::do_open},
+        {"delete", 2, 2, &script_session::do_delete},
         {"type", 2, 2, &script_session::do_type},
         {"edit", 2, 2, &script_session::do_type},
         {"focus", 1, 1, &script_session::do_focus},
@@ -330,6 +332,49 @@ void script_session::do_sql(const words& w) {
     if (sql_->commit() != sql_code::ok) throw script_error{"sql commit failed: " + sql_->sqlerrtext()};
 }
 
+std::shared_ptr<uo_tabpg_datawindow> script_session::listed(const window_entry& entry,
+                                                            const std::string& number, bool whole) {
+    const std::string window(entry.window);
+    value key;
+    if (!number.empty()) {
+        auto wanted = decimal::parse(number);
+        if (!wanted) throw script_error{"not a record number: " + number};
+        // A whole number is bound as one, as the key column holds it.
+        const bool is_whole = decimal(wanted->truncated(), 0) == *wanted;
+        key = is_whole ? value(wanted->truncated()) : value(*wanted);
+    }
+    std::shared_ptr<uo_tabpg_datawindow>& page = lists_[window + "\n" + session_->gs_commno];
+    if (!page) {
+        auto fresh = std::make_shared<uo_tabpg_datawindow>();
+        if (!whole) {
+            if (!list_records_by_key(*fresh, window, entry.list(), *session_, value()))
+                throw script_error{"cannot list " + window + ": " + fresh->dw_1.last_error()};
+        } else if (status st = list_register(*fresh, window, entry.list(), *session_); !st) {
+            throw script_error{"cannot list " + window + ": " + st.message()};
+        }
+        page = std::move(fresh);
+    } else if (whole) {
+        if (status st = page->complete(*session_); !st)
+            throw script_error{"cannot list " + window + ": " + st.message()};
+    }
+    // As freshly listed: the first record is the current one.
+    page->dw_1.setrow(page->dw_1.rowcount() > 0 ? 1 : 0);
+    if (!key.is_null()) {
+        long found = find_listed(*page, key);
+        if (found == 0 && page->partial()) {
+            const std::optional<long> added = add_listed_record(*page, *session_, key);
+            if (!added)
+                throw script_error{"cannot list " + window + ": " + page->dw_1.last_error()};
+            found = *added;
+        }
+        if (found == 0)
+            throw script_error{"no record " + number + " of community " + session_->gs_commno +
+                               " in " + window};
+        page->dw_1.setrow(found);
+    }
+    return page;
+}
+
 void script_session::do_open(const words& w) {
     const window_entry* entry = find_window_entry(w[1]);
     if (!entry) throw script_error{"no window " + w[1]};
@@ -340,46 +385,12 @@ void script_session::do_open(const words& w) {
                            ", not " + mode};
     // In 添加 the key names the new record's owner (the body a member joins).
     const bool owner_given = w.size() > 3 && mode == k_mode_add;
-    value key;
-    if (w.size() > 3 && !owner_given) {
-        auto wanted = decimal::parse(w[3]);
-        if (!wanted) throw script_error{"not a record number: " + w[3]};
-        // A whole number is bound as one, as the key column holds it.
-        const bool whole = decimal(wanted->truncated(), 0) == *wanted;
-        key = whole ? value(wanted->truncated()) : value(*wanted);
-    }
-    std::shared_ptr<uo_tabpg_datawindow>& page =
-        lists_[std::string(entry->window) + "\n" + session_->gs_commno];
+    const std::string number = w.size() > 3 && !owner_given ? w[3] : std::string();
     // A window opened on one record, or to add one, needs no more of the
     // list than that record: the rest is read when the list is moved along
     // or looked at.
-    const bool by_key = !key.is_null() || mode == k_mode_add;
-    if (!page) {
-        auto listed = std::make_shared<uo_tabpg_datawindow>();
-        if (by_key) {
-            if (!list_records_by_key(*listed, std::string(entry->window), entry->list(), *session_, value()))
-                throw script_error{"cannot list " + w[1] + ": " + listed->dw_1.last_error()};
-        } else if (status st = list_register(*listed, std::string(entry->window), entry->list(), *session_); !st) {
-            throw script_error{"cannot list " + w[1] + ": " + st.message()};
-        }
-        page = std::move(listed);
-    } else if (!by_key) {
-        if (status st = page->complete(*session_); !st) throw script_error{"cannot list " + w[1] + ": " + st.message()};
-    }
-    // As freshly listed: the first record is the current one.
-    page->dw_1.setrow(page->dw_1.rowcount() > 0 ? 1 : 0);
-    if (!key.is_null()) {
-        long found = find_listed(*page, key);
-        if (found == 0 && page->partial()) {
-            const std::optional<long> added = add_listed_record(*page, *session_, key);
-            if (!added) throw script_error{"cannot list " + w[1] + ": " + page->dw_1.last_error()};
-            found = *added;
-        }
-        if (found == 0)
-            throw script_error{"no record " + w[3] + " of community " + session_->gs_commno +
-                               " in " + w[1]};
-        page->dw_1.setrow(found);
-    }
+    const std::shared_ptr<uo_tabpg_datawindow> page =
+        listed(*entry, number, number.empty() && mode != k_mode_add);
     session_->guo_tabpg_now = page.get();
     open_window_entry e;
     e.page = page;
@@ -390,9 +401,18 @@ void script_session::do_open(const words& w) {
     opened->open_with(mode);
     if (owner_given) {
         // Taken as the owner column's type: a body's number, a person's.
-        if (!opened->set_owner(value(w[3])))
+        // An owner refused is the window's to say; one not taken, the script's error.
+        if (opened->set_owner(value(w[3])) == w_modify::owner_outcome::not_taken)
             throw script_error{w[1] + " takes no owner for a new record"};
     }
+}
+
+void script_session::do_delete(const words& w) {
+    const window_entry* entry = find_window_entry(w[1]);
+    if (!entry || !entry->list) throw script_error{"no register " + w[1]};
+    const std::shared_ptr<uo_tabpg_datawindow> page = listed(*entry, w[2], false);
+    session_->guo_tabpg_now = page.get();
+    (void)delete_current_record(*page, *session_);
 }
 
 void script_session::do_type(const words& w) {
@@ -472,7 +492,7 @@ void script_session::do_print(const words& w) {
     };
     static constexpr kind kinds[] = {{"item", true},    {"row", false},    {"describe", true},
                                      {"control", true}, {"window", false}, {"child", true},
-                                     {"list", false},   {"listed", true}};
+                                     {"list", false},   {"listed", true},  {"history", false}};
     const auto* k = std::find_if(std::begin(kinds), std::end(kinds),
                                  [&](const kind& x) { return x.name == what; });
     if (k == std::end(kinds)) throw script_error{"unknown print " + what};
@@ -516,6 +536,8 @@ void script_session::do_print(const words& w) {
                       std::to_string(c->picture_bytes().size()) + " bytes>";
         print(w[2] + " enabled=" + (c->enabled() ? "1" : "0") + " visible=" +
               (c->visible() ? "1" : "0") + " picture=" + picture + " text=" + escape_text(c->text()));
+    } else if (what == "history") {
+        print_history(win);
     } else if (what == "window") {
         bool modified = win.dw_1.modifiedcount() + win.dw_1.deletedcount() > 0;
         print("window " + win.name() + " mode=" + win.is_stringparm +
@@ -532,6 +554,26 @@ void script_session::do_print(const words& w) {
 }
 
 void script_session::do_close(const words&) { current().cb_exit_clicked(); }
+
+// The record's history as its window's 修改记录 shows it, newest change
+// first; when, where and by whom each was made is left out, since no two
+// runs share it.
+void script_session::print_history(w_modify& win) {
+    const dw_object& form = win.dw_1.object();
+    if (form.update_table.empty()) throw script_error{win.name() + " keeps no history of its own"};
+    const long row = win.dw_1.getrow() > 0 ? win.dw_1.getrow() : 1;
+    std::vector<value> key;
+    for (int k : form.key_columns())
+        key.push_back(win.dw_1.getitem(row, form.columns[static_cast<std::size_t>(k)].name));
+    auto lines = record_history(win.sqlca(), form, history_key(form, key));
+    if (!lines) throw script_error{lines.message()};
+    auto shown = [](const std::string& text) {
+        return text.empty() ? std::string("（空）") : escape_text(text);
+    };
+    for (const history_line& h : *lines)
+        print("history " + h.kind + (h.checked ? "" : "（未校验）") + " " + escape_text(h.caption) +
+              ": " + shown(h.old_shown) + " -> " + shown(h.new_shown));
+}
 
 void script_session::message_box(std::string_view title, std::string_view text, icon) {
     print("message " + escape_text(title) + " | " + escape_text(text));

@@ -21,6 +21,8 @@
 
 namespace officerecords {
 
+struct window_entry;
+
 // Splits a script line into words: blanks separate, "..." groups and
 // knows \" \\ \n \r \t. Returns nullopt with `why` set for a bad line.
 std::optional<std::vector<std::string>> split_words(std::string_view line, std::string& why);
@@ -101,7 +103,14 @@ private:
     void do_today(const words& w);
     void do_community(const words& w);
     void do_sql(const words& w);
+    // The register's list in the current community, kept between windows,
+    // with the record numbered `number` current (a script error when the
+    // community has none), else the first. `whole` lists every record;
+    // otherwise no more than that record is read.
+    std::shared_ptr<uo_tabpg_datawindow> listed(const window_entry& entry,
+                                                const std::string& number, bool whole);
     void do_open(const words& w);
+    void do_delete(const words& w);
     void do_type(const words& w);
     void do_focus(const words& w);
     void do_click(const words& w);
@@ -110,6 +119,7 @@ private:
     void do_pick(const words& w);
     void do_print(const words& w);
     void do_close(const words& w);
+    void print_history(w_modify& win);
 
     std::string target_;
     std::string sql_target_;

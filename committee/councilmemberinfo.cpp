@@ -250,11 +250,13 @@ int w_m_og_councilmemberinfo::wf_dw_verify() {
     if (has_duties == 1 && duties->rowcount() >= 1 && duty) {
         const auto guarded = duties->getitemstring(1, "tcode");
         if (guarded && *duty == *guarded) {
+            // Each community's committee has its own head; another
+            // community's holder of the duty is none of this one's business.
             // Null term or person match nothing, as SQL compares them.
-            const value params[] = {falldue, value(*guarded), personno};
+            const value params[] = {dw_1.getitem(1, "commno"), falldue, value(*guarded), personno};
             const auto count = sqlca().select_value(
-                "select count(*) from TC_OG_CouncilMemberInfo where FallDue = ? and Duty = ? and "
-                "PersonNo <> ?",
+                "select count(*) from TC_OG_CouncilMemberInfo where CommNo = ? and FallDue = ? and "
+                "Duty = ? and PersonNo <> ?",
                 params);
             if (count && count->as_double().value_or(0) > 0)
                 return fail("数据录入错误", "同一届居委会成员中，不能有两个【" + label("duty") + "】为“" +

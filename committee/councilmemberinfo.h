@@ -1,9 +1,10 @@
 // The committee member register: who sits on the residents' committee in
 // which term, with which duty and party post, since and until when. The
 // person is picked from the person register, never typed; one member per
-// term holds the first committee duty; dates keep their order and do not
-// lie after today; the member's origin must fit the person; and the
-// two-committee post follows from the duty and the party post.
+// term of each community's committee holds the first committee duty; dates
+// keep their order and do not lie after today; the member's origin must fit
+// the person; and the two-committee post follows from the duty and the
+// party post.
 #pragma once
 
 #include "foundation/w_modify.h"

@@ -43,11 +43,14 @@ int w_m_og_councilorgduty::wf_dw_verify() {
     const auto term = dw_1.getitemstring(1, "falldue");
     const auto name = dw_1.getitemstring(1, "orgname");
     // A null term or name matches no body; a failed count finds none.
+    // Bodies of another community may bear the same names as this one's.
     long count = 0;
     if (term && name) {
-        const value same[] = {value(*term), value(*name)};
+        const value same[] = {dw_1.getitem(1, "commno"), value(*term), value(*name)};
         const auto n = sqlca().select_value(
-            "select count(*) from TC_OG_CouncilOrgDuty where FallDue = ? and OrgName = ?", same);
+            "select count(*) from TC_OG_CouncilOrgDuty where CommNo = ? and FallDue = ? and "
+            "OrgName = ?",
+            same);
         count = n ? static_cast<long>(n->as_double().value_or(0)) : 0;
     }
     if (count <= 0) return 0;

@@ -1,6 +1,6 @@
 // The committee organisation: the bodies the residents' committee sets up
 // in each term, with their kind and remit. Within one term no two bodies
-// bear the same name, counted over every community.
+// of a community bear the same name; other communities' bodies do not count.
 #pragma once
 
 #include "foundation/w_modify.h"

@@ -20,6 +20,7 @@ public:
     std::string_view owner_column() const override { return "orgno"; }
     std::string_view owner_caption() const override { return "居委会组织机构"; }
     std::string_view owner_window() const override { return "w_m_og_councilorgduty"; }
+    std::string_view owner_table() const override { return "tc_og_councilorgduty"; }
     // Shows the body a new member joins: its term, name and kind.
     void owner_set() override;
 

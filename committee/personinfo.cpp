@@ -93,11 +93,13 @@ list_column joined_list_column(const std::string& column, std::string header) {
 void show_member_of_new_row(w_modify& w) {
     const long row = w.dw_1.getrow();
     const value personno = w.dw_1.getitem(row, "personno");
-    const value key[] = {personno};
+    // A term the person served on another community's committee is none
+    // of this community's member's.
+    const value key[] = {personno, w.dw_1.getitem(row, "commno")};
     auto shown = w.sqlca().select_row(
         "SELECT m.falldue, p.personname, p.idcard, p.sex, p.birthdate, p.presentaddr1, "
         "p.contactphone FROM tc_ge_personinfo p, tc_og_councilmemberinfo m WHERE p.personno = ? "
-        "AND m.personno = p.personno ORDER BY m.falldue DESC",
+        "AND m.personno = p.personno AND m.commno = ? ORDER BY m.falldue DESC",
         key);
     if (!shown) return;
     const char* columns[] = {"falldue", "personname", "idcard", "sex", "birthdate", "presentaddr1",

@@ -46,7 +46,8 @@ std::vector<column_def> member_side_columns(const member_tabs& tabs, const std::
 // after that table: tc_ge_personinfo_personname, tc_og_councilmemberinfo_falldue.
 list_column joined_list_column(const std::string& column, std::string header);
 // Shows in a side register's new row which member it belongs to: the
-// person's columns and the member's latest term, as owned items.
+// person's columns and the member's latest term in the row's community,
+// as owned items.
 void show_member_of_new_row(w_modify& window);
 
 // The committee's date rule on row 1: a date after today is refused with
@@ -61,6 +62,7 @@ public:
     std::string_view owner_column() const override { return "personno"; }
     std::string_view owner_caption() const override { return "居委会成员"; }
     std::string_view owner_window() const override { return "w_m_og_councilmemberinfo"; }
+    std::string_view owner_table() const override { return "tc_og_councilmemberinfo"; }
     void owner_set() override { show_member_of_new_row(*this); }
 };
 

@@ -12,7 +12,19 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/status.h"
+
 namespace officerecords {
+
+class transaction;
+class value;
+
+// A register's rule on deleting one of its records, named by its community
+// and its number: asked inside the deleting transaction, under the write
+// lock, before anything is deleted. The text that refuses the deletion, or
+// the empty text to let it go on; an error when it cannot be told.
+using deletion_rule = result<std::string> (*)(transaction& t, const value& commno,
+                                              const value& key);
 
 enum class column_type {
     text,     // char(n): width in characters
@@ -97,6 +109,8 @@ struct dw_object {
     std::vector<std::string> groups;  // group box captions, in layout order
     std::vector<picture_def> pictures;
     bool is_list = false;  // list objects lead with the row counter "序号"
+    // What keeps a record from being deleted; none for most registers.
+    deletion_rule refuse_deletion = nullptr;
 
     // -1 when absent; names ignore letter case.
     int find(std::string_view column_name) const;

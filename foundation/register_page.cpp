@@ -142,34 +142,52 @@ bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
     long r = page.dw_1.getrow();
     if (r < 1) return false;
     if (!s.host.question("确认信息", "您确定要删除当前这条记录吗？", true)) return false;
+    const dw_object& object = page.dw_1.object();
+    const value commno = page.dw_1.getitem(r, "commno");
+    const value key = page.dw_1.getitem(r, record_key_column(object));
     page.dw_1.deleterow(r);
     transaction& t = s.sqlca;
     status st = status::ok();
     bool in_doubt = false;
+    std::string refused;
     {
         // The lock may keep it waiting: the busy pointer says so.
         busy_pointer busy(s.host);
         write_guard guard(t);
         if (!guard.began()) st = status::error(t.sqlerrtext());
+        // The register's rule reads what no other workstation can change
+        // before this deletion commits.
+        if (st && object.refuse_deletion) {
+            result<std::string> why = object.refuse_deletion(t, commno, key);
+            if (!why)
+                st = status::error(why.message());
+            else
+                refused = *why;
+        }
         const change_context history = s.change_by(page.window, true);
-        if (st) st = page.dw_1.update(&history);
-        if (st) {
+        const bool deleting = st && refused.empty();
+        if (deleting) st = page.dw_1.update(&history);
+        if (deleting && st) {
             for (const planned_statement& ps : page.dw_1.plan_update()) {
                 if (ps.changes.empty()) continue;
-                witness_change(t, history, page.dw_1.object().update_table, ps.key);
+                witness_change(t, history, object.update_table, ps.key);
                 break;
             }
-        }
-        if (st && guard.commit() != sql_code::ok) {
-            st = status::error(t.sqlerrtext());
-            in_doubt = t.commit_in_doubt();
+            if (guard.commit() != sql_code::ok) {
+                st = status::error(t.sqlerrtext());
+                in_doubt = t.commit_in_doubt();
+            }
         }
         // The lock goes before the message box, which waits for the clerk.
-        if (!st) guard.abandon();
+        if (!st || !refused.empty()) guard.abandon();
     }
-    if (!st) {
+    if (!st || !refused.empty()) {
         page.dw_1.revert();
         page.dw_1.setrow(r);
+        if (!refused.empty()) {
+            s.host.message_box("警告信息", refused, icon::exclamation);
+            return false;
+        }
         if (in_doubt) {
             page.deletion_in_doubt = t.doubt_number();
             page.deletion_key = page.dw_1.getitem(r, record_key_column(page.dw_1.object()));

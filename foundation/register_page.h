@@ -34,7 +34,10 @@ std::optional<long> add_listed_record(uo_tabpg_datawindow& page, session& s, con
 long find_listed(const uo_tabpg_datawindow& page, const value& key);
 
 // Deletes the page's current record after the user confirms it; the
-// deletion is committed on sqlca. Returns true when the record is gone.
+// deletion is committed on sqlca. The register's deletion rule (its list
+// object's refuse_deletion) is asked in that transaction first, and its
+// text, shown as "警告信息", keeps the record. Returns true when the
+// record is gone.
 bool delete_current_record(uo_tabpg_datawindow& page, session& s);
 
 }  // namespace officerecords

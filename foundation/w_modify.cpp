@@ -186,18 +186,45 @@ void w_modify::set_owned_item(long row, std::string_view column, const value& v)
     if (before == row_status::new_row) (void)dw_1.setitemstatus(row, 0, row_status::new_row);
 }
 
-bool w_modify::set_owner(const value& owner) {
+w_modify::owner_outcome w_modify::set_owner(const value& owner) {
     const long row = dw_1.getrow();
     const std::string_view column = owner_column();
-    if (column.empty() || row < 1 || dw_1.column_number(column) == 0) return false;
+    if (column.empty() || row < 1 || dw_1.column_number(column) == 0)
+        return owner_outcome::not_taken;
     const row_status s = dw_1.getitemstatus(row, 0);
-    if (s != row_status::new_row && s != row_status::new_modified) return false;
+    if (s != row_status::new_row && s != row_status::new_modified) return owner_outcome::not_taken;
     set_owned_item(row, column, owner);
     // An owner the column cannot hold is no owner.
-    if (dw_1.getitem(row, column).is_null()) return false;
+    const value held = dw_1.getitem(row, column);
+    if (held.is_null()) return owner_outcome::not_taken;
+    const std::optional<bool> ours = owner_in_community(dw_1.getitem(row, "commno"), held);
+    if (!ours || !*ours) {
+        set_owned_item(row, column, value());
+        if (ours)
+            host().message_box(
+                "提示信息",
+                "所选的不是本社区的" + std::string(owner_caption()) + "，不能为其添加记录！",
+                icon::exclamation);
+        else
+            host().message_box("警告信息", "读取数据失败！" + sqlca().sqlerrtext(), icon::stop);
+        // A new record with no owner of this community has nothing to be
+        // kept for: the window goes.
+        host().close_window(*this);
+        return owner_outcome::refused;
+    }
     owner_ = owner;
     owner_set();
-    return true;
+    return owner_outcome::taken;
+}
+
+std::optional<bool> w_modify::owner_in_community(const value& commno, const value& owner) {
+    const value params[] = {commno, owner};
+    const std::optional<value> n =
+        sqlca().select_value("SELECT COUNT(*) FROM " + std::string(owner_table()) +
+                                 " WHERE commno = ? AND " + std::string(owner_column()) + " = ?",
+                             params);
+    if (!n) return std::nullopt;
+    return n->as_double().value_or(0) > 0;
 }
 
 void w_modify::load_record(long list_row) {
@@ -265,20 +292,31 @@ void w_modify::cb_tempsave_clicked() { save(false); }
 
 namespace {
 
-// One more than the highest record number in the whole table: a number
-// identifies a record on its own, whatever the community.
-std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,
-                                               const std::string& column) {
-    auto highest = t.highest(table, column);
-    if (t.sqlcode() < 0) return std::nullopt;
-    if (!highest || highest->is_null()) return 1;
-    if (highest->is_integer()) return highest->integer() + 1;
+// A highest number as a whole number; 0 for none.
+std::int64_t whole_number(const std::optional<value>& highest) {
+    if (!highest || highest->is_null()) return 0;
+    if (highest->is_integer()) return highest->integer();
     // Stored by another program as a real or a text: read exactly, then round.
     std::optional<decimal> d = highest->is_double()
                                    ? decimal::from_double(highest->real(), 0)
                                    : decimal::parse(highest->to_text());
-    if (!d) return 1;
-    return d->rescaled(0).units() + 1;
+    return d ? d->rescaled(0).units() : 0;
+}
+
+// One more than the highest record number in the whole table, and than
+// every number the rows numbered along with it hold: a number identifies a
+// record on its own, whatever the community, and is never one a deleted
+// record left behind.
+std::optional<std::int64_t> next_record_number(transaction& t, const std::string& table,
+                                               const std::string& column,
+                                               const std::vector<w_modify::numbered_along>& also) {
+    std::int64_t top = whole_number(t.highest(table, column));
+    if (t.sqlcode() < 0) return std::nullopt;
+    for (const w_modify::numbered_along& a : also) {
+        top = std::max(top, whole_number(t.highest(a.table, a.column)));
+        if (t.sqlcode() < 0) return std::nullopt;
+    }
+    return top + 1;
 }
 
 }  // namespace
@@ -325,15 +363,27 @@ bool w_modify::save(bool checks) {
     if (!guard.began()) return failed(t.sqlerrtext());
     if (checks && wf_dw_verify() == 1) return false;
 
-    // A record without its owner would be saved where no list shows it.
+    // A record without its owner would be saved where no list shows it;
+    // one whose owner is no longer the community's (another workstation
+    // removed the member meanwhile) would belong to another community.
     if (!owner_column().empty()) {
         for (long r = 1; r <= dw_1.rowcount(); ++r) {
             if (dw_1.getitemstatus(r, 0) != row_status::new_modified) continue;
-            if (!dw_1.getitem(r, owner_column()).is_null()) continue;
-            host().message_box("提示信息",
-                               "新记录还没有所属的" + std::string(owner_caption()) + "，不能保存！",
-                               icon::exclamation);
-            return false;
+            const value owner = dw_1.getitem(r, owner_column());
+            const std::string caption(owner_caption());
+            if (owner.is_null()) {
+                host().message_box("提示信息", "新记录还没有所属的" + caption + "，不能保存！",
+                                   icon::exclamation);
+                return false;
+            }
+            const std::optional<bool> ours = owner_in_community(dw_1.getitem(r, "commno"), owner);
+            if (!ours) return failed(t.sqlerrtext());
+            if (!*ours) {
+                host().message_box("提示信息",
+                                   "新记录所属的" + caption + "已不在本社区的登记中，不能保存！",
+                                   icon::exclamation);
+                return false;
+            }
         }
     }
     if (checks && wf_age_check() == 1) return false;
@@ -348,7 +398,8 @@ bool w_modify::save(bool checks) {
         if (s != row_status::new_modified || key_column_.empty()) continue;
         auto current = dw_1.getitemnumber(r, key_column_);
         if (current && *current != 0) continue;
-        std::optional<std::int64_t> next = next_record_number(t, table, key_column_);
+        std::optional<std::int64_t> next =
+            next_record_number(t, table, key_column_, numbers_also_in());
         if (!next) {
             guard.abandon();
             return failed(t.sqlerrtext());

@@ -47,6 +47,15 @@ public:
     void open_with(std::string mode);
     // The column that holds the record number: orderno, or orgno.
     const std::string& key_column() const { return key_column_; }
+    // A table whose rows carry this register's record numbers in a column
+    // of theirs and may outlive the record (an activity's photos).
+    struct numbered_along {
+        std::string_view table;
+        std::string_view column;
+    };
+    // A new record's number passes every number those rows hold, so that
+    // what a deleted record left is never taken for a new record's.
+    virtual std::vector<numbered_along> numbers_also_in() const { return {}; }
     // The column a new record takes from where the host adds it (the body
     // an organisation member joins); empty for records owned by the
     // community alone.
@@ -56,10 +65,19 @@ public:
     // The register whose records own new records here; a host lets the
     // clerk choose one of them, whose owner_column() item is the owner.
     virtual std::string_view owner_window() const { return {}; }
+    // That register's table, where an owner is a record of the current
+    // community with the owner_column() item.
+    virtual std::string_view owner_table() const { return {}; }
+    // What became of an owner the host gave: taken; refused, because it is
+    // no record of the current community (the window said so and asked
+    // the host to close it); or not taken, as there is no new record or no
+    // owner column, or the column cannot hold it.
+    enum class owner_outcome { taken, refused, not_taken };
     // The host gives the new record in dw_1 its owner; like the community,
-    // that is not an edit of the clerk's. False when there is no new record
-    // or no such column.
-    bool set_owner(const value& owner);
+    // that is not an edit of the clerk's. The owner must be one of the
+    // current community's: another community's member or body owns
+    // nothing here.
+    [[nodiscard]] owner_outcome set_owner(const value& owner);
     // After the host gave a new record its owner: a window shows what it
     // joins in about the owner (the member's name, the body's term).
     virtual void owner_set() {}
@@ -171,6 +189,9 @@ private:
     // The rows become what the save in doubt wrote, as after a save that
     // committed; what the clerk changed since stays an edit.
     void take_saved_state(const pending_save& p);
+    // Whether `owner` is a record of community `commno` in owner_table();
+    // nullopt when that cannot be read (the transaction has the text).
+    std::optional<bool> owner_in_community(const value& commno, const value& owner);
     void move_to(long list_row);
     void load_record(long list_row);
     void new_record();

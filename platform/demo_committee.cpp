@@ -101,8 +101,8 @@ void write_bodies(row_writer& w, const roster& people) {
     }
 }
 
-// Within a term only one member of the whole table holds duty 11, so the
-// second community's head in each term is recorded as deputy (12).
+// The second community's head in each term is recorded as deputy (12): a
+// community whose committee has no head yet, for the sessions to appoint one.
 void write_members(row_writer& w, const roster& people) {
     static const member_row rows[] = {
         {0, 0, "06", "06", "", "11", "11", "21", "1", "1", "1", "2021-03-26", "", "",

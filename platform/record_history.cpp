@@ -31,6 +31,20 @@ const owned_table* owned_by(const dw_object& form) {
     return nullptr;
 }
 
+// The value of one part ("commno", "orderno") of a record's key; empty
+// when the key has no such part.
+std::string key_part(const std::string& key, std::string_view column) {
+    const std::string named = std::string(column) + "=";
+    for (std::size_t at = 0; at < key.size();) {
+        std::size_t end = key.find(';', at);
+        if (end == std::string::npos) end = key.size();
+        if (key.compare(at, named.size(), named) == 0)
+            return key.substr(at + named.size(), end - at - named.size());
+        at = end + 1;
+    }
+    return {};
+}
+
 // "照片 3 的说明": an owned row's column, named after the row.
 std::string owned_caption(const std::string& key, const std::string& column) {
     const std::size_t at = key.find("PhotoNo=");
@@ -160,14 +174,16 @@ result<std::vector<history_line>> record_history(transaction& t, const dw_object
     std::vector<value> params = {value(form.update_table), value(key)};
     if (const owned_table* owned = owned_by(form)) {
         // The record's own rows of the owned table: their key starts with
-        // the record's key column.
-        const std::string named = std::string(owned->key_column) + "=";
-        const std::size_t at = key.find(named);
-        if (at != std::string::npos) {
-            const std::string number = key.substr(at + named.size(), key.find(';', at) - at - named.size());
-            sql += " OR (c.tablename = ? AND substr(c.recordkey, 1, length(?)) = ?)";
+        // the record's key column, and they were changed in the record's
+        // community. Another community's rows under the same number (of a
+        // record it deleted) are none of this record's.
+        const std::string number = key_part(key, owned->key_column);
+        if (!number.empty()) {
+            sql +=
+                " OR (c.tablename = ? AND c.commno = ? AND substr(c.recordkey, 1, length(?)) = ?)";
             const std::string prefix = std::string(owned->key_prefix) + number + ";";
-            params.insert(params.end(), {value(owned->table), value(prefix), value(prefix)});
+            params.insert(params.end(), {value(owned->table), value(key_part(key, "commno")),
+                                         value(prefix), value(prefix)});
         }
     }
     return read(t, form, sql + " ORDER BY c.logno DESC, i.itemno", params);

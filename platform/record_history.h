@@ -45,7 +45,8 @@ std::string record_number(const std::string& key);
 
 // The history of one record (`key` as history_key gives it) of the form's
 // update table, newest change first, columns in the form's order; with
-// the changes of the rows it owns (an activity's photos).
+// the changes of the rows it owns (an activity's photos) made in its
+// community.
 result<std::vector<history_line>> record_history(transaction& t, const dw_object& form,
                                                  const std::string& key);
 // The history of the whole register in one community between two dates

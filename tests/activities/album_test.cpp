@@ -81,17 +81,20 @@ std::vector<std::string> with_history(std::vector<std::string> steps) {
 TEST_F(AlbumTest, EachFailedStepOfASaveLeavesTheStoreAsItWas) {
     const std::string injected = k_injected_fault;
     const step_case cases[] = {
-        // Community, activity and number, file name, note and picture.
+        // The activity is still there; community, activity and number,
+        // file name, note and picture.
         {"new photo", true,
-         with_history({"提示信息 | 照片数据保存失败！" + injected, "提示信息 | 读取最大照片序号失败！",
-                       "警告信息 | 新增照片不成功！" + injected,
-                       "提示信息 | 照片文件名或照片说明保存失败！", "提示信息 | 照片数据保存失败！"})},
+         with_history(
+             {"提示信息 | 照片数据保存失败！" + injected, "警告信息 | 新增照片不成功！" + injected,
+              "提示信息 | 读取最大照片序号失败！", "警告信息 | 新增照片不成功！" + injected,
+              "提示信息 | 照片文件名或照片说明保存失败！", "提示信息 | 照片数据保存失败！"})},
         // What was stored is read first, for the history; then file name,
         // note and picture each change.
         {"replaced picture", false,
          with_history({"提示信息 | 照片数据保存失败！" + injected,
                        "提示信息 | 照片数据保存失败！修改记录写入失败：" + injected,
-                       "提示信息 | 照片文件名或照片说明保存失败！", "提示信息 | 照片数据保存失败！"})},
+                       "提示信息 | 照片文件名或照片说明保存失败！",
+                       "提示信息 | 照片数据保存失败！"})},
     };
     for (const step_case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -407,6 +407,33 @@ private Q_SLOTS:
         QCOMPARE(seen.name, QString("赵桂英"));
     }
 
+    // The rule is the core's: the frame shows its message and opens nothing.
+    void a_member_the_community_no_longer_has_owns_nothing_new() {
+        main_window& frame = shown_frame();
+        register_tab* members = open(k_members);
+        QVERIFY(members);
+        click_member(*members, k_zhao_guiying);
+        // Another workstation moves the member to the other community meanwhile.
+        {
+            auto other = open_connection(office_->path, office_->host);
+            QVERIFY(other.is_ok());
+            QCOMPARE((*other)->execute("UPDATE tc_og_councilmemberinfo SET commno = '420106001002' "
+                                       "WHERE personno = 'P4201060010010005'"),
+                     sql_code::ok);
+            QCOMPARE((*other)->commit(), sql_code::ok);
+        }
+        const std::string all = "SELECT count(*) FROM tc_og_councilmembertrain";
+        const long before = count_of(office_->host.sqlca(), all);
+        box_answerer boxes;
+        modal_record_driver clerk([](record_dialog&) {});
+        QTest::mouseClick(tool_button(frame, "add_w_m_og_councilmembertrain"), Qt::LeftButton);
+        QVERIFY(!clerk.ran());
+        QVERIFY(!record_dialog::topmost());
+        QCOMPARE(boxes.seen, std::vector<QString>{
+                                 "提示信息 | 所选的不是本社区的居委会成员，不能为其添加记录！"});
+        QCOMPARE(count_of(office_->host.sqlca(), all), before);
+    }
+
     void cancelling_the_member_opens_nothing() {
         main_window& frame = shown_frame();
         register_tab* training = open(k_training);

@@ -278,6 +278,43 @@ TEST(CliTest, HistoryBackupAndRestore) {
     EXPECT_EQ(run_cli("run " + script + " --db " + db).output, "row: 1\n");
 }
 
+// An activity's history shows the photos its own community changed:
+// another community's activity of the same number is none of it.
+TEST(CliTest, AnActivitysHistoryHoldsItsOwnCommunitysPhotosOnly) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_EQ(run_cli("init " + db + " --demo").status, 0);
+    std::filesystem::copy_file(std::string(OFFICERECORDS_SESSIONS) + "/files/photo_a.bmp",
+                               dir.file("photo_a.bmp"));
+    const std::string script = dir.file("s.script");
+    write(script,
+          "today 2026-12-08\n"
+          "community 420106001002\n"
+          "open w_m_og_commactivityrecord 修改 7\n"
+          "click cb_photo\n"
+          "file " +
+              dir.file("photo_a.bmp") +
+              "\n"
+              "click cb_new\n"
+              "type sle_note 东亭社区的照片\n"
+              "click cb_save\n"
+              "close\n"
+              "close\n");
+    auto played = run_cli("run " + script + " --db " + db);
+    ASSERT_EQ(played.status, 0) << played.output;
+    ASSERT_NE(played.output.find("照片数据保存成功！"), std::string::npos) << played.output;
+    auto theirs =
+        run_cli("history w_m_og_commactivityrecord 7 --db " + db + " --community 420106001002");
+    EXPECT_EQ(theirs.status, 0) << theirs.output;
+    EXPECT_NE(theirs.output.find("新增 照片 2 的说明: （空） -> 东亭社区的照片"), std::string::npos)
+        << theirs.output;
+    auto ours =
+        run_cli("history w_m_og_commactivityrecord 7 --db " + db + " --community 420106001001");
+    EXPECT_EQ(ours.status, 0) << ours.output;
+    EXPECT_EQ(ours.output,
+              "no history of commno=420106001001;orderno=7 in w_m_og_commactivityrecord\n");
+}
+
 TEST(CliTest, ADatabaseWithoutACommunityOpensNoRecordWindow) {
     scratch_dir dir;
     std::string db = dir.file("office.db");

@@ -162,5 +162,66 @@ TEST_F(FrameTest, DeletingAsksFirstAndRefusesARecordChangedMeanwhile) {
     EXPECT_EQ(stored_name(key), "<none>");
 }
 
+// What a deletion rule saw when it was asked.
+struct rule_seen {
+    bool in_transaction = false;
+    std::string record;
+};
+rule_seen seen;
+
+result<std::string> keeps_it(transaction& t, const value& commno, const value& key) {
+    seen = {t.in_transaction(), commno.to_text() + "/" + key.to_text()};
+    return std::string("该记录还有附属记录，不能删除！");
+}
+result<std::string> lets_it_go(transaction& t, const value& commno, const value& key) {
+    seen = {t.in_transaction(), commno.to_text() + "/" + key.to_text()};
+    return std::string();
+}
+result<std::string> cannot_tell(transaction& t, const value& commno, const value& key) {
+    seen = {t.in_transaction(), commno.to_text() + "/" + key.to_text()};
+    return status::error("附属记录读取失败");
+}
+
+TEST_F(FrameTest, ARegistersDeletionRuleIsAskedInTheDeletingTransaction) {
+    struct {
+        const char* name;
+        deletion_rule rule;
+        bool deleted;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"refused", &keeps_it, false, {"警告信息 | 该记录还有附属记录，不能删除！"}},
+        {"cannot be told", &cannot_tell, false, {"警告信息 | 数据删除失败！附属记录读取失败"}},
+        {"let go", &lets_it_go, true, {}},
+    };
+    // The list object outlives the page that lists with it.
+    static dw_object ruled = d_og_assetregister();
+    auto history_rows = [this] {
+        return testkit::dump(db.sqlca(), "SELECT count(*) FROM tc_og_changelog");
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ruled.refuse_deletion = c.rule;
+        ASSERT_TRUE(list_register(page, "w_m_og_assetregister", ruled, s).is_ok());
+        page.dw_1.setrow(2);
+        const long rows = page.dw_1.rowcount();
+        const int key = static_cast<int>(*page.dw_1.getitemnumber(2, "orderno"));
+        const std::string history = history_rows();
+        seen = {};
+        host.messages.clear();
+        host.answers = {true};
+        EXPECT_EQ(delete_current_record(page, s), c.deleted);
+        EXPECT_TRUE(seen.in_transaction) << "the rule reads under the deletion's write lock";
+        EXPECT_EQ(seen.record, "420106001001/" + std::to_string(key));
+        EXPECT_FALSE(db.sqlca().in_transaction()) << "the lock is let go";
+        EXPECT_EQ(host.messages, c.messages);
+        EXPECT_EQ(page.dw_1.rowcount(), c.deleted ? rows - 1 : rows);
+        EXPECT_EQ(stored_name(key) == "<none>", c.deleted);
+        if (!c.deleted) {
+            EXPECT_EQ(page.dw_1.getrow(), 2);
+            EXPECT_EQ(history_rows(), history) << "a kept record has no deletion on record";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace officerecords

@@ -83,7 +83,7 @@ std::vector<table_def> build_tables() {
                         text("organtype", 2), text("orgpost", 2000), text("issave", 1),
                         text("note", 254)}),
          {"commno", "orgno"},
-         // The one-name-per-term rule counts by term and name over every community.
+         // The one-name-per-term rule counts by term and name (within the community).
          {{"falldue", "orgname"}}},
         {"tc_og_councilmemberinfo",
          with_prepares({text("commno", 12), money("orderno", 0), text("falldue", 2),

@@ -417,3 +417,39 @@ TEST_F(ServerAccountsTest, TheProgramOnAClerksLoginKnowsOnlyHisCommunities) {
 
 }  // namespace
 }  // namespace officerecords
+
+namespace officerecords {
+namespace {
+
+// A database of an earlier format waits for the administrator: a clerk's
+// login, which sees part of it, neither backs it up nor changes its tables.
+// The administrator's upgrade sets the rights up again, and they still hold.
+TEST_F(ServerAccountsTest, OnlyTheAdministratorUpgradesAndTheRightsStillHoldAfter) {
+    ASSERT_EQ(admin_->execute("UPDATE tc_og_dbversion SET version = 3"), sql_code::ok);
+    ASSERT_EQ(admin_->commit(), sql_code::ok);
+    ::setenv("PGPASSWORD", "pw-a", 1);
+    auto refused = open_database(uri_of(clerk_a_), clock_);
+    ::unsetenv("PGPASSWORD");
+    ASSERT_FALSE(refused.is_ok());
+    EXPECT_NE(refused.message().find("只有管理员的账号能升级"), std::string::npos) << refused.message();
+    EXPECT_EQ(as_text(admin_->select_value("SELECT version FROM tc_og_dbversion")), "3");
+
+    testkit::scratch_dir dir;
+    // The backup taken first goes to the user's data folder: here, a scratch one.
+    ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    auto upgraded = open_database(server_->target(), clock_);
+    ::unsetenv("XDG_DATA_HOME");
+    ASSERT_TRUE(upgraded.is_ok()) << upgraded.message();
+    EXPECT_EQ(as_text(admin_->select_value("SELECT version FROM tc_og_dbversion")), std::to_string(k_schema_version));
+
+    auto a = open_as(clerk_a_, "pw-a");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(count_of(*a, *find_table("tc_og_assetregister"), k_b), "0");
+    EXPECT_EQ(count_of(*a, *find_table("tc_og_assetregister"), k_a),
+              count_of(*admin_, *find_table("tc_og_assetregister"), k_a));
+    EXPECT_EQ(as_text(a->highest("tc_og_assetregister", "orderno")),
+              as_text(admin_->select_value("SELECT max(orderno) FROM tc_og_assetregister")));
+}
+
+}  // namespace
+}  // namespace officerecords

@@ -209,15 +209,42 @@ status sees_every_row(PGconn* c, const std::string& what) {
     return status::ok();
 }
 
+// Which communities each clerk keeps is the accounts' state, not the
+// registers': a restore keeps it as it is now, not as the archive has it.
+using clerk_rows = std::vector<std::pair<std::string, std::string>>;
+
+result<clerk_rows> clerks_now(PGconn* c) {
+    PGresult* r = PQexec(c, "SELECT rolname, commno FROM tc_og_clerk ORDER BY rolname, commno");
+    if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+        // A database of a format before the accounts has none yet.
+        const std::string state = PQresultErrorField(r, PG_DIAG_SQLSTATE) ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : "";
+        PQclear(r);
+        if (state == "42P01") return clerk_rows{};
+        return status::error(trimmed(PQerrorMessage(c)));
+    }
+    clerk_rows out;
+    for (int i = 0; i < PQntuples(r); ++i) out.emplace_back(PQgetvalue(r, i, 0), PQgetvalue(r, i, 1));
+    PQclear(r);
+    return out;
+}
+
 // pg_restore leaves the rights out (the archive is made without them), so
-// the clerks' and the supervisor's are granted again.
-status grant_again(const std::string& target, const clock_source& clock) {
+// the clerks' and the supervisor's are granted again, and the clerks get
+// back the communities they had before the restore.
+status grant_again(const std::string& target, const clock_source& clock, const clerk_rows& clerks) {
     auto t = open_connection(target, clock);
     if (!t) return status::error(t.message());
-    write_guard guard(**t);
-    if (!guard.began()) return status::error((*t)->sqlerrtext());
-    if (status st = secure_server_database(**t); !st) return st;
-    if (guard.commit() != sql_code::ok) return status::error((*t)->sqlerrtext());
+    transaction& db = **t;
+    write_guard guard(db);
+    if (!guard.began()) return status::error(db.sqlerrtext());
+    if (status st = secure_server_database(db); !st) return st;
+    if (db.execute("DELETE FROM tc_og_clerk") != sql_code::ok) return status::error(db.sqlerrtext());
+    for (const auto& [clerk, commno] : clerks) {
+        const value row[] = {value(clerk), value(commno)};
+        if (db.execute("INSERT INTO tc_og_clerk (rolname, commno) VALUES (?, ?)", row) != sql_code::ok)
+            return status::error(db.sqlerrtext());
+    }
+    if (guard.commit() != sql_code::ok) return status::error(db.sqlerrtext());
     return status::ok();
 }
 
@@ -295,6 +322,8 @@ status restore_server_database(const std::string& target, const std::string& fro
     auto c = connect(target, clock);
     if (!c) return status::error(c.message());
     if (status st = sees_every_row(c->get(), "不能恢复"); !st) return st;
+    auto clerks = clerks_now(c->get());
+    if (!clerks) return status::error("不能读取各营业员的社区：" + clerks.message());
     PGresult* r = PQexec(c->get(), "SELECT count(*) FROM pg_stat_activity WHERE datname = "
                                    "current_database() AND pid <> pg_backend_pid()");
     const long long others = PQresultStatus(r) == PGRES_TUPLES_OK ? std::atoll(PQgetvalue(r, 0, 0)) : -1;
@@ -314,7 +343,7 @@ status restore_server_database(const std::string& target, const std::string& fro
     auto now = row_counts(c->get());
     if (!now) return status::error("恢复以后的检查失败：" + now.message());
     if (status st = same_counts(*now, *expected, "恢复以后的检查失败："); !st) return st;
-    if (status st = grant_again(target, clock); !st)
+    if (status st = grant_again(target, clock, *clerks); !st)
         return status::error("数据已经恢复，但没能重新设置各账号的权限，请再恢复一次或用管理员的账号打开数据库：" + st.message());
     return status::ok();
 }

@@ -13,6 +13,8 @@
 #include "platform/database.h"
 #include "platform/file_access.h"
 #include "platform/pg_backup.h"
+#include "platform/pg_transaction.h"
+#include "platform/server_accounts.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
@@ -183,6 +185,27 @@ TEST(BackupTest, AServerDatabaseIsArchivedAsOfOneMomentAndPutBack) {
     ASSERT_TRUE(st.is_ok()) << st.message();
     EXPECT_GE(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), before);
     EXPECT_TRUE(std::filesystem::exists(kept)) << "the replaced database is kept";
+
+    // The archive holds no rights: the restore grants the clerks' again,
+    // and a clerk's login works on the restored database as before.
+    const std::string clerk = server.name() + "_clerk";
+    (void)testkit::server_database::psql({"DROP ROLE IF EXISTS " + clerk});
+    {
+        auto admin = pg_transaction::open(db, k_clock);
+        ASSERT_TRUE(admin.is_ok()) << admin.message();
+        ASSERT_TRUE(add_account(**admin, clerk, "pw", account_kind::clerk, {"420106001001"}).is_ok());
+    }
+    ASSERT_TRUE(restore_database(db, archive, dir.file("kept-again.dump"), k_clock).is_ok());
+    pg_options login;
+    login.password = "pw";
+    auto as_clerk = pg_transaction::open(server.target_as(clerk), k_clock, login);
+    ASSERT_TRUE(as_clerk.is_ok()) << as_clerk.message();
+    const auto seen = (*as_clerk)->select_value("SELECT count(*) FROM tc_og_assetregister WHERE commno = '420106001001'");
+    EXPECT_TRUE(seen.has_value()) << (*as_clerk)->sqlerrtext();
+    EXPECT_EQ(seen ? seen->to_text() : "", std::to_string(count_of(db, "SELECT count(*) FROM tc_og_assetregister "
+                                                                         "WHERE commno = '420106001001'")));
+    as_clerk = status::error("closed");
+    (void)testkit::server_database::psql({"DROP ROLE IF EXISTS " + clerk});
 }
 
 }  // namespace

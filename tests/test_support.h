@@ -287,16 +287,21 @@ struct scratch_database {
         status st = create_database(path, demo, clock);
         EXPECT_TRUE(st.is_ok()) << st.message();
         if (server && demo) {
-            // On the server the windows work as a clerk of the demo
-            // community, on his own login, as at an office. An empty
-            // database has no community to give him: the tests of the
-            // connection itself work on the administrator's login.
+            // On the server the windows work as a clerk on his own login,
+            // as at an office: the clerk of the demo office's communities,
+            // so that the program's own community filters are what the
+            // tests see, not hidden behind the server's. An empty database
+            // has no community to give him: the tests of the connection
+            // itself work on the administrator's login.
             clerk = server->name() + "_clerk";
             (void)server_database::psql({"DROP ROLE IF EXISTS " + clerk});
             auto admin = pg_transaction::open(path, clock);
             EXPECT_TRUE(admin.is_ok()) << admin.message();
             if (admin) {
-                st = add_account(**admin, clerk, clerk + "-pw", account_kind::clerk, {"420106001001"});
+                std::vector<std::string> communities;
+                if (auto rows = (*admin)->open_cursor("SELECT commno FROM tc_ge_community ORDER BY commno"))
+                    while (rows->fetch()) communities.emplace_back(rows->column_text(0));
+                st = add_account(**admin, clerk, clerk + "-pw", account_kind::clerk, communities);
                 EXPECT_TRUE(st.is_ok()) << st.message();
             }
             path = server->target_as(clerk);

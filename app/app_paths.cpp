@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "platform/file_access.h"
+#include "storage/file_access.h"
 
 namespace officerecords::app {
 

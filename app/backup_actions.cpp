@@ -9,9 +9,9 @@
 
 #include "app/file_dialog.h"
 #include "app/qt_host.h"
-#include "platform/backup.h"
-#include "platform/daily_backup.h"
-#include "platform/system_clock.h"
+#include "storage/backup.h"
+#include "storage/daily_backup.h"
+#include "storage/system_clock.h"
 
 namespace officerecords::app {
 

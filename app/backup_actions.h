@@ -1,6 +1,6 @@
 // The desktop program's backups. On the first start of each day a backup
 // of the database is made in the background into the backup folder beside
-// it (see platform/daily_backup.h); the clerk works on meanwhile, and a
+// it (see storage/daily_backup.h); the clerk works on meanwhile, and a
 // failure is only reported. 备份数据… writes a backup where the clerk
 // chooses (a USB stick); 恢复数据… puts a chosen backup in place of the
 // database after a clear question, keeping the replaced file beside it.

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/record_history.h"
-#include "platform/window_catalog.h"
+#include "storage/record_history.h"
+#include "catalog/window_catalog.h"
 
 class QDateEdit;
 class QLabel;

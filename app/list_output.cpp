@@ -14,7 +14,7 @@
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "foundation/register_page.h"
-#include "platform/file_access.h"
+#include "storage/file_access.h"
 
 namespace officerecords::app {
 

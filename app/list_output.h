@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/list_export.h"
+#include "storage/list_export.h"
 
 class QPrintPreviewDialog;
 class QSettings;

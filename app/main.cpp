@@ -22,8 +22,9 @@
 #include "app/quit_when_painted.h"
 #include "app/register_tab.h"
 #include "app/screenshot.h"
-#include "platform/database.h"
-#include "platform/pg_transaction.h"
+#include "storage/database.h"
+#include "storage/server_backend.h"
+#include "demo/demo_data.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ private:
             fail("无法创建文件夹 " + QFileInfo(db).absolutePath());
             return {};
         }
-        if (status st = create_database(db.toStdString(), true, host_); !st) {
+        if (status st = create_demo_database(db.toStdString(), host_); !st) {
             fail("无法创建演示数据库 " + db + "：\n" + QString::fromStdString(st.message()));
             return {};
         }

@@ -29,7 +29,7 @@
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "foundation/register_page.h"
-#include "platform/record_history.h"
+#include "storage/record_history.h"
 
 namespace officerecords::app {
 

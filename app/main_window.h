@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/window_catalog.h"
+#include "catalog/window_catalog.h"
 
 class QAction;
 class QLabel;

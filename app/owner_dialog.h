@@ -13,7 +13,7 @@
 
 #include "foundation/session.h"
 #include "foundation/status.h"
-#include "platform/window_catalog.h"
+#include "catalog/window_catalog.h"
 
 class QLabel;
 class QListWidget;

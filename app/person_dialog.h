@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/person_selection.h"
+#include "catalog/person_selection.h"
 
 class QLabel;
 class QLineEdit;

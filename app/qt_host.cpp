@@ -13,9 +13,9 @@
 #include "app/history_dialog.h"
 #include "app/person_dialog.h"
 #include "app/record_dialog.h"
-#include "platform/database.h"
-#include "platform/file_access.h"
-#include "platform/system_clock.h"
+#include "storage/database.h"
+#include "storage/file_access.h"
+#include "storage/system_clock.h"
 
 namespace officerecords::app {
 

@@ -14,7 +14,7 @@
 #include "foundation/host_services.h"
 #include "foundation/session.h"
 #include "foundation/status.h"
-#include "platform/window_catalog.h"
+#include "catalog/window_catalog.h"
 
 class QWidget;
 

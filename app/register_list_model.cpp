@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "foundation/register_page.h"
-#include "platform/list_export.h"
+#include "storage/list_export.h"
 
 namespace officerecords::app {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "platform/database.h"
+#include "storage/database.h"
 
 namespace officerecords {
 
@@ -168,7 +168,7 @@ std::int64_t bench_record_near(int rows, double where) {
 }
 
 void build_asset_database(const std::string& path, int rows, const clock_source& clock) {
-    if (status st = create_database(path, false, clock); !st) {
+    if (status st = create_database(path, clock); !st) {
         std::fprintf(stderr, "create_database: %s\n", st.message().c_str());
         std::exit(1);
     }

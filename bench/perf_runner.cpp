@@ -44,7 +44,7 @@
 #include "finance/assetregister.h"
 #include "foundation/register_page.h"
 #include "foundation/session.h"
-#include "platform/database.h"
+#include "storage/database.h"
 
 // ---- heap accounting ----------------------------------------------------------
 
@@ -151,7 +151,7 @@ struct server {
         admin_run("CREATE DATABASE " + name);
         made.push_back(name);
         const std::string uri = uri_of(name);
-        if (status st = create_database(uri, false, clock); !st) fail(st.message());
+        if (status st = create_database(uri, clock); !st) fail(st.message());
         PGconn* to = PQconnectdb(uri.c_str());
         if (PQstatus(to) != CONNECTION_OK) fail(PQerrorMessage(to));
         sqlite3* from = open_raw(file, "OFF");

@@ -5,10 +5,10 @@
 
 #include <iostream>
 
-#include "platform/database.h"
-#include "platform/pg_transaction.h"
-#include "platform/server_accounts.h"
-#include "platform/system_clock.h"
+#include "storage/database.h"
+#include "storage/server_backend.h"
+#include "storage/server_accounts.h"
+#include "storage/system_clock.h"
 
 namespace officerecords {
 
@@ -80,8 +80,7 @@ int account_command(const std::vector<std::string>& words, const std::string& da
     system_clock clock;
     auto opened = open_connection(database, clock);
     if (!opened) return fail(err, opened.message());
-    auto* server = dynamic_cast<pg_transaction*>(opened->get());
-    if (!server) return fail(err, "不是数据库服务器：" + database);
+    transaction* server = opened->get();
 
     if (action == "list") {
         auto accounts = list_accounts(*server);

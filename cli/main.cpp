@@ -26,8 +26,9 @@
 #include "cli/maintenance.h"
 #include "cli/register_export.h"
 #include "cli/script_session.h"
-#include "platform/database.h"
-#include "platform/system_clock.h"
+#include "storage/database.h"
+#include "storage/system_clock.h"
+#include "demo/demo_data.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ int init(int argc, char** argv) {
     }
     if (target.empty()) return usage();
     system_clock clock;
-    if (status st = create_database(target, demo, clock); !st) {
+    if (status st = demo ? create_demo_database(target, clock) : create_database(target, clock); !st) {
         std::cerr << "error: " << st.message() << '\n';
         return 1;
     }

@@ -3,11 +3,11 @@
 #include <ostream>
 
 #include "foundation/register_page.h"
-#include "platform/backup.h"
-#include "platform/database.h"
-#include "platform/record_history.h"
-#include "platform/system_clock.h"
-#include "platform/window_catalog.h"
+#include "storage/backup.h"
+#include "storage/database.h"
+#include "storage/record_history.h"
+#include "storage/system_clock.h"
+#include "catalog/window_catalog.h"
 
 namespace officerecords {
 

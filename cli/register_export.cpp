@@ -5,7 +5,7 @@
 
 #include "cli/script_session.h"
 #include "foundation/register_page.h"
-#include "platform/window_catalog.h"
+#include "catalog/window_catalog.h"
 
 namespace officerecords {
 

@@ -1,13 +1,13 @@
 // The command-line program's export: one community's records of a
 // register, listed as the desktop program lists them, written to a CSV or
-// XLSX file by platform/list_export.h.
+// XLSX file by storage/list_export.h.
 #pragma once
 
 #include <iosfwd>
 #include <string>
 
-#include "platform/database.h"
-#include "platform/list_export.h"
+#include "storage/database.h"
+#include "storage/list_export.h"
 
 namespace officerecords {
 

@@ -7,11 +7,11 @@
 
 #include "foundation/picture_format.h"
 #include "foundation/register_page.h"
-#include "platform/file_access.h"
-#include "platform/person_selection.h"
-#include "platform/record_history.h"
-#include "platform/system_clock.h"
-#include "platform/window_catalog.h"
+#include "storage/file_access.h"
+#include "catalog/person_selection.h"
+#include "storage/record_history.h"
+#include "storage/system_clock.h"
+#include "catalog/window_catalog.h"
 
 namespace officerecords {
 

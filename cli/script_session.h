@@ -17,7 +17,7 @@
 
 #include "foundation/session.h"
 #include "foundation/w_modify.h"
-#include "platform/database.h"
+#include "storage/database.h"
 
 namespace officerecords {
 

@@ -18,9 +18,10 @@
 
 #include "foundation/host_services.h"
 #include "foundation/transaction.h"
-#include "platform/database.h"
-#include "platform/pg_transaction.h"
-#include "platform/server_accounts.h"
+#include "demo/demo_data.h"
+#include "storage/database.h"
+#include "storage/server_backend.h"
+#include "storage/server_accounts.h"
 
 namespace officerecords {
 
@@ -94,7 +95,7 @@ inline outcome run_command(const std::string& command) {
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, out};
 }
 
-// An XLSX file as openpyxl reads it (tests/platform/read_xlsx.py): the
+// An XLSX file as openpyxl reads it (tests/storage/read_xlsx.py): the
 // sheet's name, frozen cell and column widths, then one line per filled
 // cell. Status 3 says that python3-openpyxl is missing.
 inline outcome read_xlsx(const std::string& path) {
@@ -284,7 +285,7 @@ struct scratch_database {
         } else {
             path = dir.file("office.db");
         }
-        status st = create_database(path, demo, clock);
+        status st = demo ? create_demo_database(path, clock) : create_database(path, clock);
         EXPECT_TRUE(st.is_ok()) << st.message();
         if (server && demo) {
             // On the server the windows work as a clerk on his own login,
@@ -295,7 +296,7 @@ struct scratch_database {
             // itself work on the administrator's login.
             clerk = server->name() + "_clerk";
             (void)server_database::psql({"DROP ROLE IF EXISTS " + clerk});
-            auto admin = pg_transaction::open(path, clock);
+            auto admin = connect_server(path, clock);
             EXPECT_TRUE(admin.is_ok()) << admin.message();
             if (admin) {
                 std::vector<std::string> communities;

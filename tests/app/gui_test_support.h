@@ -32,9 +32,9 @@
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
 #include "foundation/register_page.h"
-#include "platform/database.h"
-#include "platform/demo_data.h"
-#include "platform/window_catalog.h"
+#include "storage/database.h"
+#include "demo/demo_data.h"
+#include "catalog/window_catalog.h"
 
 namespace officerecords::app::testing {
 
@@ -46,7 +46,7 @@ struct scratch_office {
     std::string path;
 
     scratch_office() : path(dir.filePath("office.db").toStdString()) {
-        status made = create_database(path, true, host);
+        status made = create_demo_database(path, host);
         if (!made) qFatal("create_database: %s", made.message().c_str());
         status opened = host.connect(path);
         if (!opened) qFatal("connect: %s", opened.message().c_str());

@@ -10,7 +10,7 @@
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "gui_test_support.h"
-#include "tests/platform/earlier_format.h"
+#include "tests/storage/earlier_format.h"
 
 using namespace officerecords;
 using namespace officerecords::app;
@@ -62,7 +62,7 @@ private Q_SLOTS:
         QTemporaryDir current_dir;
         qt_host current;
         const std::string current_path = current_dir.filePath("office.db").toStdString();
-        QVERIFY(create_database(current_path, true, current).is_ok());
+        QVERIFY(create_demo_database(current_path, current).is_ok());
         QVERIFY(current.connect(current_path).is_ok());
         current.set_community(std::string(k_demo_commno_1));
 
@@ -93,3 +93,4 @@ private Q_SLOTS:
 
 QTEST_MAIN(tst_earlier_database)
 #include "tst_earlier_database.moc"
+#include "demo/demo_data.h"

@@ -17,7 +17,7 @@
 
 #include "cli/script_session.h"
 #include "foundation/register_page.h"
-#include "platform/window_catalog.h"
+#include "catalog/window_catalog.h"
 #include "tests/csv_records.h"
 #include "tests/test_support.h"
 

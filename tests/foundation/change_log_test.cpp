@@ -10,7 +10,7 @@
 #include "finance/assetregister.h"
 #include "foundation/checksum.h"
 #include "foundation/register_page.h"
-#include "platform/record_history.h"
+#include "storage/record_history.h"
 #include "tests/test_support.h"
 
 namespace officerecords {

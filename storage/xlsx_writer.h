@@ -1,0 +1,53 @@
+// The XLSX writer as the list export sees it. Its code is a module of its
+// own (xlsx/, linked to libxlsxwriter), loaded by the first export rather
+// than when a program starts: with the zip and crypto libraries it pulls
+// in, it cost a millisecond of every start, and most runs never export.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "foundation/status.h"
+#include "foundation/value.h"
+
+namespace officerecords {
+
+// How a cell looks; cells that look alike share one format in the file.
+struct cell_look {
+    std::string number_format;  // "yyyy-mm-dd", "#,##0.00"; empty: general
+    bool bold = false;
+    double size = 0;  // points; 0: the default
+    bool wrap = false;
+};
+
+// One sheet of a new workbook. The first failure of any call is kept and
+// ends the filling; close() reports it.
+class xlsx_sheet {
+public:
+    virtual ~xlsx_sheet() = default;
+    virtual void text(std::uint32_t row, std::uint16_t col, const std::string& s, const cell_look* look) = 0;
+    virtual void number(std::uint32_t row, std::uint16_t col, double n, const cell_look* look) = 0;
+    virtual void day(std::uint32_t row, std::uint16_t col, date d, const cell_look* look) = 0;
+    virtual void column_width(std::uint16_t col, double width) = 0;
+    // Rows above `row` stay in view when scrolling, and `row - 1` is
+    // printed at the top of every page.
+    virtual void freeze_above(std::uint32_t row) = 0;
+    virtual void document_title(const std::string& title) = 0;
+    // Writes the file; the first failure, in the clerk's words.
+    [[nodiscard]] virtual status close() = 0;
+};
+
+class xlsx_writer {
+public:
+    virtual ~xlsx_writer() = default;
+    // A workbook at `file` with one sheet named `sheet_name`.
+    virtual result<std::unique_ptr<xlsx_sheet>> create(const std::string& file,
+                                                       const std::string& sheet_name) const = 0;
+};
+
+// The writer, its module loaded by the first call; a message names the
+// module or libxlsxwriter when either is missing.
+result<const xlsx_writer*> xlsx_writer_module();
+
+}  // namespace officerecords

@@ -1,0 +1,281 @@
+// The export of a list: the exact bytes of its CSV, its XLSX as another
+// program reads it, and files that cannot be written, which leave nothing.
+#include "storage/list_export.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "finance/assetregister.h"
+#include "tests/test_support.h"
+
+namespace officerecords {
+namespace {
+
+using testkit::scratch_database;
+using testkit::scratch_dir;
+
+std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The names in a folder, sorted: a failed export leaves no temporary.
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A small list over the asset register: a code column, texts that need
+// quoting, a grouped whole number, an amount, a date and a multi-line note.
+const dw_object& small_list() {
+    static const dw_object list = make_list(d_og_assetregister_f(), "d_test_assets",
+                                            {{"assetsort", "资产分类"},
+                                             {"goodsname", "资产名称"},
+                                             {"goodstype", "规格, 型号"},
+                                             {"goodscount", "数量", "###,###"},
+                                             {"originvalue", "价值（元）", "#,###,##0.00"},
+                                             {"purchasedate", "添置日期"},
+                                             {"note", "备注"}});
+    return list;
+}
+
+class ListExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        transaction& t = db.sqlca();
+        for (auto [code, name] : {std::pair{"01", "办公家具"}, {"02", "电子设备"}}) {
+            std::vector<value> p{value("dddw_og_assetsort"), value(code), value(name)};
+            ASSERT_EQ(
+                t.execute("INSERT INTO tc_ge_code (codetable, tcode, tname) VALUES (?, ?, ?)", p),
+                sql_code::ok);
+        }
+        const char* insert =
+            "INSERT INTO tc_og_assetregister (commno, orderno, assetsort, goodsname, goodstype, "
+            "goodscount, originvalue, purchasedate, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        const std::vector<std::vector<value>> rows = {
+            {value("420106001001"), value(1), value("02"), value("打印机, 激光"), value("M405d"),
+             value(1200), value(decimal(123456750, 2)), value(*date::parse("2020-06-18")),
+             value("他说\"好\"")},
+            {value("420106001001"), value(2), value("01"), value("办公桌"), value(), value(2),
+             value(decimal(10, 2)), value(*date::parse("2015-03-16")), value("第一行\r\n第二行")},
+            {value("420106001001"), value(3), value(), value("Laptop"), value(), value(), value(),
+             value(*date::parse("1899-05-01")), value()},
+        };
+        for (const auto& r : rows) ASSERT_EQ(t.execute(insert, r), sql_code::ok) << t.sqlerrtext();
+        ASSERT_EQ(t.commit(), sql_code::ok);
+        ASSERT_TRUE(dw.set_dataobject(small_list(), t).is_ok());
+        value commno("420106001001");
+        ASSERT_EQ(dw.retrieve("commno = ?", {&commno, 1}, "orderno"), 3);
+    }
+
+    list_export exported(std::vector<long> rows) const {
+        return list_export(dw, std::move(rows), {"固定资产登记", "水果湖社区"}, clock);
+    }
+
+    scratch_database db;
+    testkit::fixed_clock clock{*date::parse("2026-12-08")};
+    data_window dw;
+    scratch_dir out;
+};
+
+TEST_F(ListExportTest, TheCsvIsTheListAsShownInTheRowsGiven) {
+    const std::string header =
+        "\xEF\xBB\xBF"
+        "序号,资产分类,资产名称,\"规格, 型号\",数量,价值（元）,添置日期,备注\r\n";
+    // The records' cells after the counter, by data-window row.
+    const std::string cells[] = {
+        "",
+        ",电子设备,\"打印机, "
+        "激光\",M405d,\"1,200\",\"1,234,567.50\",2020-06-18,\"他说\"\"好\"\"\"\r\n",
+        ",办公家具,办公桌,,2,0.10,2015-03-16,\"第一行\r\n第二行\"\r\n",
+        ",,Laptop,,,,1899-05-01,\r\n",
+    };
+    const std::string expected = header + "1" + cells[3] + "2" + cells[1] + "3" + cells[2];
+    const list_export e = exported({3, 1, 2});
+    EXPECT_EQ(e.csv(), expected);
+    const std::string file = out.file("资产.csv");
+    ASSERT_TRUE(e.write(export_format::csv, file).is_ok());
+    EXPECT_EQ(read(file), expected);
+    EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产.csv"});
+
+    // Every row in list order, as the command-line program exports.
+    EXPECT_EQ(list_export::all_rows(dw), (std::vector<long>{1, 2, 3}));
+    EXPECT_EQ(exported(list_export::all_rows(dw)).csv(),
+              header + "1" + cells[1] + "2" + cells[2] + "3" + cells[3]);
+    // A narrowed view: only the rows given, numbered from 1.
+    EXPECT_EQ(exported({2}).csv(), header + "1" + cells[2]);
+    EXPECT_EQ(exported({}).csv(), header);
+}
+
+// A text a spreadsheet would take for a formula stays a text; a negative
+// number stays a number.
+TEST_F(ListExportTest, TheCsvNeverHandsASpreadsheetAFormula) {
+    ASSERT_EQ(dw.setitem(3, "goodsname", value("=HYPERLINK(\"http://x\")")), 1);
+    ASSERT_EQ(dw.setitem(3, "goodstype", value("+86")), 1);
+    ASSERT_EQ(dw.setitem(3, "note", value("@所有人")), 1);
+    ASSERT_EQ(dw.setitem(3, "goodscount", value(-3)), 1);
+    const std::string csv = exported({3}).csv();
+    EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"http://x\"\")\",'+86,-3,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",'@所有人\r\n"), std::string::npos) << csv;
+}
+
+TEST_F(ListExportTest, TheXlsxHasTitleFrozenHeaderRealNumbersAndDatesAndAFooter) {
+    const std::string file = out.file("资产.xlsx");
+    status st = exported({3, 1, 2}).write(export_format::xlsx, file);
+    ASSERT_TRUE(st.is_ok()) << st.message();
+    EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产.xlsx"});
+    const testkit::outcome sheet = testkit::read_xlsx(file);
+    ASSERT_EQ(sheet.status, 0) << sheet.output;
+    // Widths: the widest cell plus two, a CJK character counting two; the
+    // title and the footer run over the empty cells beside them.
+    EXPECT_EQ(sheet.output,
+              "sheet 固定资产登记\n"
+              "freeze A3\n"
+              "width A 6\n"
+              "width B 10\n"
+              "width C 14\n"
+              "width D 12\n"
+              "width E 7\n"
+              "width F 14\n"
+              "width G 12\n"
+              "width H 10\n"
+              "A1 text \"固定资产登记 — 水果湖社区\" bold\n"
+              "A2 text \"序号\" bold\n"
+              "B2 text \"资产分类\" bold\n"
+              "C2 text \"资产名称\" bold\n"
+              "D2 text \"规格, 型号\" bold\n"
+              "E2 text \"数量\" bold\n"
+              "F2 text \"价值（元）\" bold\n"
+              "G2 text \"添置日期\" bold\n"
+              "H2 text \"备注\" bold\n"
+              "A3 number 1.0\n"
+              "C3 text \"Laptop\"\n"
+              "G3 text \"1899-05-01\"\n"
+              "A4 number 2.0\n"
+              "B4 text \"电子设备\"\n"
+              "C4 text \"打印机, 激光\"\n"
+              "D4 text \"M405d\"\n"
+              "E4 number 1200.0 [#,##0]\n"
+              "F4 number 1234567.5 [#,##0.00]\n"
+              "G4 date 2020-06-18 [yyyy-mm-dd]\n"
+              "H4 text \"他说\\\"好\\\"\"\n"
+              "A5 number 3.0\n"
+              "B5 text \"办公家具\"\n"
+              "C5 text \"办公桌\"\n"
+              "E5 number 2.0 [#,##0]\n"
+              "F5 number 0.1 [#,##0.00]\n"
+              "G5 date 2015-03-16 [yyyy-mm-dd]\n"
+              "H5 text \"第一行\\n第二行\" wrap\n"
+              "A7 text \"制表时间：2026-12-08\"\n");
+}
+
+TEST_F(ListExportTest, AnExistingFileIsReplacedOnlyWhenAsked) {
+    const std::string file = out.file("资产.csv");
+    std::ofstream(file) << "keep me";
+    for (export_format f : {export_format::csv, export_format::xlsx}) {
+        status st = exported({1}).write(f, file);
+        ASSERT_FALSE(st.is_ok());
+        EXPECT_EQ(st.message(), "文件已经存在，不会覆盖它：" + file);
+        EXPECT_EQ(read(file), "keep me");
+    }
+    ASSERT_TRUE(exported({1}).write(export_format::csv, file, true).is_ok());
+    EXPECT_EQ(read(file), exported({1}).csv());
+    EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产.csv"});
+}
+
+TEST_F(ListExportTest, WhatCannotBeWrittenIsRefusedWithItsReasonAndLeavesNothing) {
+    const std::string missing = out.file("没有的文件夹/资产.csv");
+    struct {
+        std::string path;
+        std::vector<long> rows;
+        std::string message;
+    } cases[] = {
+        {missing, {1}, "不能写入文件 " + missing + "：文件夹不存在"},
+        {out.file(""), {1}, "这是一个文件夹，不能作为导出的文件：" + out.file("")},
+        {out.file("a.csv"), {1, 4}, "要导出的第 4 行不在列表中（列表有 3 行）"},
+        {out.file("a.csv"), {0}, "要导出的第 0 行不在列表中（列表有 3 行）"},
+    };
+    for (const auto& c : cases) {
+        for (export_format f : {export_format::csv, export_format::xlsx}) {
+            status st = exported(c.rows).write(f, c.path, true);
+            EXPECT_FALSE(st.is_ok()) << c.path;
+            EXPECT_EQ(st.message(), c.message);
+        }
+    }
+    EXPECT_TRUE(names_in(out.file("")).empty());
+
+    // A form object is not a list: it has no shown columns to export.
+    data_window form;
+    ASSERT_TRUE(form.set_dataobject(d_og_assetregister_f(), db.sqlca()).is_ok());
+    status st = list_export(form, {}, {"固定资产登记", ""}, clock)
+                    .write(export_format::csv, out.file("f.csv"));
+    EXPECT_EQ(st.message(), "只能导出列表：d_og_assetregister_f 不是列表");
+    EXPECT_TRUE(names_in(out.file("")).empty());
+}
+
+// A text a spreadsheet cell cannot hold is refused before anything is
+// written, so no sheet ever holds a note cut short; the CSV takes it.
+TEST_F(ListExportTest, ATextTooLongForACellRefusesTheXlsxButNotTheCsv) {
+    std::vector<value> p{value(std::string(40000, 'x'))};
+    ASSERT_EQ(db.sqlca().execute("UPDATE tc_og_assetregister SET note = ? WHERE orderno = 2", p),
+              sql_code::ok);
+    ASSERT_EQ(db.sqlca().commit(), sql_code::ok);
+    value commno("420106001001");
+    ASSERT_EQ(dw.retrieve("commno = ?", {&commno, 1}, "orderno"), 3);
+    status st = exported({1, 2}).write(export_format::xlsx, out.file("a.xlsx"));
+    EXPECT_EQ(
+        st.message(),
+        "第 2 行的“备注”有 40000 个字，超过了表格单元格能容纳的 32767 个，请改为导出 CSV 文件");
+    EXPECT_TRUE(names_in(out.file("")).empty());
+    ASSERT_TRUE(exported({1, 2}).write(export_format::csv, out.file("a.csv")).is_ok());
+    EXPECT_NE(read(out.file("a.csv")).find(std::string(40000, 'x')), std::string::npos);
+}
+
+TEST_F(ListExportTest, MoreRecordsThanASheetHoldsRefuseTheXlsx) {
+    const std::vector<long> too_many(1048573, 1);
+    status st = exported(too_many).write(export_format::xlsx, out.file("a.xlsx"));
+    EXPECT_EQ(st.message(),
+              "要导出 1048573 条记录，超过了一张表格能容纳的 1048572 条，请改为导出 CSV 文件");
+    EXPECT_TRUE(names_in(out.file("")).empty());
+}
+
+// The disk takes at most a few bytes per file (a child process's file size
+// limit): both formats fail with the reason, and the old file stays whole.
+TEST_F(ListExportTest, AFullDiskFailsTheExportAndKeepsTheOldFile) {
+    for (export_format f : {export_format::csv, export_format::xlsx}) {
+        const std::string file = out.file("资产");
+        std::ofstream(file) << "old";
+        const testkit::outcome child = testkit::said_in_child([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{100, 100};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            status st = exported({1, 2, 3}).write(f, file, true);
+            return st.is_ok() ? std::string("written") : st.message();
+        });
+        EXPECT_EQ(child.status, 0);
+        const std::string& said = child.output;
+        EXPECT_TRUE(said.starts_with("不能写入文件 " + file + "：文件超出了允许的大小")) << said;
+        EXPECT_EQ(read(file), "old");
+        EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产"});
+    }
+}
+
+TEST(ExportFormatTest, IsNamedByItsExtension) {
+    EXPECT_EQ(export_format_named("csv"), export_format::csv);
+    EXPECT_EQ(export_format_named("XLSX"), export_format::xlsx);
+    EXPECT_EQ(export_format_named("xls"), std::nullopt);
+    EXPECT_EQ(export_format_named(""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace officerecords

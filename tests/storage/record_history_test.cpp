@@ -1,0 +1,143 @@
+// A record's history read back as a clerk reads it: newest change first,
+// captions instead of column names, codes by their names and amounts and
+// dates in the form's formats; the register's history by date; both
+// exported like a list.
+#include "storage/record_history.h"
+
+#include <gtest/gtest.h>
+
+#include "finance/assetregister.h"
+#include "storage/file_access.h"
+#include "foundation/register_page.h"
+#include "tests/test_support.h"
+
+namespace officerecords {
+namespace {
+
+using testkit::recording_host;
+using testkit::scratch_database;
+using testkit::scratch_dir;
+
+class RecordHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        s.workstation = "前台";
+        s.os_user = "clerk";
+        ASSERT_TRUE(list_register(page, "w_m_og_assetregister", d_og_assetregister(), s).is_ok());
+    }
+    // Opens list record `orderno`, sets the items and saves on `day`.
+    void edit(int orderno, const std::string& day, std::vector<std::pair<std::string, value>> items) {
+        host.day = *date::parse(day);
+        for (long r = 1; r <= page.dw_1.rowcount(); ++r)
+            if (page.dw_1.getitemnumber(r, "orderno") == orderno) page.dw_1.setrow(r);
+        w_m_og_assetregister w(s);
+        w.open_with(k_mode_modify);
+        for (const auto& [column, v] : items) ASSERT_EQ(w.dw_1.setitem(1, column, v), 1) << column;
+        w.cb_save_clicked();
+        ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+    }
+    std::string key(int orderno) {
+        return history_key(d_og_assetregister(), {value("420106001001"), value(orderno)});
+    }
+    static std::string lines_of(const std::vector<history_line>& lines) {
+        std::string out;
+        for (const history_line& h : lines)
+            out += std::to_string(h.changeno) + " " + h.when + " " + h.kind + " " + h.record + " " +
+                   h.caption + ": " + h.old_shown + " -> " + h.new_shown + "\n";
+        return out;
+    }
+
+    scratch_database db{true};
+    recording_host host;
+    uo_tabpg_datawindow page;
+    session s{host, host, db.sqlca(), *db.db.photosqlca, "420106001001", ".", &page};
+};
+
+TEST_F(RecordHistoryTest, ARecordsChangesReadNewestFirstInTheFormsTexts) {
+    edit(2, "2026-12-01", {{"assetsort", value("01")}, {"originvalue", value(decimal(1234567'50, 2))}});
+    edit(2, "2026-12-05", {{"assetsort", value("09")}, {"purchasedate", value(*date::parse("2020-01-02"))},
+                           {"goodscount", value(12000)}});
+    edit(3, "2026-12-06", {{"note", value("另一条")}});
+
+    auto lines = record_history(db.sqlca(), d_og_assetregister(), key(2));
+    ASSERT_TRUE(lines) << lines.message();
+    const std::string k = "commno=420106001001;orderno=2";
+    const std::string text = lines_of(*lines);
+    // The second save first, its columns in the form's order.
+    ASSERT_EQ(lines->size(), 5u) << text;
+    EXPECT_EQ((*lines)[0].changeno, 2);
+    EXPECT_EQ((*lines)[0].caption, "资产分类");
+    EXPECT_EQ((*lines)[0].old_shown, "办公设备");
+    EXPECT_EQ((*lines)[0].new_shown, "其他资产");
+    EXPECT_EQ((*lines)[0].old_value.to_text(), "01");
+    EXPECT_EQ((*lines)[1].caption, "数量");
+    EXPECT_EQ((*lines)[1].new_shown, "12,000");
+    EXPECT_EQ((*lines)[2].caption, "添置日期");
+    EXPECT_EQ((*lines)[2].new_shown, "2020-01-02");
+    EXPECT_EQ((*lines)[3].changeno, 1);
+    EXPECT_EQ((*lines)[3].old_shown, "电子设备");
+    EXPECT_EQ((*lines)[3].new_shown, "办公设备");
+    EXPECT_EQ((*lines)[4].caption, "价值（元）");
+    EXPECT_EQ((*lines)[4].new_shown, "1,234,567.50");
+    EXPECT_EQ((*lines)[4].new_value.to_text(), "1234567.50");
+    for (const history_line& h : *lines) {
+        EXPECT_EQ(h.record, k);
+        EXPECT_EQ(h.kind, "修改");
+        EXPECT_EQ(h.workstation, "前台");
+    }
+
+    // The register between two days, both taken in whole.
+    auto week = register_history(db.sqlca(), d_og_assetregister(), "420106001001", "2026-12-05", "2026-12-06");
+    ASSERT_TRUE(week) << week.message();
+    ASSERT_EQ(week->size(), 4u) << lines_of(*week);
+    EXPECT_EQ((*week)[0].when, "2026-12-06 00:00:00");
+    EXPECT_EQ((*week)[0].record, "commno=420106001001;orderno=3");
+    EXPECT_EQ((*week)[0].record_shown, "3");
+    EXPECT_EQ((*week)[0].caption, "备注");
+    EXPECT_EQ((*week)[0].new_shown, "另一条");
+    EXPECT_EQ(lines_of(std::vector<history_line>(week->begin() + 1, week->end())),
+              lines_of(std::vector<history_line>(lines->begin(), lines->begin() + 3)));
+    auto open = register_history(db.sqlca(), d_og_assetregister(), "420106001001", "", "2026-12-01");
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->size(), 2u);
+    auto other = register_history(db.sqlca(), d_og_assetregister(), "420106001002", "", "");
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->empty()) << "another community's history";
+}
+
+TEST_F(RecordHistoryTest, TheHistoryExportsLikeAList) {
+    edit(2, "2026-12-01", {{"assetsort", value("01")}});
+    auto lines = register_history(db.sqlca(), d_og_assetregister(), "420106001001", "", "");
+    ASSERT_TRUE(lines && lines->size() == 1);
+    (*lines)[0].checked = false;
+
+    scratch_dir out;
+    const std::string csv = out.file("记录.csv");
+    ASSERT_TRUE(export_history(*lines, true, "固定资产登记", "水果湖社区", db.sqlca(), db.clock, "csv", csv)
+                    .is_ok());
+    blob bytes;
+    ASSERT_EQ(read_file(csv, bytes), 1);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("序号,时间,工作站,用户,操作,记录号,栏目,原值,新值\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(",修改（未校验）,2,资产分类,电子设备,办公设备\r\n"), std::string::npos)
+        << text;
+
+    const std::string xlsx = out.file("记录.xlsx");
+    ASSERT_TRUE(export_history(*lines, false, "固定资产登记", "水果湖社区", db.sqlca(), db.clock, "xlsx", xlsx)
+                    .is_ok());
+    const testkit::outcome sheet = testkit::read_xlsx(xlsx);
+    ASSERT_EQ(sheet.status, 0) << sheet.output;
+    EXPECT_NE(sheet.output.find("A1 text \"固定资产登记 修改记录 — 水果湖社区\" bold"), std::string::npos)
+        << sheet.output;
+    for (const char* cell : {"F2 text \"栏目\" bold", "G2 text \"原值\" bold", "H2 text \"新值\" bold",
+                             "F3 text \"资产分类\"", "G3 text \"电子设备\"", "H3 text \"办公设备\""})
+        EXPECT_NE(sheet.output.find(cell), std::string::npos) << cell << "\n" << sheet.output;
+
+    // An existing file stays as it was unless replacing is asked for.
+    EXPECT_FALSE(export_history(*lines, false, "固定资产登记", "", db.sqlca(), db.clock, "xlsx", xlsx).is_ok());
+    EXPECT_FALSE(export_history(*lines, false, "固定资产登记", "", db.sqlca(), db.clock, "pdf", out.file("x.pdf"))
+                     .is_ok());
+}
+
+}  // namespace
+}  // namespace officerecords

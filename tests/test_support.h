@@ -137,6 +137,7 @@ public:
     }
     ~scratch_dir() { std::filesystem::remove_all(path_); }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string path() const { return path_.string(); }
 
 private:
     std::filesystem::path path_;

@@ -373,6 +373,29 @@ protected:
     const std::string db = dir.file("office.db");
 };
 
+// Without its modules the program still works on its SQLite file and
+// exports CSV; what needs a module says which one is missing.
+TEST_F(CliExportTest, WithoutTheModulesOnlyWhatNeedsThemFailsAndNamesThem) {
+    scratch_dir empty;
+    const std::string without = "OFFICERECORDS_MODULE_DIR=" + empty.path() + " " + OFFICERECORDS_CLI + " ";
+    write(dir.file("s.script"), "open w_m_og_assetregister 修改 1\nprint item goodsname\n");
+    auto played = testkit::run_command(without + "run " + dir.file("s.script") + " --db " + db);
+    EXPECT_EQ(played.status, 0) << played.output;
+    auto csv = testkit::run_command(without + "export w_m_og_assetregister --db " + db + " --format csv --out " +
+                                    dir.file("a.csv"));
+    EXPECT_EQ(csv.status, 0) << csv.output;
+    auto xlsx = testkit::run_command(without + "export w_m_og_assetregister --db " + db +
+                                     " --format xlsx --out " + dir.file("a.xlsx"));
+    EXPECT_EQ(xlsx.status, 1);
+    EXPECT_THAT(xlsx.output, ::testing::HasSubstr("导出 Excel 文件需要本程序的模块 libofficerecords_xlsx.so"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.xlsx")));
+    auto server = testkit::run_command(without + "run " + dir.file("s.script") +
+                                       " --db postgresql://clerk@127.0.0.1:1/office");
+    EXPECT_EQ(server.status, 1);
+    EXPECT_THAT(server.output,
+                ::testing::HasSubstr("连接数据库服务器需要本程序的模块 libofficerecords_postgres.so"));
+}
+
 // Every register of the catalogue exports its listed records, in both
 // formats, with a header and the counter running 1..N.
 TEST_F(CliExportTest, EveryRegisterExportsEachListedRecord) {

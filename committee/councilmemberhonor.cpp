@@ -75,7 +75,7 @@ void w_m_og_councilmemberhonor::present_prizename(bool open) {
     dw_1.object("prizename").protect(open ? 0 : 1);
     dw_1.object("prizename").tag(open ? "1" : "2");
     const std::string colour = dw_1.describe(open ? "PrizeCode.background.color" : "Sex.background.color");
-    (void)dw_1.modify("PrizeName.background.color='" + colour + "'");
+    set_properties("PrizeName.background.color='" + colour + "'");
 }
 
 void w_m_og_councilmemberhonor::ue_postopen() {

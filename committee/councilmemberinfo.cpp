@@ -174,16 +174,16 @@ void w_m_og_councilmemberinfo::ue_postopen() {
     if (dw_1.getitemstring(1, "personname")) {
         dw_1.object("personname").protect(1);
         dw_1.object("personname").tag("2");
-        (void)dw_1.modify("PersonName.background.color='" + sex_colour + "'");
+        set_properties("PersonName.background.color='" + sex_colour + "'");
     }
     if (is_stringparm != k_mode_add) {
         dw_1.object("falldue").protect(1);
         dw_1.object("falldue").tag("2");
-        (void)dw_1.modify("FallDue.background.color='" + sex_colour + "'");
+        set_properties("FallDue.background.color='" + sex_colour + "'");
     } else {
         dw_1.object("falldue").protect(0);
         dw_1.object("falldue").tag("1");
-        (void)dw_1.modify("FallDue.background.color='" + dw_1.describe("duty.background.color") + "'");
+        set_properties("FallDue.background.color='" + dw_1.describe("duty.background.color") + "'");
     }
 }
 

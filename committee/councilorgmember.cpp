@@ -95,7 +95,7 @@ void w_m_og_councilorgmember::ue_postopen() {
     if (!dw_1.getitemstring(1, "personname")) return;
     dw_1.object("personname").protect(1);
     dw_1.object("personname").tag("2");
-    (void)dw_1.modify("PersonName.background.color='" + dw_1.describe("Sex.background.color") + "'");
+    set_properties("PersonName.background.color='" + dw_1.describe("Sex.background.color") + "'");
 }
 
 void w_m_og_councilorgmember::ue_loadphoto() {

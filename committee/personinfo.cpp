@@ -132,7 +132,7 @@ void show_member_photo(w_modify& w) {
     // The normal pointer comes back whichever way this ends.
     busy_pointer busy(w.host());
     transaction& photos = w.photosqlca();
-    auto show_default = [&dw] { (void)dw.modify("p_photo.FileName = 'bmp\\photo.jpg'"); };
+    auto show_default = [&w] { w.set_properties("p_photo.FileName = 'bmp\\photo.jpg'"); };
     // After a warning the default picture, never the photo of the person
     // shown before, stands beside this one.
     auto warn = [&](const std::string& text) {
@@ -151,7 +151,7 @@ void show_member_photo(w_modify& w) {
     const std::string file = "bmp\\cap_model." + *extension;
     if (w.host().gf_writephotofile(file, image.value_or(blob{})) == -1)
         return warn("检索照片出错！上次保存的图片无法读取！");
-    (void)dw.modify("p_photo.FileName='" + file + "'");
+    w.set_properties("p_photo.FileName='" + file + "'");
 }
 
 }  // namespace officerecords

@@ -196,8 +196,10 @@ public:
 
     std::string describe(std::string_view property) const;
     // Applies "name.property=value" assignments separated by blanks;
-    // returns "" or the text of the first error.
-    std::string modify(std::string_view assignments);
+    // returns "" or the text of the first error, which names a column or
+    // property that does not exist: a fault of the caller's code, never to
+    // be dropped unread.
+    [[nodiscard]] std::string modify(std::string_view assignments);
     column_state& state(int col) { return states_[col - 1]; }
     const column_state& state(int col) const { return states_[col - 1]; }
     bool read_only() const { return read_only_; }

@@ -537,6 +537,11 @@ void w_modify::cb_exit_clicked() {
 
 void w_modify::cb_help_clicked() { host().show_help(name()); }
 
+void w_modify::set_properties(std::string_view assignments) {
+    if (std::string error = dw_1.modify(assignments); !error.empty())
+        property_errors_.push_back(name_ + ": " + std::string(assignments) + ": " + error);
+}
+
 void w_modify::wf_opencalendar() {
     mc_1.set_visible(true);
 }

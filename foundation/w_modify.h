@@ -116,6 +116,12 @@ public:
     const std::vector<control*>& controls() const { return controls_; }
     control* find_control(std::string_view name);
 
+    // Applies property assignments to dw_1 (data_window::modify). A
+    // failure is a fault of the window's own code: it is kept, for the
+    // tests that open every window to find, and never dropped.
+    void set_properties(std::string_view assignments);
+    const std::vector<std::string>& property_errors() const { return property_errors_; }
+
     // The calendar: set ii_col, then wf_opencalendar(); a date chosen in it
     // is entered into column ii_col as if typed.
     void wf_opencalendar();
@@ -208,6 +214,7 @@ private:
     // a revert belongs to it too.
     value owner_;
     std::optional<pending_save> in_doubt_;
+    std::vector<std::string> property_errors_;
 };
 
 }  // namespace officerecords

@@ -63,17 +63,17 @@ w_m_og_comminregister::w_m_og_comminregister(session& s)
     : w_modify(s, "w_m_og_comminregister", d_og_comminregister_f()) {}
 
 void w_m_og_comminregister::lock_agreement_group() {
-    dw_1.modify("incommdate.TabSequence=0");
-    dw_1.modify("outcommdate.TabSequence=0");
-    dw_1.modify("residentappraise.TabSequence=0");
-    dw_1.modify("note.TabSequence=0");
+    set_properties("incommdate.TabSequence=0");
+    set_properties("outcommdate.TabSequence=0");
+    set_properties("residentappraise.TabSequence=0");
+    set_properties("note.TabSequence=0");
 }
 
 void w_m_og_comminregister::locked_colours() {
-    dw_1.modify(colour("outcommdate", k_locked));
-    dw_1.modify(colour("incommdate", k_locked));
-    dw_1.modify(colour("residentappraise", k_locked));
-    dw_1.modify(colour("note", k_locked));
+    set_properties(colour("outcommdate", k_locked));
+    set_properties(colour("incommdate", k_locked));
+    set_properties(colour("residentappraise", k_locked));
+    set_properties(colour("note", k_locked));
 }
 
 void w_m_og_comminregister::ue_loadphoto() {
@@ -91,10 +91,10 @@ void w_m_og_comminregister::ue_loadphoto() {
             return;
         }
         ib_flag = true;
-        dw_1.modify("incommdate.tag='1'");
-        dw_1.modify(colour("incommdate", k_open_date));
-        dw_1.modify("outcommdate.tag='1'");
-        dw_1.modify(colour("outcommdate", k_open_date));
+        set_properties("incommdate.tag='1'");
+        set_properties(colour("incommdate", k_open_date));
+        set_properties("outcommdate.tag='1'");
+        set_properties(colour("outcommdate", k_open_date));
     }
 }
 
@@ -102,16 +102,16 @@ int w_m_og_comminregister::itemchanged(long row, const dwo& column, const std::s
     int rc = w_modify::itemchanged(row, column, data);
     if (column.name != "isagree") return rc;
     if (data == "1") {
-        dw_1.modify("incommdate.TabSequence=60");
-        dw_1.modify("outcommdate.TabSequence=70");
-        dw_1.modify("residentappraise.TabSequence=80");
-        dw_1.modify("note.TabSequence=90");
-        dw_1.modify(colour("outcommdate", k_open_date));
-        dw_1.modify(colour("residentappraise", k_open_text));
-        dw_1.modify(colour("note", k_open_text));
-        dw_1.modify(colour("incommdate", k_open_date));
-        dw_1.modify("incommdate.tag='1'");
-        dw_1.modify("outcommdate.tag='1'");
+        set_properties("incommdate.TabSequence=60");
+        set_properties("outcommdate.TabSequence=70");
+        set_properties("residentappraise.TabSequence=80");
+        set_properties("note.TabSequence=90");
+        set_properties(colour("outcommdate", k_open_date));
+        set_properties(colour("residentappraise", k_open_text));
+        set_properties(colour("note", k_open_text));
+        set_properties(colour("incommdate", k_open_date));
+        set_properties("incommdate.tag='1'");
+        set_properties("outcommdate.tag='1'");
         ib_flag = true;
     } else if (data == "0") {
         lock_agreement_group();
@@ -120,8 +120,8 @@ int w_m_og_comminregister::itemchanged(long row, const dwo& column, const std::s
         dw_1.setitem(row, "residentappraise", value());
         dw_1.setitem(row, "note", value());
         locked_colours();
-        dw_1.modify("incommdate.tag='0'");
-        dw_1.modify("outcommdate.tag='0'");
+        set_properties("incommdate.tag='0'");
+        set_properties("outcommdate.tag='0'");
         ib_flag = false;
     }
     return rc;

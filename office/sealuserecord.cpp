@@ -70,7 +70,7 @@ w_m_og_sealuserecord::w_m_og_sealuserecord(session& s)
 void w_m_og_sealuserecord::ue_loadphoto() {
     w_modify::ue_loadphoto();
     // A stored record's applicant stays who applied.
-    if (is_stringparm == k_mode_modify) (void)dw_1.modify("personname.tabsequence=0");
+    if (is_stringparm == k_mode_modify) set_properties("personname.tabsequence=0");
 }
 
 int w_m_og_sealuserecord::itemchanged(long row, const dwo& column, const std::string& data) {

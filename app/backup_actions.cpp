@@ -11,6 +11,7 @@
 #include "app/qt_host.h"
 #include "storage/backup.h"
 #include "storage/daily_backup.h"
+#include "storage/file_access.h"
 #include "storage/system_clock.h"
 
 namespace officerecords::app {
@@ -84,8 +85,9 @@ void backup_actions::backup_to_chosen() {
     QString path = file_dialog::save_file(window_, "备份数据", QDir(folder()).filePath(name), k_backup_filter);
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += ".db";
-    if (QFileInfo(path).absoluteFilePath() == QFileInfo(qs(host_.database_path())).absoluteFilePath()) {
-        QMessageBox::warning(window_, "备份数据", "备份文件不能是正在使用的数据库本身。");
+    if (const publish_target at = check_target(path.toStdString(), "备份文件", host_.database_path());
+        at.state == target_state::refused) {
+        QMessageBox::warning(window_, "备份数据", qs(at.text));
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);

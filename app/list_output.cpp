@@ -82,13 +82,13 @@ QString list_output::choose_file(const QString& title, const QString& default_na
         settings_->setValue(k_folder_key, folder);
     else
         folder_ = folder;
-    overwrite = QFileInfo::exists(path);
-    if (overwrite &&
-        !host_.question(
-            "提示信息",
-            ("文件“" + QDir::toNativeSeparators(path) + "”已经存在，是否替换？").toStdString(),
-            true))
+    const publish_target there = check_target(path.toStdString(), "导出的文件");
+    if (there.state == target_state::refused) {
+        host_.message_box("警告信息", there.text, icon::stop);
         return {};
+    }
+    overwrite = there.state == target_state::replaceable;
+    if (overwrite && !host_.question("提示信息", there.text, true)) return {};
     return path;
 }
 

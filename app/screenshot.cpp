@@ -1,6 +1,7 @@
 #include "app/screenshot.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPrintPreviewDialog>
@@ -16,6 +17,7 @@
 #include "app/record_dialog.h"
 #include "app/register_tab.h"
 #include "foundation/register_page.h"
+#include "storage/file_access.h"
 
 namespace officerecords::app {
 
@@ -29,8 +31,14 @@ int fail(const QString& why) {
 int save(QWidget& w, const QString& file) {
     // Laid out and painted as on a screen before it is grabbed.
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
-    if (!w.grab().save(file, "PNG")) return fail("cannot write " + file);
-    return 0;
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !w.grab().save(&buffer, "PNG")) return fail("cannot draw " + file);
+    // Published as every file the program writes: whole, or not at all.
+    auto staged = staged_file::create(file.toStdString());
+    status st = staged ? staged->append(std::string_view(png.constData(), png.size())) : status::error(staged.message());
+    if (st) st = staged->publish(true);
+    return st ? 0 : fail(QString::fromStdString(st.message()));
 }
 
 // A window the press opens runs modally: it is pictured and closed from

@@ -305,8 +305,11 @@ std::string copy_failure(int rc, sqlite3* live) {
 
 result<backup_report> backup_database(const std::string& target, const std::string& out,
                                       const clock_source& clock, const backup_options& options) {
-    std::error_code ec;
-    const bool there = fs::exists(out, ec);
+    // Written over the database itself, the backup would take its place
+    // under every connection that has it open.
+    const publish_target at = check_target(out, "备份文件", is_server_target(target) ? std::string() : target);
+    if (at.state == target_state::refused) return status::error(at.text);
+    const bool there = at.state == target_state::replaceable;
     if (there && !options.replace) return status::error("备份文件已经存在，不会覆盖它：" + out);
     if (is_server_target(target)) {
         auto server = server_backend_module();
@@ -323,10 +326,6 @@ result<backup_report> backup_database(const std::string& target, const std::stri
         }
         return made;
     }
-    // Written over the database itself, the backup would take its place
-    // under every connection that has it open.
-    if (there && fs::equivalent(target, out, ec))
-        return status::error("备份文件不能是正在使用的数据库本身：" + out);
     // Opened as the program opens it: a file that is not ours is refused.
     if (auto ours = open_connection(target, clock, as_it_is()); !ours) return status::error(ours.message());
     auto source = open_raw(target, SQLITE_OPEN_READWRITE);

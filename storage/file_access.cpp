@@ -257,6 +257,19 @@ void remove_database_files(const std::string& path) {
     ::unlink(path.c_str());
 }
 
+publish_target check_target(const std::string& target, std::string_view what,
+                            const std::string& database) {
+    std::error_code ec;
+    const std::filesystem::file_status there = std::filesystem::status(target, ec);
+    if (!std::filesystem::exists(there)) return {};
+    const std::string named(what);
+    if (std::filesystem::is_directory(there))
+        return {target_state::refused, "这是一个文件夹，不能作为" + named + "：" + target};
+    if (is_open_database(target) || (!database.empty() && std::filesystem::equivalent(target, database, ec)))
+        return {target_state::refused, named + "不能是正在使用的数据库本身：" + target};
+    return {target_state::replaceable, "文件“" + target + "”已经存在，是否替换？"};
+}
+
 status move_into_place(const std::string& built, const std::string& target, bool overwrite,
                        std::string_view what) {
     if (overwrite && is_open_database(target))

@@ -34,6 +34,21 @@ std::string file_error_text(int err);
 [[nodiscard]] status move_into_place(const std::string& built, const std::string& target,
                                      bool overwrite, std::string_view what);
 
+// When a file the program writes for the clerk (an export, a backup, a
+// restore's kept copy, a display file) may take a name: always where
+// nothing stands; never over a folder or over a database in use (this
+// process's, or `database`, the one being backed up); over another file
+// only once the clerk has agreed to replace it, with the question below.
+enum class target_state { free, replaceable, refused };
+struct publish_target {
+    target_state state = target_state::free;
+    // replaceable: the question to ask; refused: why not.
+    std::string text;
+};
+// `what` names the file in the message ("导出的文件", "备份文件").
+publish_target check_target(const std::string& target, std::string_view what,
+                            const std::string& database = {});
+
 // What a temporary file beside a database, a backup or a file written
 // whole is for; the kind is part of its name.
 enum class temporary_kind {

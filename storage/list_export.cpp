@@ -205,10 +205,9 @@ std::string list_export::csv() const {
 
 status list_export::write(export_format format, const std::string& path, bool overwrite) const {
     if (status st = check_rows(); !st) return st;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return status::error("这是一个文件夹，不能作为导出的文件：" + path);
-    if (!overwrite && std::filesystem::exists(path, ec))
+    const publish_target there = check_target(path, "导出的文件");
+    if (there.state == target_state::refused) return status::error(there.text);
+    if (there.state == target_state::replaceable && !overwrite)
         return status::error("文件已经存在，不会覆盖它：" + path);
     // Every record and every cell's text must fit before anything is
     // written: a sheet cut short would lose what the clerk wrote.

@@ -40,6 +40,7 @@ namespace officerecords::testkit {
 class fixed_clock final : public clock_source {
 public:
     explicit fixed_clock(date d) : today_(d) {}
+    explicit fixed_clock(const char* iso) : today_(*date::parse(iso)) {}
     date today() const override { return today_; }
     date today_;
 };

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "storage/database.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
@@ -173,6 +174,46 @@ TEST(FileAccessTest, BackslashPathsAreReadAndWritten) {
     blob back;
     ASSERT_EQ(read_file(dir.file("bmp/photo.jpg"), back), 1);
     EXPECT_EQ(back, (blob{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace officerecords
+
+namespace officerecords {
+namespace {
+
+// Where a finished file may go: the one rule every writer of the program
+// asks, the desktop's question included.
+TEST(FileAccessTest, ANameIsTakenFreelyAfterTheClerksYesOrNever) {
+    scratch_dir dir;
+    const std::string db = dir.file("office.db");
+    ASSERT_TRUE(create_database(db, testkit::fixed_clock("2026-12-08")).is_ok());
+    const std::string closed_db = dir.file("other.db");
+    ASSERT_TRUE(create_database(closed_db, testkit::fixed_clock("2026-12-08")).is_ok());
+    { std::ofstream(dir.file("old.csv")) << "x"; }
+    std::filesystem::create_directory(dir.file("folder"));
+    const testkit::fixed_clock clock("2026-12-08");
+    auto opened = open_database(db, clock);
+    ASSERT_TRUE(opened.is_ok()) << opened.message();
+    struct {
+        std::string target;
+        std::string database;
+        target_state state;
+        std::string text;
+    } cases[] = {
+        {dir.file("new.csv"), "", target_state::free, ""},
+        {dir.file("old.csv"), "", target_state::replaceable, "文件“" + dir.file("old.csv") + "”已经存在，是否替换？"},
+        {dir.file("folder"), "", target_state::refused, "这是一个文件夹，不能作为备份文件：" + dir.file("folder")},
+        {db, "", target_state::refused, "备份文件不能是正在使用的数据库本身：" + db},
+        {dir.file("./office.db"), "", target_state::refused, "备份文件不能是正在使用的数据库本身：" + dir.file("./office.db")},
+        {closed_db, closed_db, target_state::refused, "备份文件不能是正在使用的数据库本身：" + closed_db},
+        {closed_db, "", target_state::replaceable, "文件“" + closed_db + "”已经存在，是否替换？"},
+    };
+    for (const auto& c : cases) {
+        const publish_target at = check_target(c.target, "备份文件", c.database);
+        EXPECT_EQ(at.state, c.state) << c.target;
+        EXPECT_EQ(at.text, c.text) << c.target;
+    }
 }
 
 }  // namespace

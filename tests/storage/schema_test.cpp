@@ -22,10 +22,6 @@ using testkit::dump;
 
 namespace fs = std::filesystem;
 
-class fixed_clock final : public clock_source {
-  public:
-    date today() const override { return *date::from_ymd(2025, 12, 31); }
-};
 
 
 std::string key_order(const table_def& t) {
@@ -88,7 +84,7 @@ class schema_test : public testing::Test {
         return db;
     }
 
-    fixed_clock clock_;
+    testkit::fixed_clock clock_{"2025-12-31"};
     fs::path dir_;
 };
 

@@ -28,14 +28,6 @@ using testkit::dump;
 
 namespace fs = std::filesystem;
 
-class fixed_clock final : public clock_source {
-public:
-    explicit fixed_clock(const char* iso) : day_(*date::parse(iso)) {}
-    date today() const override { return day_; }
-
-private:
-    date day_;
-};
 
 
 class sqlite_transaction_test : public testing::Test {
@@ -71,7 +63,7 @@ protected:
 
     fs::path dir_;
     std::string path_;
-    fixed_clock clock_{"2026-03-15"};
+    testkit::fixed_clock clock_{"2026-03-15"};
 };
 
 // ---- opening ----------------------------------------------------------------

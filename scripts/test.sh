@@ -23,7 +23,7 @@ sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit
 # copies for uninitialised reads, which the plain build does not report.
 cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="$sanitize -O1 -Wno-maybe-uninitialized" \
-    -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
+    -DCMAKE_EXE_LINKER_FLAGS="$sanitize" -DCMAKE_MODULE_LINKER_FLAGS="$sanitize" \
     -DOFFICERECORDS_BUILD_APP=OFF -DOFFICERECORDS_BUILD_BENCH=OFF >/dev/null
 cmake --build "$asan" -j"$(nproc)"
 

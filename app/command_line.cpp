@@ -47,6 +47,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
             c.quit_after_first_paint = true;
         } else if (a == "--help" || a == "-h") {
             c.help = true;
+        } else if (a == "--modules") {
+            c.modules = true;
         } else {
             why = "unknown argument " + a;
             return std::nullopt;
@@ -80,7 +82,8 @@ QString usage_text() {
            "                     [--screenshot FILE.png [--filter FROM TO] [--print-preview]\n"
            "                                          | [--open WINDOW MODE [KEY]\n"
            "                                             [--type COLUMN TEXT]... "
-           "[--press CONTROL]]]\n";
+           "[--press CONTROL]]]\n"
+           "       officerecords --modules   (loads every module and says where each is)\n";
 }
 
 }  // namespace officerecords::app

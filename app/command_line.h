@@ -13,6 +13,8 @@
 // typed), the picture is of that. --press presses a control of the opened
 // window; when that opens another window (cb_photo opens the photo album),
 // the picture is of that one.
+// --modules loads every module of the program and says where each was
+// found, or what is missing, without a display.
 // --quit-after-first-paint shows the main frame with its remembered
 // registers (the catalogue's first when none), unattended, and quits once
 // the current register's list has been painted: the time to a usable
@@ -46,6 +48,7 @@ struct command_line {
     bool print_preview = false;
     bool quit_after_first_paint = false;
     bool help = false;
+    bool modules = false;
 };
 
 // Parses the arguments after the program name; nullopt with `why` set

@@ -23,6 +23,7 @@
 #include "app/register_tab.h"
 #include "app/screenshot.h"
 #include "storage/database.h"
+#include "storage/module_loader.h"
 #include "storage/server_backend.h"
 #include "demo/demo_data.h"
 
@@ -186,6 +187,11 @@ int main(int argc, char** argv) {
     if (c->help) {
         std::printf("%s", qPrintable(usage_text()));
         return 0;
+    }
+    if (c->modules) {
+        bool all = false;
+        std::printf("%s", describe_modules(all).c_str());
+        return all ? 0 : 1;
     }
     if (!has_display()) {
         if (c->screenshot.isEmpty()) {

@@ -11,6 +11,7 @@
 //   officerecords-cli account communities NAME --db URI --communities C1,C2
 //   officerecords-cli account lock|unlock NAME --db URI
 //   officerecords-cli account list --db URI
+//   officerecords-cli modules
 #include <algorithm>
 #include <charconv>
 #include <map>
@@ -27,6 +28,7 @@
 #include "cli/register_export.h"
 #include "cli/script_session.h"
 #include "storage/database.h"
+#include "storage/module_loader.h"
 #include "storage/system_clock.h"
 #include "demo/demo_data.h"
 
@@ -46,7 +48,8 @@ int usage() {
                  "   (the password: the first line of standard input)\n"
                  "       officerecords-cli account communities NAME --db URI --communities C1,C2\n"
                  "       officerecords-cli account lock|unlock NAME --db URI\n"
-                 "       officerecords-cli account list --db URI\n";
+                 "       officerecords-cli account list --db URI\n"
+                 "       officerecords-cli modules   (loads every module and says where each is)\n";
     return 2;
 }
 
@@ -225,5 +228,10 @@ int main(int argc, char** argv) {
     if (command == "backup") return backup_command(argc, argv);
     if (command == "restore") return restore_command(argc, argv);
     if (command == "account") return account(argc, argv);
+    if (command == "modules" && argc == 2) {
+        bool all = false;
+        std::cout << describe_modules(all);
+        return all ? 0 : 1;
+    }
     return usage();
 }

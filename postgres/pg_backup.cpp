@@ -331,8 +331,19 @@ status restore_server_database(const std::string& target, const std::string& fro
     if (others != 0)
         return status::error("还有工作站打开着这个数据库，请所有工作站退出后再恢复：" +
                              database_name_of(target));
-    if (status st = dump(target, replaced_as, ""); !st)
-        return status::error("不能保留原来的数据库：" + st.message());
+    // The kept archive is published as every file is: whole and synced
+    // before the restore touches the database, and never over another file.
+    {
+        (void)remove_stale_temporaries(containing_folder(replaced_as));
+        const std::string staged = temporary_name(replaced_as, temporary_kind::keep);
+        ::unlink(staged.c_str());
+        status st = dump(target, staged, "");
+        if (st) st = move_into_place(staged, replaced_as, false, "保留的数据库");
+        if (!st) {
+            ::unlink(staged.c_str());
+            return status::error("不能保留原来的数据库：" + st.message());
+        }
+    }
     // One transaction: a restore that fails half-way leaves the database as it was.
     const tool_run run = run_tool(tool("pg_restore"),
                                   {"--clean", "--if-exists", "--no-owner", "--no-privileges",

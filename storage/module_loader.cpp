@@ -37,17 +37,18 @@ std::vector<std::string> module_folders() {
 
 std::string module_file(const std::string& name) { return "libofficerecords_" + name + ".so"; }
 
+std::string find_module(const std::string& name, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        const fs::path candidate = fs::path(folder) / module_file(name);
+        if (::access(candidate.c_str(), R_OK) == 0) return candidate.string();
+    }
+    return {};
+}
+
 result<void*> load_module(const std::string& name, const std::string& for_what,
                           const std::vector<std::string>& folders) {
     const std::string file = module_file(name);
-    std::string path;
-    for (const std::string& folder : folders) {
-        const fs::path candidate = fs::path(folder) / file;
-        if (::access(candidate.c_str(), R_OK) == 0) {
-            path = candidate.string();
-            break;
-        }
-    }
+    const std::string path = find_module(name, folders);
     std::string where;
     for (const std::string& folder : folders) where += (where.empty() ? "" : "、") + folder;
     if (path.empty())

@@ -23,6 +23,15 @@ std::vector<std::string> module_folders();
 // "libofficerecords_NAME.so".
 std::string module_file(const std::string& name);
 
+// The module NAME's file in the first of `folders` that has it; empty
+// when none has.
+std::string find_module(const std::string& name, const std::vector<std::string>& folders = module_folders());
+
+// Every module of the program loaded, as its first use would load it: one
+// line each, "postgres：/usr/lib/officerecords/libofficerecords_postgres.so",
+// or what is missing. For a technician checking an installation.
+std::string describe_modules(bool& all_loaded);
+
 // Loads the module NAME from the first of `folders` that has it and calls
 // its entry function "officerecords_module_NAME". A missing module, or a
 // library it needs that is not installed, gives a message naming it and

@@ -394,6 +394,12 @@ TEST_F(CliExportTest, WithoutTheModulesOnlyWhatNeedsThemFailsAndNamesThem) {
     EXPECT_EQ(server.status, 1);
     EXPECT_THAT(server.output,
                 ::testing::HasSubstr("连接数据库服务器需要本程序的模块 libofficerecords_postgres.so"));
+    auto modules = testkit::run_command(without + "modules");
+    EXPECT_EQ(modules.status, 1);
+    EXPECT_EQ(modules.output, "postgres：连接数据库服务器需要本程序的模块 libofficerecords_postgres.so，但在 " +
+                                  empty.path() + " 中没有找到它，请重新安装本程序\n"
+                                  "xlsx：导出 Excel 文件需要本程序的模块 libofficerecords_xlsx.so，但在 " +
+                                  empty.path() + " 中没有找到它，请重新安装本程序\n");
 }
 
 // Every register of the catalogue exports its listed records, in both

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "storage/database.h"
@@ -185,6 +186,13 @@ TEST(BackupTest, AServerDatabaseIsArchivedAsOfOneMomentAndPutBack) {
     ASSERT_TRUE(st.is_ok()) << st.message();
     EXPECT_GE(count_of(db, "SELECT count(*) FROM tc_og_assetregister"), before);
     EXPECT_TRUE(std::filesystem::exists(kept)) << "the replaced database is kept";
+    // Published like every file: nothing of it is left under another name,
+    // and a second restore never writes over it.
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.file(""))) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"broken.dump", "kept.dump", "office.dump"}));
+    EXPECT_EQ(restore_database(db, archive, kept, k_clock).message(), "文件已经存在，不会覆盖它：" + kept);
 
     // The archive holds no rights: the restore grants the clerks' again,
     // and a clerk's login works on the restored database as before.

@@ -555,7 +555,12 @@ std::optional<value> pg_transaction::count_everywhere(std::string_view table,
     std::string names;
     for (std::string_view c : columns) names += (names.empty() ? "" : ",") + lower(std::string(c));
     std::vector<value> params = {value(std::string(table)), value(names)};
-    for (const value& v : values) params.push_back(v.is_null() ? value() : value(v.to_text()));
+    for (const value& v : values) {
+        if (v.is_null())
+            params.emplace_back();
+        else
+            params.emplace_back(v.to_text());
+    }
     std::string sql = "SELECT officerecords_count(?, ?";
     for (std::size_t i = 0; i < values.size(); ++i) sql += ", ?";
     return select_value(sql + ")", params);

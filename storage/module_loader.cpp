@@ -23,8 +23,9 @@ std::string program_folder() {
 std::string missing_library(const std::string& error) {
     const std::size_t at = error.find(": cannot open shared object file");
     if (at == std::string::npos) return {};
-    const std::size_t start = error.rfind(' ', at);
-    return error.substr(start == std::string::npos ? 0 : start + 1, at - (start == std::string::npos ? 0 : start + 1));
+    const std::size_t space = error.rfind(' ', at);
+    const std::size_t start = space == std::string::npos ? 0 : space + 1;
+    return error.substr(start, at - start);
 }
 
 }  // namespace
@@ -49,10 +50,11 @@ result<void*> load_module(const std::string& name, const std::string& for_what,
                           const std::vector<std::string>& folders) {
     const std::string file = module_file(name);
     const std::string path = find_module(name, folders);
-    std::string where;
-    for (const std::string& folder : folders) where += (where.empty() ? "" : "、") + folder;
-    if (path.empty())
+    if (path.empty()) {
+        std::string where;
+        for (const std::string& folder : folders) where += (where.empty() ? "" : "、") + folder;
         return status::error(for_what + "需要本程序的模块 " + file + "，但在 " + where + " 中没有找到它，请重新安装本程序");
+    }
     // Loaded once and kept: the objects it hands out live as long as the program.
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

@@ -96,13 +96,17 @@ lost=$(comm -23 "$acknowledged" "$stored" | wc -l)
 check="$(sqlite3 "$db" "PRAGMA integrity_check" 2>&1 | head -n 3)"
 # Each record this run added has its one 新增 entry, and no entry speaks
 # of a record that is not there.
+# The records' keys are indexed first: matched row by row, the check took
+# minutes once a fast run had saved some 40,000 records.
 history_off="$(sqlite3 "$db" "
+    CREATE TEMP TABLE record_keys AS
+        SELECT 'commno=' || commno || ';orderno=' || orderno AS k FROM tc_og_assetregister;
+    CREATE INDEX temp.record_keys_k ON record_keys (k);
     SELECT (SELECT count(*) FROM tc_og_assetregister a WHERE goodsname GLOB '[wv]*-*' AND
             (SELECT count(*) FROM tc_og_changelog c WHERE c.tablename = 'tc_og_assetregister' AND
              c.changekind = '新增' AND c.recordkey = 'commno=' || a.commno || ';orderno=' || a.orderno) <> 1)
          + (SELECT count(*) FROM tc_og_changelog c WHERE c.tablename = 'tc_og_assetregister' AND
-            NOT EXISTS (SELECT 1 FROM tc_og_assetregister a
-                        WHERE c.recordkey = 'commno=' || a.commno || ';orderno=' || a.orderno))
+            NOT EXISTS (SELECT 1 FROM record_keys r WHERE r.k = c.recordkey))
          + (SELECT count(*) FROM tc_og_changelog c WHERE NOT EXISTS
             (SELECT 1 FROM tc_og_changelog_item i WHERE i.logno = c.logno))")"
 refused_backups=$(grep -c "^error" "$work/backups.txt" 2>/dev/null || true)

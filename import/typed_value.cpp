@@ -10,19 +10,14 @@ namespace {
 // The blanks a cell may carry around its value, as UTF-8.
 constexpr std::array<std::string_view, 6> k_blanks = {" ", "\t", "\r", "\n", "\xE3\x80\x80", "\xC2\xA0"};
 
-bool strip_front(std::string_view& text) {
+// Takes one blank off the front (or the back) of `text`; false when none is there.
+bool strip_blank(std::string_view& text, bool front) {
     for (std::string_view b : k_blanks)
-        if (text.starts_with(b)) {
-            text.remove_prefix(b.size());
-            return true;
-        }
-    return false;
-}
-
-bool strip_back(std::string_view& text) {
-    for (std::string_view b : k_blanks)
-        if (text.ends_with(b)) {
-            text.remove_suffix(b.size());
+        if (front ? text.starts_with(b) : text.ends_with(b)) {
+            if (front)
+                text.remove_prefix(b.size());
+            else
+                text.remove_suffix(b.size());
             return true;
         }
     return false;
@@ -85,9 +80,9 @@ bool only_time_left(std::string_view rest) {
 }  // namespace
 
 std::string trimmed_cell(std::string_view text) {
-    while (strip_front(text)) {
+    while (strip_blank(text, true)) {
     }
-    while (strip_back(text)) {
+    while (strip_blank(text, false)) {
     }
     return std::string(text);
 }

@@ -8,6 +8,9 @@ packages=(
     libsqlite3-dev sqlite3
     # The XLSX export, and the independent reader its tests check it with.
     libxlsxwriter-dev python3-openpyxl
+    # The import: workbooks' zip and XML (libzip, expat), the old binary
+    # XLS (libfreexl), and the writer of the XLS files its tests read.
+    libzip-dev libexpat1-dev libfreexl-dev python3-xlwt
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     # The runtimes of the sanitizer build in scripts/test.sh (GCC 12's).
     libasan8 libubsan1

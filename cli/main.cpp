@@ -4,6 +4,8 @@
 //   officerecords-cli run SCRIPT --db DB [--sql-db DB] [--busy-timeout MS]
 //   officerecords-cli export WINDOW --db DB [--community COMMNO] --format xlsx|csv
 //                             --out FILE [--overwrite]
+//   officerecords-cli import WINDOW --db DB [--community C] --from FILE [--sheet NAME]
+//       [--map CAPTION=COLUMN]... [--dry-run] [--skip-duplicates] [--rejects FILE.xlsx]
 //   officerecords-cli history WINDOW KEY --db DB [--community COMMNO]
 //   officerecords-cli backup --db DB --out FILE
 //   officerecords-cli restore --db DB --from FILE
@@ -26,6 +28,7 @@
 #include "cli/account_commands.h"
 #include "cli/maintenance.h"
 #include "cli/register_export.h"
+#include "cli/register_import_command.h"
 #include "cli/script_session.h"
 #include "storage/database.h"
 #include "storage/module_loader.h"
@@ -41,6 +44,8 @@ int usage() {
                  "       officerecords-cli run SCRIPT --db DB [--sql-db DB] [--busy-timeout MS]\n"
                  "       officerecords-cli export WINDOW --db DB [--community COMMNO]"
                  " --format xlsx|csv --out FILE [--overwrite]\n"
+                 "       officerecords-cli import WINDOW --db DB [--community C] --from FILE [--sheet NAME]\n"
+                 "              [--map CAPTION=COLUMN]... [--dry-run] [--skip-duplicates] [--rejects FILE.xlsx]\n"
                  "       officerecords-cli history WINDOW KEY --db DB [--community COMMNO]\n"
                  "       officerecords-cli backup --db DB --out FILE\n"
                  "       officerecords-cli restore --db DB --from FILE\n"
@@ -153,6 +158,40 @@ int export_list(int argc, char** argv) {
     return export_register(request, std::cout, std::cerr);
 }
 
+int import_command(int argc, char** argv) {
+    register_import_request request;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (arg == "--db" && has_value) {
+            request.database = argv[++i];
+        } else if (arg == "--community" && has_value) {
+            request.commno = argv[++i];
+        } else if (arg == "--from" && has_value) {
+            request.import.path = argv[++i];
+        } else if (arg == "--sheet" && has_value) {
+            request.import.sheet = argv[++i];
+        } else if (arg == "--map" && has_value) {
+            const std::string pair = argv[++i];
+            const std::size_t eq = pair.rfind('=');
+            if (eq == std::string::npos || eq == 0 || eq + 1 == pair.size()) return usage();
+            request.import.mapping.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+        } else if (arg == "--rejects" && has_value) {
+            request.rejects = argv[++i];
+        } else if (arg == "--dry-run") {
+            request.dry_run = true;
+        } else if (arg == "--skip-duplicates") {
+            request.import.skip_duplicates = true;
+        } else if (request.import.window.empty() && !arg.starts_with("--")) {
+            request.import.window = arg;
+        } else {
+            return usage();
+        }
+    }
+    if (request.import.window.empty() || request.database.empty() || request.import.path.empty()) return usage();
+    return import_register(request, std::cout, std::cerr);
+}
+
 // The words after the command: options with their values, and the rest in order.
 struct arguments {
     std::map<std::string, std::string> options;
@@ -224,6 +263,7 @@ int main(int argc, char** argv) {
     if (command == "init") return init(argc, argv);
     if (command == "run") return run(argc, argv);
     if (command == "export") return export_list(argc, argv);
+    if (command == "import") return import_command(argc, argv);
     if (command == "history") return history(argc, argv);
     if (command == "backup") return backup_command(argc, argv);
     if (command == "restore") return restore_command(argc, argv);

@@ -1,9 +1,12 @@
 #include "cli/script_session.h"
 
+#include "cli/register_import_command.h"
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <ostream>
+#include <sstream>
 
 #include "foundation/picture_format.h"
 #include "foundation/register_page.h"
@@ -149,6 +152,7 @@ const std::vector<script_session::command>& script_session::commands() {
         {"pick", 1, 1, &script_session::do_pick},
         {"print", 1, 2, &script_session::do_print},
         {"close", 0, 0, &script_session::do_close},
+        {"import", 1, 4, &script_session::do_import},
     };
     return table;
 }
@@ -475,6 +479,29 @@ void script_session::do_answer(const words& w) {
         answers_.push_back(answer::cancel);
     else
         throw script_error{"answer yes, no or cancel"};
+}
+
+void script_session::do_import(const words& w) {
+    // import [WINDOW] FILE [--dry-run] [--skip-duplicates]: into the
+    // register named, or the current window's.
+    register_import_request request;
+    std::size_t i = 1;
+    if (w.size() > 2 && w[1].starts_with("w_")) request.import.window = w[i++];
+    if (i >= w.size()) throw script_error{"import takes a file"};
+    request.import.path = w[i++];
+    for (; i < w.size(); ++i) {
+        if (w[i] == "--dry-run")
+            request.dry_run = true;
+        else if (w[i] == "--skip-duplicates")
+            request.import.skip_duplicates = true;
+        else
+            throw script_error{"import does not know " + w[i]};
+    }
+    if (request.import.window.empty()) request.import.window = current().name();
+    std::ostringstream printed;
+    (void)run_import(*session_, request, printed);
+    std::istringstream lines(printed.str());
+    for (std::string line; std::getline(lines, line);) print(line);
 }
 
 void script_session::do_file(const words& w) {

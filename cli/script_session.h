@@ -116,6 +116,7 @@ private:
     void do_click(const words& w);
     void do_answer(const words& w);
     void do_file(const words& w);
+    void do_import(const words& w);
     void do_pick(const words& w);
     void do_print(const words& w);
     void do_close(const words& w);

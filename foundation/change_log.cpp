@@ -39,10 +39,11 @@ status record_change(transaction& t, const change_context& c, std::string_view t
     if (t.sqlcode() < 0) return failed();
     const std::int64_t logno =
         (top && !top->is_null() ? static_cast<std::int64_t>(top->as_double().value_or(0)) : 0) + 1;
+    const bool imported = kind == change_kind::insert && !c.imported_from.empty();
     const std::vector<value> change{value(logno),     value(c.when),   value(c.workstation),
                                     value(c.os_user), value(c.commno), value(c.window),
                                     value(std::string(table)), value(std::string(key)),
-                                    value(kind_name(kind)), value(c.checked ? "1" : "0")};
+                                    value(imported ? "导入" : kind_name(kind)), value(c.checked ? "1" : "0")};
     if (t.execute("INSERT INTO tc_og_changelog (logno, changetime, workstation, osuser, commno, "
                   "windowname, tablename, recordkey, changekind, ischecked) VALUES (?, ?, ?, ?, ?, "
                   "?, ?, ?, ?, ?)",
@@ -52,16 +53,20 @@ status record_change(transaction& t, const change_context& c, std::string_view t
     // statement, not one per column.
     std::string sql = "INSERT INTO tc_og_changelog_item (logno, itemno, columnname, oldvalue, newvalue) VALUES ";
     std::vector<value> params;
-    params.reserve(columns.size() * 5);
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        sql += i ? ", (?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?)";
-        const column_change& col = columns[i];
+    params.reserve((columns.size() + 1) * 5);
+    std::int64_t itemno = 0;
+    auto add = [&](const std::string& column, value old_value, value new_value) {
+        sql += itemno ? ", (?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?)";
         params.emplace_back(logno);
-        params.emplace_back(static_cast<std::int64_t>(i + 1));
-        params.emplace_back(col.column);
-        params.push_back(col.old_value.is_null() ? value() : value(history_text(col.old_value)));
-        params.push_back(col.new_value.is_null() ? value() : value(history_text(col.new_value)));
-    }
+        params.emplace_back(++itemno);
+        params.emplace_back(column);
+        params.push_back(std::move(old_value));
+        params.push_back(std::move(new_value));
+    };
+    if (imported) add(k_imported_file_item, value(), value(c.imported_from));
+    for (const column_change& col : columns)
+        add(col.column, col.old_value.is_null() ? value() : value(history_text(col.old_value)),
+            col.new_value.is_null() ? value() : value(history_text(col.new_value)));
     if (t.execute(sql, params) != sql_code::ok) return failed();
     return status::ok();
 }

@@ -24,6 +24,9 @@ struct change_context {
     std::string when;         // "YYYY-MM-DD hh:mm:ss"
     std::string workstation;  // the computer's name
     std::string os_user;      // who is logged on to it
+    // The file the records came from when they were imported, not typed;
+    // empty for a clerk's own save.
+    std::string imported_from;
 };
 
 // upgrade: the program brought the database's format on (its own change,
@@ -39,13 +42,16 @@ struct column_change {
 
 // A value as the history keeps it: dates ISO, decimals with their scale,
 // a picture as its size and checksum.
+// The item of an imported record's history that names the file.
+inline constexpr const char* k_imported_file_item = "导入文件";
 std::string history_text(const value& v);
 // The same for a picture's bytes, without copying them.
 std::string picture_history_text(std::span<const unsigned char> bytes);
 
 // Writes the history of one change of one record of `table`, keyed by the
 // text `key` ("commno=…;orderno=…"), in t's open transaction. Nothing is
-// written for an update that changed no column.
+// written for an update that changed no column. A record imported from a
+// file is entered as "导入", its first item naming the file.
 [[nodiscard]] status record_change(transaction& t, const change_context& context,
                                    std::string_view table, std::string_view key, change_kind kind,
                                    const std::vector<column_change>& columns);

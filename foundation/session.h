@@ -64,10 +64,12 @@ struct session {
     // Every save is on record; only a benchmark weighing what that costs
     // turns it off.
     bool keep_history = true;
+    // While an import writes: the file its records come from, for the history.
+    std::string importing_from = {};
 
     // The history's context of a change made now by `window`.
     change_context change_by(std::string window, bool checked) const {
-        return {std::move(window), gs_commno, checked, clock.now(), workstation, os_user};
+        return {std::move(window), gs_commno, checked, clock.now(), workstation, os_user, importing_from};
     }
 };
 

@@ -322,6 +322,7 @@ std::optional<std::int64_t> next_record_number(transaction& t, const std::string
 }  // namespace
 
 bool w_modify::save(bool checks) {
+    write_failed_ = false;
     if (dw_1.accepttext() < 0) return false;
     transaction& t = sqlca();
     // Torn down in reverse: the lock is let go first, then the messages
@@ -339,6 +340,7 @@ bool w_modify::save(bool checks) {
     // message asks for attention.
     std::optional<busy_pointer> busy;
     auto failed = [&](const std::string& why) {
+        write_failed_ = true;
         busy.reset();
         for (long r : numbered) (void)dw_1.setitem(r, key_column_, value());
         host().message_box("警告信息", "数据保存失败！" + why, icon::stop);
@@ -359,8 +361,17 @@ bool w_modify::save(bool checks) {
     // The write lock is taken before anything is read for the save: the
     // rules that count other records and the next record number see what
     // no other workstation can change before this commit.
-    write_guard guard(t);
-    if (!guard.began()) return failed(t.sqlerrtext());
+    // An import holds the write open itself: it has the lock already.
+    std::optional<write_guard> own_write;
+    if (!into_open_write_) {
+        own_write.emplace(t);
+        if (!own_write->began()) return failed(t.sqlerrtext());
+    } else if (!t.in_transaction()) {
+        return failed("导入的写入没有开始。");
+    }
+    auto abandon = [&] {
+        if (own_write) own_write->abandon();
+    };
     if (checks && wf_dw_verify() == 1) return false;
 
     // A record without its owner would be saved where no list shows it;
@@ -401,7 +412,7 @@ bool w_modify::save(bool checks) {
         std::optional<std::int64_t> next =
             next_record_number(t, table, key_column_, numbers_also_in());
         if (!next) {
-            guard.abandon();
+            abandon();
             return failed(t.sqlerrtext());
         }
         (void)dw_1.setitem(r, key_column_, value(*next));
@@ -410,7 +421,7 @@ bool w_modify::save(bool checks) {
 
     const change_context history = session_.change_by(name_, checks);
     if (status st = dw_1.update(session_.keep_history ? &history : nullptr); !st) {
-        guard.abandon();
+        abandon();
         return failed(st.message());
     }
     if (session_.keep_history) {
@@ -420,9 +431,9 @@ bool w_modify::save(bool checks) {
             break;
         }
     }
-    if (guard.commit() != sql_code::ok) {
+    if (own_write && own_write->commit() != sql_code::ok) {
         std::string why = t.sqlerrtext();
-        guard.abandon();
+        abandon();
         if (!t.commit_in_doubt()) return failed(why);
         // It may have been written: the edit and its numbers stay as they
         // were sent, and nothing is sent again before the server tells.
@@ -511,9 +522,7 @@ void w_modify::cb_roll_clicked() {
     long r = dw_1.getrow() > 0 ? dw_1.getrow() : 1;
     if (dw_1.rowcount() == 0 || dw_1.getitemstatus(r, 0) == row_status::new_row ||
         dw_1.getitemstatus(r, 0) == row_status::new_modified) {
-        new_record();
-        dw_1.restore_design();
-        ue_loadphoto();
+        begin_new_record();
         return;
     }
     // Back to what is stored now, which may be newer than what was read,
@@ -525,6 +534,12 @@ void w_modify::cb_roll_clicked() {
         dw_1.revert();
         host().message_box("警告信息", "读取数据失败！" + dw_1.last_error(), icon::stop);
     }
+    dw_1.restore_design();
+    ue_loadphoto();
+}
+
+void w_modify::begin_new_record() {
+    new_record();
     dw_1.restore_design();
     ue_loadphoto();
 }

@@ -122,6 +122,17 @@ public:
     void set_properties(std::string_view assignments);
     const std::vector<std::string>& property_errors() const { return property_errors_; }
 
+    // An import writes every row of a file in one transaction of its own:
+    // while this is on, Save writes into that open write and leaves the
+    // commit (or the rollback) to it.
+    void save_into_open_write(bool on) { into_open_write_ = on; }
+    // Whether the last Save failed writing (not refused by a check): in an
+    // open write, the whole write is then lost.
+    bool last_save_write_failed() const { return write_failed_; }
+    // A fresh new record of the current owner, as after reverting a new
+    // one: the next row of an import starts from it.
+    void begin_new_record();
+
     // The calendar: set ii_col, then wf_opencalendar(); a date chosen in it
     // is entered into column ii_col as if typed.
     void wf_opencalendar();
@@ -215,6 +226,8 @@ private:
     value owner_;
     std::optional<pending_save> in_doubt_;
     std::vector<std::string> property_errors_;
+    bool into_open_write_ = false;
+    bool write_failed_ = false;
 };
 
 }  // namespace officerecords

@@ -387,7 +387,7 @@ status bring_up_to_date(transaction& t, sql_dialect d, const std::string& target
             const workstation_identity here = this_workstation();
             for (const migration_step& step : migration_steps()) {
                 if (step.version <= *version) continue;
-                migration_work work{{"officerecords", "", true, clock.now(), here.workstation, here.os_user}, {}};
+                migration_work work{{"officerecords", "", true, clock.now(), here.workstation, here.os_user, {}}, {}};
                 status st = step.run(t, d, work);
                 if (st) st = record_step(t, step, step.version - 1, step.version == *version + 1 ? backup : "", work);
                 if (!st)

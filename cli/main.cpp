@@ -6,6 +6,7 @@
 //                             --out FILE [--overwrite]
 //   officerecords-cli import WINDOW --db DB [--community C] --from FILE [--sheet NAME]
 //       [--map CAPTION=COLUMN]... [--dry-run] [--skip-duplicates] [--rejects FILE.xlsx]
+//   officerecords-cli import-photos ACTIVITY --db DB [--community C] --from FOLDER
 //   officerecords-cli history WINDOW KEY --db DB [--community COMMNO]
 //   officerecords-cli backup --db DB --out FILE
 //   officerecords-cli restore --db DB --from FILE
@@ -46,6 +47,7 @@ int usage() {
                  " --format xlsx|csv --out FILE [--overwrite]\n"
                  "       officerecords-cli import WINDOW --db DB [--community C] --from FILE [--sheet NAME]\n"
                  "              [--map CAPTION=COLUMN]... [--dry-run] [--skip-duplicates] [--rejects FILE.xlsx]\n"
+                 "       officerecords-cli import-photos ACTIVITY --db DB [--community C] --from FOLDER\n"
                  "       officerecords-cli history WINDOW KEY --db DB [--community COMMNO]\n"
                  "       officerecords-cli backup --db DB --out FILE\n"
                  "       officerecords-cli restore --db DB --from FILE\n"
@@ -227,6 +229,18 @@ int history(int argc, char** argv) {
                          std::cerr);
 }
 
+int import_photos_command(int argc, char** argv) {
+    const arguments a = parse(argc, argv, {"--db", "--community", "--from"});
+    if (!a.ok || a.words.size() != 1 || !a.options.contains("--db") || !a.options.contains("--from")) return usage();
+    std::int64_t orderno = 0;
+    const std::string& word = a.words[0];
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), orderno);
+    if (ec != std::errc() || end != word.data() + word.size() || orderno < 1) return usage();
+    const auto community = a.options.find("--community");
+    return import_photos(a.options.at("--db"), community == a.options.end() ? std::string() : community->second,
+                         orderno, a.options.at("--from"), {}, std::cout, std::cerr);
+}
+
 int backup_command(int argc, char** argv) {
     const arguments a = parse(argc, argv, {"--db", "--out"});
     if (!a.ok || !a.words.empty() || a.options.size() != 2) return usage();
@@ -264,6 +278,7 @@ int main(int argc, char** argv) {
     if (command == "run") return run(argc, argv);
     if (command == "export") return export_list(argc, argv);
     if (command == "import") return import_command(argc, argv);
+    if (command == "import-photos") return import_photos_command(argc, argv);
     if (command == "history") return history(argc, argv);
     if (command == "backup") return backup_command(argc, argv);
     if (command == "restore") return restore_command(argc, argv);

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/script_session.h"
+#include "import/photo_folder_import.h"
 
 namespace officerecords {
 
@@ -53,6 +54,31 @@ int import_register(const register_import_request& request, std::ostream& out, s
     std::istringstream lines(printed.str());
     for (std::string line; std::getline(lines, line);) (line.starts_with("error: ") ? err : out) << line << '\n';
     return rc;
+}
+
+int import_photos(const std::string& database, const std::string& commno, std::int64_t orderno,
+                  const std::string& folder, const connection_options& options, std::ostream& out,
+                  std::ostream& err) {
+    std::ostringstream transcript;
+    script_session host(database, transcript, options);
+    std::string why;
+    if (!host.connect(why)) {
+        err << "error: " << why << '\n';
+        return 1;
+    }
+    if (!commno.empty() && !host.choose_community(commno)) {
+        err << "error: 数据库中没有编号为 " << commno << " 的社区\n";
+        return 1;
+    }
+    auto report = import_photo_folder(host.windows_session(), orderno, folder);
+    if (!report) {
+        err << "error: " << report.message() << '\n';
+        return 1;
+    }
+    for (const std::string& name : report->added) out << "added " << name << '\n';
+    for (const auto& [name, reason] : report->refused) out << "refused " << name << ": " << reason << '\n';
+    out << "imported " << report->added.size() << " photos\n";
+    return report->refused.empty() ? 0 : 1;
 }
 
 }  // namespace officerecords

@@ -3,6 +3,7 @@
 // became of each row printed as the scripted sessions print it.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -31,5 +32,13 @@ int run_import(session& s, const register_import_request& request, std::ostream&
 
 // The command: opens the database and chooses the community first.
 int import_register(const register_import_request& request, std::ostream& out, std::ostream& err);
+
+// A folder of pictures into the album of the community's activity
+// `orderno`: prints "added FILE" or "refused FILE: WHY" for each file, then
+// "imported N photos". 0 when every file was added; 1 when the album
+// refused one, or on a failure ("error: WHY" to `err`).
+int import_photos(const std::string& database, const std::string& commno, std::int64_t orderno,
+                  const std::string& folder, const connection_options& options, std::ostream& out,
+                  std::ostream& err);
 
 }  // namespace officerecords

@@ -5,6 +5,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "foundation/host_services.h"
 
@@ -27,10 +29,14 @@ public:
     // The person the row names, whom the picker is to pick.
     void expect_person(std::string personno) { person_ = std::move(personno); }
 
+    // Windows refuse with any icon, the default one too: the first message
+    // is the reason, should the row not be saved.
     void message_box(std::string_view, std::string_view text, icon) override { refuse(std::string(text)); }
+    // The file the next file dialog chooses, once.
+    void offer_file(std::string path) { file_ = std::move(path); }
     bool question(std::string_view, std::string_view, bool) override { return false; }
     std::optional<std::string> file_open(std::string_view, std::string_view, std::string_view) override {
-        return std::nullopt;
+        return std::exchange(file_, std::nullopt);
     }
     std::string open_with_parm(std::string_view window, std::string_view parm, w_modify& caller) override;
     void open_window(std::string_view, std::string_view, w_modify&) override {}
@@ -51,6 +57,7 @@ private:
     std::string message_;
     bool saved_ = false;
     std::optional<std::string> person_;
+    std::optional<std::string> file_;
 };
 
 }  // namespace officerecords

@@ -169,6 +169,10 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
         first = false;
 
         import_row outcome{row.number, {}, {}, {}};
+        // Each row within a savepoint: a row that fails, even on a read the
+        // server refused, leaves the write as the rows before it left it.
+        if (t.execute("SAVEPOINT import_row") != sql_code::ok)
+            return status::error("写入数据库失败，没有导入任何记录：" + t.sqlerrtext());
         const typed_row typed = typist.type(row, host);
         std::vector<long> duplicate_of;
         if (typed.ok) {
@@ -182,7 +186,11 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
             if (window->last_save_write_failed())
                 return status::error("写入数据库失败，没有导入任何记录：" + host.message());
         }
-        if (!typed.ok || (!skip && !host.saved())) {
+        const bool passed = typed.ok && (skip || host.saved());
+        if ((!passed && t.execute("ROLLBACK TO SAVEPOINT import_row") != sql_code::ok) ||
+            t.execute("RELEASE SAVEPOINT import_row") != sql_code::ok)
+            return status::error("写入数据库失败，没有导入任何记录：" + t.sqlerrtext());
+        if (!passed) {
             outcome.cells = row.cells;
             outcome.message = !host.message().empty() ? host.message() : typed.message;
             if (outcome.message.empty()) outcome.message = "这一行没有保存（窗口没有给出原因）";

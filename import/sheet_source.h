@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/status.h"
@@ -39,6 +40,16 @@ struct sheet_row {
 inline constexpr std::size_t k_max_cell_characters = 32767;
 // Files larger than this are refused before they are read.
 inline constexpr long long k_max_import_file_bytes = 100LL * 1024 * 1024;
+
+// A cell's length as the limit above counts it: UTF-8 characters.
+std::size_t cell_characters(std::string_view text);
+// The column's letters as Excel shows them (0-based): "A", "Z", "AA"…
+std::string column_letters(int column);
+// The refusal of a cell over k_max_cell_characters, the same from every
+// kind of file: the file, row, column, length and the limit.
+status cell_too_long(const std::string& file, long row, int column, std::size_t characters);
+// The refusal of a sheet name the file does not have, listing those it has.
+status no_such_sheet(const std::string& file, const std::string& sheet, const std::vector<std::string>& sheets);
 
 class sheet_source {
 public:

@@ -175,6 +175,13 @@ std::string_view first_word(std::string_view sql) {
     return sql.substr(i, end - i);
 }
 
+// "ROLLBACK TO [SAVEPOINT] name": the word after ROLLBACK is TO.
+bool rolls_back_to_savepoint(std::string_view sql) {
+    const std::string_view first = first_word(sql);
+    const std::size_t after = static_cast<std::size_t>(first.data() + first.size() - sql.data());
+    return iequals(first_word(sql.substr(after)), "TO");
+}
+
 bool is_write(std::string_view sql) {
     const std::string_view w = first_word(sql);
     for (const char* keyword :
@@ -747,7 +754,8 @@ sql_code pg_transaction::run(std::string_view sql, std::span<const value> params
     const std::string_view word = first_word(sql);
     if (iequals(word, "BEGIN")) return begin_write();
     if (iequals(word, "COMMIT") || iequals(word, "END")) return commit();
-    if (iequals(word, "ROLLBACK")) return rollback();
+    // ROLLBACK TO SAVEPOINT undoes part of the transaction, which goes on.
+    if (iequals(word, "ROLLBACK") && !rolls_back_to_savepoint(sql)) return rollback();
     if (ready() != sql_code::ok) return sql_code::error;
     // A statement that does not even prepare opens no write transaction.
     if (!prepare(sql, params, leading)) {

@@ -119,6 +119,25 @@ inline std::vector<zip_part> workbook_parts(const fixture_book& book) {
     return parts;
 }
 
+// A compound file as far as the dispatcher reads one: the signature, and a
+// directory sector after the 512-byte header whose entries name streams.
+inline std::string compound_file(const std::vector<std::string>& streams) {
+    std::string bytes("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    bytes.resize(512, '\0');
+    for (const auto& name : streams) {
+        std::string entry;
+        for (char c : name) entry += {c, '\0'};
+        entry.resize(128, '\0');
+        const std::size_t name_bytes = (name.size() + 1) * 2;
+        entry[64] = static_cast<char>(name_bytes & 0xFF);
+        entry[65] = static_cast<char>(name_bytes >> 8);
+        entry[66] = 2;  // a stream
+        bytes += entry;
+    }
+    bytes.resize(1024, '\0');
+    return bytes;
+}
+
 inline std::string file_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

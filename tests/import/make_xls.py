@@ -37,6 +37,23 @@ def assets(path):
     book.save(path)
 
 
+def asset_register(path):
+    """The asset register as an office kept it in Excel 97-2003: its own
+    captions, a date cell, a code by its name, an amount cell."""
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("固定资产")
+    day = xlwt.easyxf(num_format_str="YYYY-MM-DD")
+    for column, caption in enumerate(["资产分类", "资产名称", "数量", "价值（元）", "添置日期", "保管人"]):
+        sheet.write(0, column, caption)
+    sheet.write(1, 0, "电子设备")
+    sheet.write(1, 1, "复印机")
+    sheet.write(1, 2, 1)
+    sheet.write(1, 3, 12800.5)
+    sheet.write(1, 4, datetime.date(2018, 7, 9), day)
+    sheet.write(1, 5, "刘敏")
+    book.save(path)
+
+
 def with_password(path):
     """A workbook marked as encrypted: a FILEPASS record (RC4, as Excel
     writes it) right after the first BOF. Its key data is zeros and the
@@ -62,6 +79,7 @@ def main():
         sys.exit("usage: make_xls.py FOLDER")
     assets(os.path.join(sys.argv[1], "资产.xls"))
     with_password(os.path.join(sys.argv[1], "工资.xls"))
+    asset_register(os.path.join(sys.argv[1], "固定资产.xls"))
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iconv.h>
 
@@ -184,6 +185,21 @@ TEST_P(RegisterImportTest, RowsThatFailAreListedAndNothingIsWritten) {
     ASSERT_TRUE(report.is_ok()) << report.message();
     EXPECT_EQ(report->imported, 1);
     EXPECT_EQ(dump(sql(), "SELECT goodsname FROM tc_og_assetregister WHERE goodsname = '好的'"), "好的\n");
+}
+
+// An Excel 97-2003 workbook: a date cell, an amount cell, a code by name.
+TEST_P(RegisterImportTest, AnOldXlsWorkbookImports) {
+    const std::string make_xls = (std::filesystem::path(__FILE__).parent_path() / "make_xls.py").string();
+    const testkit::outcome made = testkit::run_command(std::string(OFFICERECORDS_PYTHON) + " '" + make_xls +
+                                                       "' '" + db.dir.path() + "'");
+    ASSERT_EQ(made.status, 0) << made.output;
+    auto report = import("w_m_og_assetregister", db.dir.file("固定资产.xls"));
+    ASSERT_TRUE(report.is_ok()) << report.message();
+    EXPECT_EQ(report->imported, 1);
+    EXPECT_EQ(report->description, "XLS");
+    EXPECT_EQ(dump(sql(), "SELECT assetsort, goodscount, originvalue, purchasedate, keepperson FROM "
+                          "tc_og_assetregister WHERE goodsname = '复印机' AND commno = '420106001001'"),
+              "02|1|12800.50|2018-07-09|刘敏\n");
 }
 
 TEST_P(RegisterImportTest, CsvInGbkAndUtf8WithOrWithoutBomReadAlike) {

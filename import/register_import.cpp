@@ -154,6 +154,7 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
     if (!host.message().empty()) return status::error(host.message());
     row_typist typist(*window, *m.rules, columns_, report.columns, t, s.gs_commno);
     for (const std::string& caption : typist.preview_captions()) report.preview_captions.push_back(caption);
+    if (status st = typist.read_existing(); !st) return st;
 
     sheet_row row;
     bool first = true;
@@ -174,12 +175,7 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
         if (t.execute("SAVEPOINT import_row") != sql_code::ok)
             return status::error("写入数据库失败，没有导入任何记录：" + t.sqlerrtext());
         const typed_row typed = typist.type(row, host);
-        std::vector<long> duplicate_of;
-        if (typed.ok) {
-            auto found = typist.duplicates();
-            if (!found) return status::error(found.message());
-            duplicate_of = *found;
-        }
+        const std::vector<long> duplicate_of = typed.ok ? typist.duplicates() : std::vector<long>{};
         const bool skip = typed.ok && !duplicate_of.empty() && m.request.skip_duplicates;
         if (typed.ok && !skip) {
             window->cb_save_clicked();
@@ -190,6 +186,10 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
         if ((!passed && t.execute("ROLLBACK TO SAVEPOINT import_row") != sql_code::ok) ||
             t.execute("RELEASE SAVEPOINT import_row") != sql_code::ok)
             return status::error("写入数据库失败，没有导入任何记录：" + t.sqlerrtext());
+        if (passed && !skip) {
+            const std::optional<double> key = window->dw_1.getitemnumber(1, window->key_column());
+            typist.saved(static_cast<long>(key.value_or(0)));
+        }
         if (!passed) {
             outcome.cells = row.cells;
             outcome.message = !host.message().empty() ? host.message() : typed.message;

@@ -282,30 +282,82 @@ typed_row row_typist::type(const sheet_row& row, import_host& host) {
     return {};
 }
 
-result<std::vector<long>> row_typist::duplicates() {
-    data_window& dw = w_.dw_1;
-    if (rules_.duplicate.empty() || dw.rowcount() < 1) return std::vector<long>{};
-    const std::string& key = w_.key_column();
-    std::string sql = "SELECT " + key + " FROM " + dw.object().update_table + " WHERE commno = ?";
-    std::vector<value> params{value(commno_)};
-    bool any = false;
-    for (std::string_view column : rules_.duplicate) {
-        const value v = dw.getitem(1, column);
-        if (v.is_null()) {
-            sql += " AND " + std::string(column) + " IS NULL";
-            continue;
+std::string row_typist::duplicate_key(const std::vector<value>& values) const {
+    std::string key;
+    for (std::size_t i = 0; i < rule_cols_.size() && i < values.size(); ++i) {
+        const value& v = values[i];
+        const column_def& def = w_.dw_1.column_definition(rule_cols_[i]);
+        std::string part = "\x01";  // null
+        if (!v.is_null()) {
+            // The same value whichever form the database handed it in.
+            switch (def.type) {
+                case column_type::date:
+                    part = v.is_date() ? v.day().iso() : v.to_text().substr(0, 10);
+                    break;
+                case column_type::decimal:
+                case column_type::whole: {
+                    std::optional<decimal> d = v.is_decimal()  ? std::optional<decimal>(v.dec())
+                                               : v.is_double() ? decimal::from_double(v.real(), def.width)
+                                                               : decimal::parse(v.to_text());
+                    part = d ? d->rescaled(def.type == column_type::whole ? 0 : def.width).str() : v.to_text();
+                    break;
+                }
+                default:
+                    part = v.to_text();
+            }
         }
-        any = true;
-        sql += " AND " + std::string(column) + " = ?";
-        params.push_back(v);
+        key += part;
+        key += '\x02';
     }
-    if (!any) return std::vector<long>{};
-    auto found = t_.open_cursor(sql + " ORDER BY " + key, params);
-    if (!found) return status::error("查找重复记录失败：" + t_.sqlerrtext());
-    std::vector<long> keys;
-    while (found->fetch()) keys.push_back(static_cast<long>(found->column_value(0).as_double().value_or(0)));
-    if (t_.sqlcode() < 0) return status::error("查找重复记录失败：" + t_.sqlerrtext());
-    return keys;
+    return key;
+}
+
+status row_typist::read_existing() {
+    existing_.clear();
+    rule_cols_.clear();
+    data_window& dw = w_.dw_1;
+    std::string columns;
+    for (std::string_view c : rules_.duplicate) {
+        const int col = dw.column_number(c);
+        if (col < 1) return status::error("登记表没有“" + std::string(c) + "”这一列");
+        rule_cols_.push_back(col);
+        columns += ", " + std::string(c);
+    }
+    if (rule_cols_.empty()) return status::ok();
+    const std::string& key = w_.key_column();
+    const value commno(commno_);
+    auto rows = t_.open_cursor("SELECT " + key + columns + " FROM " + dw.object().update_table + " WHERE commno = ?",
+                               {&commno, 1});
+    if (!rows) return status::error("读取已有记录失败：" + t_.sqlerrtext());
+    std::vector<value> values(rule_cols_.size());
+    while (rows->fetch()) {
+        for (std::size_t i = 0; i < values.size(); ++i) values[i] = rows->column_value(static_cast<int>(i + 1));
+        existing_[duplicate_key(values)].push_back(
+            static_cast<long>(rows->column_value(0).as_double().value_or(0)));
+    }
+    if (t_.sqlcode() < 0) return status::error("读取已有记录失败：" + t_.sqlerrtext());
+    for (auto& [k, keys] : existing_) std::sort(keys.begin(), keys.end());
+    return status::ok();
+}
+
+std::vector<long> row_typist::duplicates() const {
+    if (rule_cols_.empty() || w_.dw_1.rowcount() < 1) return {};
+    std::vector<value> values;
+    bool any = false;
+    for (int col : rule_cols_) {
+        values.push_back(w_.dw_1.getitem(1, col));
+        any = any || !values.back().is_null();
+    }
+    if (!any) return {};
+    const auto it = existing_.find(duplicate_key(values));
+    return it == existing_.end() ? std::vector<long>{} : it->second;
+}
+
+void row_typist::saved(long key) {
+    if (rule_cols_.empty() || w_.dw_1.rowcount() < 1) return;
+    std::vector<value> values;
+    for (int col : rule_cols_) values.push_back(w_.dw_1.getitem(1, col));
+    existing_[duplicate_key(values)].push_back(key);
 }
 
 std::vector<std::string> row_typist::shown() const {

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "foundation/transaction.h"
@@ -43,9 +44,15 @@ public:
     // Types the row into the window's new record; the host keeps what the
     // window said.
     typed_row type(const sheet_row& row, import_host& host);
-    // Records of the community already stored with the values the row has
-    // in every column of the duplicate rule; nullopt-free error on a failed read.
-    result<std::vector<long>> duplicates();
+    // Reads the community's records as the duplicate rule compares them,
+    // once, inside the import's write: a sheet of any length is then
+    // compared row by row without reading the register again.
+    status read_existing();
+    // Records of the community (stored, or imported earlier from this
+    // file) with the values the row has in every column of the rule.
+    std::vector<long> duplicates() const;
+    // The row just saved as record `key`, for the rows after it.
+    void saved(long key);
     const std::string& duplicate_rule() const { return rule_text_; }
     // The row as it would be stored, as the window shows it.
     std::vector<std::string> shown() const;
@@ -71,6 +78,10 @@ private:
     std::vector<field> typed_;   // in tab order
     std::vector<field> preview_;
     std::string rule_text_;
+    // The rule's values of a row, as one text, and the records that have them.
+    std::string duplicate_key(const std::vector<value>& values) const;
+    std::vector<int> rule_cols_;  // in dw_1
+    std::unordered_map<std::string, std::vector<long>> existing_;
 };
 
 }  // namespace officerecords

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "catalog/window_catalog.h"
+#include "foundation/picture_format.h"
 #include "foundation/register_page.h"
 #include "import/import_host.h"
 
@@ -60,6 +61,16 @@ result<photo_folder_report> import_photo_folder(session& outer, std::int64_t ord
         const std::string name = file.filename().string();
         const std::optional<long> before = photos();
         if (!before) return status::error("读取相册失败：" + s.photosqlca.sqlerrtext());
+        // The album takes what its file dialog offers: a folder also holds
+        // other files (Thumbs.db, notes), which are no photos.
+        blob bytes;
+        const picture_format kind = outer.host.gf_readphotofile(file.string(), bytes) == -1
+                                        ? picture_format::none
+                                        : picture_format_of(bytes);
+        if (kind != picture_format::bmp && kind != picture_format::gif && kind != picture_format::jpeg) {
+            report.refused.emplace_back(name, "不是相册能保存的图片（BMP、GIF或JPG）");
+            continue;
+        }
         host.start_row();
         host.offer_file(file.string());
         add->clicked();

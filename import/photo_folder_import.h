@@ -19,9 +19,10 @@ struct photo_folder_report {
     std::vector<std::pair<std::string, std::string>> refused;  // file name, why
 };
 
-// Adds every file of `folder` (not its subfolders, nor hidden files) to
-// the album of the current community's activity `orderno`. A file the
-// album refuses is listed with its message and the others go on; each
+// Adds every picture of `folder` (not its subfolders, nor hidden files) to
+// the album of the current community's activity `orderno`. A file that is
+// no BMP, GIF or JPEG picture, and one the album refuses, is listed with
+// its reason and the others go on; each
 // photo added is saved and on record on its own, as the album saves it.
 result<photo_folder_report> import_photo_folder(session& s, std::int64_t orderno, const std::string& folder);
 

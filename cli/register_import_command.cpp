@@ -16,6 +16,12 @@ int run_import(session& s, const register_import_request& request, std::ostream&
     if (s.gs_commno.empty()) return failed("数据库中还没有登记社区，不能导入记录");
     register_import job(s, request.import);
     if (status st = job.open(); !st) return failed(st.message());
+    // Said beside the result, not in it: what of the file is left out.
+    if (!job.header().ignored.empty()) {
+        std::string names;
+        for (const std::string& n : job.header().ignored) names += (names.empty() ? "" : "、") + n;
+        out << "note: 这些列没有对应的栏目，不导入：" << names << '\n';
+    }
     auto report = job.run(request.dry_run ? import_mode::check : import_mode::write_all);
     if (!report) return failed(report.message());
     out << "checked " << report->checked << " rows: " << report->passed << " pass, " << report->failures.size()
@@ -52,7 +58,8 @@ int import_register(const register_import_request& request, std::ostream& out, s
     const int rc = run_import(host.windows_session(), request, printed);
     // Errors go where the other commands put theirs.
     std::istringstream lines(printed.str());
-    for (std::string line; std::getline(lines, line);) (line.starts_with("error: ") ? err : out) << line << '\n';
+    for (std::string line; std::getline(lines, line);)
+        (line.starts_with("error: ") || line.starts_with("note: ") ? err : out) << line << '\n';
     return rc;
 }
 

@@ -22,7 +22,8 @@ struct register_import_request {
     connection_options options = {};
 };
 
-// Prints "checked N rows: P pass, F fail", each failing row as
+// Prints "note: …" naming the file's columns that are left out, then
+// "checked N rows: P pass, F fail", each failing row as
 // "row K: MESSAGE", each possible duplicate the same way, then
 // "imported P records" or "nothing imported". Returns the exit status:
 // 0 when records were imported, for a dry run, and when no row failed;

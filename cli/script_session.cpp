@@ -501,7 +501,8 @@ void script_session::do_import(const words& w) {
     std::ostringstream printed;
     (void)run_import(*session_, request, printed);
     std::istringstream lines(printed.str());
-    for (std::string line; std::getline(lines, line);) print(line);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.starts_with("note: ")) print(line);
 }
 
 void script_session::do_file(const words& w) {

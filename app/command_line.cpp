@@ -39,6 +39,11 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
                 return std::nullopt;
             }
             c.filter = true;
+        } else if (a == "--import") {
+            if (!value_of(i, c.import_window) || !value_of(i, c.import_file)) {
+                why = "--import needs WINDOW and SHEETFILE";
+                return std::nullopt;
+            }
         } else if (a == "--print-preview") {
             c.print_preview = true;
         } else if (a == "--press") {
@@ -70,6 +75,11 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--filter and --print-preview are only used with --screenshot, without --open";
         return std::nullopt;
     }
+    if (!c.import_window.isEmpty() &&
+        (c.screenshot.isEmpty() || !c.open_window.isEmpty() || c.filter || c.print_preview)) {
+        why = "--import is only used with --screenshot, without --open, --filter and --print-preview";
+        return std::nullopt;
+    }
     if (c.quit_after_first_paint && !c.screenshot.isEmpty()) {
         why = "--quit-after-first-paint is not used with --screenshot";
         return std::nullopt;
@@ -82,7 +92,8 @@ QString usage_text() {
            "                     [--screenshot FILE.png [--filter FROM TO] [--print-preview]\n"
            "                                          | [--open WINDOW MODE [KEY]\n"
            "                                             [--type COLUMN TEXT]... "
-           "[--press CONTROL]]]\n"
+           "[--press CONTROL]]\n"
+           "                                          | [--import WINDOW SHEETFILE]]\n"
            "       officerecords --modules   (loads every module and says where each is)\n";
 }
 

@@ -3,7 +3,8 @@
 //   officerecords [--db FILE] [--community COMMNO] [--quit-after-first-paint]
 //                 [--screenshot FILE.png [--filter FROM TO] [--print-preview]
 //                                        | [--open WINDOW MODE [KEY]
-//                                           [--type COLUMN TEXT]... [--press CONTROL]]]
+//                                           [--type COLUMN TEXT]... [--press CONTROL]]
+//                                        | [--import WINDOW SHEETFILE]]
 //
 // --filter narrows the main frame's list to the dates FROM to TO of its
 // date column (an empty text leaves that side open); --print-preview
@@ -13,6 +14,8 @@
 // typed), the picture is of that. --press presses a control of the opened
 // window; when that opens another window (cb_photo opens the photo album),
 // the picture is of that one.
+// --import pictures the 导入… dialog of the register of WINDOW with the
+// check of SHEETFILE (XLSX, XLS or CSV) shown; nothing is imported.
 // --modules loads every module of the program and says where each was
 // found, or what is missing, without a display.
 // --quit-after-first-paint shows the main frame with its remembered
@@ -42,6 +45,8 @@ struct command_line {
     QString open_key;
     std::vector<typed_text> typed;
     QString press;
+    QString import_window;
+    QString import_file;
     bool filter = false;
     QString filter_from;
     QString filter_to;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -22,6 +23,7 @@
 #include "app/backup_actions.h"
 #include "app/help_dialog.h"
 #include "app/history_dialog.h"
+#include "app/import_dialog.h"
 #include "app/list_output.h"
 #include "app/owner_dialog.h"
 #include "app/qt_host.h"
@@ -212,6 +214,11 @@ void main_window::build_actions() {
     QMenu* file = menuBar()->addMenu("文件(&F)");
     const QList<QAction*> output_on_bar = build_output_actions(*file);
     file->addSeparator();
+    import_ = make_action("导入…", "import_records", QStyle::SP_DialogOpenButton);
+    import_->setStatusTip("把Excel或CSV表格中的记录导入到当前登记簿");
+    connect(import_, &QAction::triggered, this, &main_window::import_records);
+    file->addAction(import_);
+    file->addSeparator();
     QAction* backup = file->addAction("备份数据(&B)…");
     backup->setObjectName("backup");
     backup->setStatusTip("把数据库备份到选择的位置（例如U盘）");
@@ -401,6 +408,7 @@ void main_window::update_status() {
     delete_->setEnabled(has_row);
     refresh_->setEnabled(has_tab);
     for (QAction* a : list_actions_) a->setEnabled(has_tab);
+    import_->setEnabled(has_tab && tab->entry().form);
     print_record_->setEnabled(has_row);
     history_->setEnabled(has_row && tab->entry().form);
     bool offers_owned = false;
@@ -508,6 +516,21 @@ void main_window::refresh_list() {
     status st = tab->load(host_.sess());
     QApplication::restoreOverrideCursor();
     if (!st) host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
+}
+
+void main_window::import_records() {
+    register_tab* tab = current_tab();
+    if (!tab || !tab->entry().form) return;
+    const QPointer<register_tab> into(tab);
+    import_dialog dialog(host_, tab->entry(), this);
+    if (!dialog.ask_for_file()) return;
+    dialog.exec();
+    if (!dialog.write_tried() || !into) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const status st = into->load(host_.sess());
+    QApplication::restoreOverrideCursor();
+    if (!st) host_.message_box("警告信息", "读取数据失败！" + st.message(), icon::stop);
+    update_status();
 }
 
 void main_window::show_record_history() {

@@ -11,7 +11,8 @@
 // box, Ctrl+W closes the current tab. Given settings, the frame remembers
 // its size and place, the open tabs, each list's column widths and sort.
 // 修改记录 shows the selected record's saved changes, 登记簿修改记录 the
-// register's; the file menu backs the data up and restores a backup.
+// register's; the file menu imports a sheet into the current register,
+// backs the data up and restores a backup.
 #pragma once
 
 #include <QIcon>
@@ -70,6 +71,9 @@ public:
     void modify_record();
     void delete_record();
     void refresh_list();
+    // 导入…: a sheet read into the current register, whose list is read
+    // again once anything may have been written.
+    void import_records();
     list_output& output() { return *output_; }
     backup_actions& backups() { return *backups_; }
     // The history of the record selected in the current list, or of the
@@ -122,6 +126,7 @@ private:
     QAction* modify_ = nullptr;
     QAction* delete_ = nullptr;
     QAction* refresh_ = nullptr;
+    QAction* import_ = nullptr;
     std::vector<QAction*> list_actions_;  // enabled while a list is open
     QAction* print_record_ = nullptr;
     QAction* history_ = nullptr;

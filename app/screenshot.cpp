@@ -10,6 +10,7 @@
 
 #include "app/list_output.h"
 #include "app/help_dialog.h"
+#include "app/import_dialog.h"
 #include "app/main_window.h"
 #include "app/person_dialog.h"
 #include "app/print_document.h"
@@ -144,6 +145,15 @@ int screenshot_record(qt_host& host, const QString& window, const QString& mode,
     dialog.reset();
     host.sess().guo_tabpg_now = nullptr;
     return rc;
+}
+
+int screenshot_import(qt_host& host, const QString& window, const QString& sheet_file, const QString& file) {
+    const window_entry* entry = find_window_entry(window.toStdString());
+    if (!entry || !entry->form || !entry->list) return fail("no register window " + window);
+    import_dialog dialog(host, *entry, nullptr);
+    dialog.show();
+    if (!dialog.choose_file(sheet_file)) return fail("cannot check " + sheet_file + ": " + dialog.summary());
+    return save(dialog, file);
 }
 
 }  // namespace officerecords::app

@@ -1,7 +1,7 @@
 // Pictures of the program for its documentation, made without a user and
 // without a display: the main frame with the first register of the
 // catalogue listed, or a record window on one record, or a window that a
-// record window opens.
+// record window opens, or the import of a sheet before anything is written.
 #pragma once
 
 #include <QString>
@@ -29,5 +29,8 @@ int screenshot_main_frame(qt_host& host, const QString& community, const command
 int screenshot_record(qt_host& host, const QString& window, const QString& mode, const QString& key,
                       const std::vector<typed_text>& typed, const QString& press,
                       const QString& file);
+// Renders the 导入… dialog of the register `window` with the check of
+// `sheet_file` shown (nothing is written) to `file`.
+int screenshot_import(qt_host& host, const QString& window, const QString& sheet_file, const QString& file);
 
 }  // namespace officerecords::app

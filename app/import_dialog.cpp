@@ -333,13 +333,6 @@ void import_dialog::build_mapping() {
         for (const register_column& c : columns_) combo->addItem(qs(c.captions.front()), qs(c.name));
         const std::string matched = i < matched_.size() ? matched_[i] : std::string();
         combo->setCurrentIndex(std::max(0, combo->findData(qs(matched))));
-        // The engine can take a header text to another column, but cannot
-        // leave out one its caption matched: that choice is not offered.
-        if (!matched.empty())
-            if (auto* items = qobject_cast<QStandardItemModel*>(combo->model())) {
-                items->item(0)->setEnabled(false);
-                items->item(0)->setToolTip("这一列的列名与登记表的一列相同，必须导入");
-            }
         combo->setProperty("header_index", static_cast<int>(i));
         connect(combo, &QComboBox::currentIndexChanged, this, [this] {
             if (!running_) mapping_changed();
@@ -357,7 +350,8 @@ void import_dialog::mapping_changed() {
         const auto i = static_cast<std::size_t>(combo->property("header_index").toInt());
         const std::string chosen = combo->currentData().toString().toStdString();
         const std::string matched = i < matched_.size() ? matched_[i] : std::string();
-        if (!chosen.empty() && chosen != matched) request_.mapping.emplace_back(header_[i], chosen);
+        // An empty column leaves out a text whose caption matched one.
+        if (chosen != matched) request_.mapping.emplace_back(header_[i], chosen);
     }
     (void)open_and_check(false);
 }
@@ -437,14 +431,7 @@ void import_dialog::show_outcome() {
     problems_->resizeColumnToContents(0);
 
     QStringList captions;
-    for (const std::string& c : r.preview_captions) {
-        // The engine names a column by its caption's key ("价值元"): the
-        // clerk reads the caption itself ("价值（元）").
-        const auto column = std::find_if(columns_.begin(), columns_.end(), [&](const register_column& rc) {
-            return !rc.captions.empty() && caption_key(rc.captions.front()) == c;
-        });
-        captions << qs(column != columns_.end() ? column->captions.front() : c);
-    }
+    for (const std::string& c : r.preview_captions) captions << qs(c);
     preview_->setColumnCount(static_cast<int>(captions.size()));
     preview_->setHorizontalHeaderLabels(captions);
     preview_->setRowCount(static_cast<int>(r.first_rows.size()));

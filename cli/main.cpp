@@ -176,7 +176,8 @@ int import_command(int argc, char** argv) {
         } else if (arg == "--map" && has_value) {
             const std::string pair = argv[++i];
             const std::size_t eq = pair.rfind('=');
-            if (eq == std::string::npos || eq == 0 || eq + 1 == pair.size()) return usage();
+            // CAPTION= leaves that column of the file out.
+            if (eq == std::string::npos || eq == 0) return usage();
             request.import.mapping.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
         } else if (arg == "--rejects" && has_value) {
             request.rejects = argv[++i];

@@ -1,5 +1,7 @@
 #include "import/header_match.h"
 
+#include "import/typed_value.h"
+
 #include <algorithm>
 #include <array>
 #include <map>
@@ -40,6 +42,20 @@ std::string caption_key(std::string_view caption) {
     return out;
 }
 
+std::string shown_caption(std::string_view caption) {
+    std::string out = trimmed_cell(caption);
+    for (bool cut = true; cut;) {
+        cut = false;
+        for (std::string_view tail : {":", "：", ";", "；"})
+            if (out.ends_with(tail)) {
+                out.erase(out.size() - tail.size());
+                out = trimmed_cell(out);
+                cut = true;
+            }
+    }
+    return out;
+}
+
 result<header_match> match_header(const std::vector<std::vector<std::string>>& first_records,
                                   const std::vector<register_column>& columns,
                                   const std::vector<std::pair<std::string, std::string>>& overrides) {
@@ -50,8 +66,9 @@ result<header_match> match_header(const std::vector<std::vector<std::string>>& f
             if (rank < c.captions.size()) by_caption.emplace(caption_key(c.captions[rank]), c.name);
     std::map<std::string, std::string> forced;
     for (const auto& [caption, column] : overrides) {
-        const bool known = std::any_of(columns.begin(), columns.end(),
-                                       [&](const register_column& c) { return c.name == column; });
+        // An empty column leaves that header text out, whatever it matches.
+        const bool known = column.empty() || std::any_of(columns.begin(), columns.end(),
+                                                         [&](const register_column& c) { return c.name == column; });
         if (!known) return status::error("这个登记表没有“" + column + "”这一列（--map " + caption + "=" + column + "）");
         forced[caption_key(caption)] = column;
     }
@@ -81,7 +98,7 @@ result<header_match> match_header(const std::vector<std::vector<std::string>>& f
         std::string column = column_of(text);
         if (!column.empty()) {
             if (auto it = taken.find(column); it != taken.end())
-                return status::error("表头中“" + it->second + "”和“" + text + "”对应同一列，请只留一个，或用 --map 指定");
+                return status::error("表头中“" + it->second + "”和“" + text + "”对应同一列，请只留一个，或改正列的对应");
             taken.emplace(column, text);
         } else if (!text.empty() && caption_key(text) != k_row_counter) {
             m.ignored.push_back(text);

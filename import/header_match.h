@@ -17,6 +17,10 @@ namespace officerecords {
 // "资产名称：" and " 资产 名称" alike: "资产名称".
 std::string caption_key(std::string_view caption);
 
+// A caption as the clerk reads it in a message: without the colon a form
+// label ends with ("价值（元）:" is "价值（元）").
+std::string shown_caption(std::string_view caption);
+
 struct register_column {
     std::string name;                   // the column, as items are addressed
     std::vector<std::string> captions;  // the list's first, then the form's
@@ -31,7 +35,7 @@ struct header_match {
 // The header among the first records of a sheet: the first of them that
 // names at least one column, and more than any record before it. An
 // override "caption=column" takes that header text for that column
-// whatever its caption. A header naming one column twice, an override of
+// whatever its caption; "caption=" leaves it out. A header naming one column twice, an override of
 // a column or a caption that is not there, and a sheet whose first records
 // name no column are refused with a message.
 result<header_match> match_header(const std::vector<std::vector<std::string>>& first_records,

@@ -122,7 +122,7 @@ status register_import::open() {
             const auto it = std::find_if(columns_.begin(), columns_.end(),
                                          [&](const register_column& rc) { return rc.name == c; });
             if (it == columns_.end()) continue;
-            names += (names.empty() ? "" : "或") + std::string("“") + caption_key(it->captions.front()) + "”";
+            names += (names.empty() ? "" : "或") + std::string("“") + shown_caption(it->captions.front()) + "”";
         }
         return status::error(header_.file_name + " 缺少必需的列：" + names + "，没有导入任何记录");
     }
@@ -175,7 +175,7 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
         if (t.execute("SAVEPOINT import_row") != sql_code::ok)
             return status::error("写入数据库失败，没有导入任何记录：" + t.sqlerrtext());
         const typed_row typed = typist.type(row, host);
-        const std::vector<long> duplicate_of = typed.ok ? typist.duplicates() : std::vector<long>{};
+        const row_typist::duplicate_of duplicate_of = typed.ok ? typist.duplicates() : row_typist::duplicate_of{};
         const bool skip = typed.ok && !duplicate_of.empty() && m.request.skip_duplicates;
         if (typed.ok && !skip) {
             window->cb_save_clicked();
@@ -187,8 +187,7 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
             t.execute("RELEASE SAVEPOINT import_row") != sql_code::ok)
             return status::error("写入数据库失败，没有导入任何记录：" + t.sqlerrtext());
         if (passed && !skip) {
-            const std::optional<double> key = window->dw_1.getitemnumber(1, window->key_column());
-            typist.saved(static_cast<long>(key.value_or(0)));
+            typist.saved(row.number);
         }
         if (!passed) {
             outcome.cells = row.cells;
@@ -198,10 +197,16 @@ result<import_report> register_import::run(import_mode mode, const progress& on_
         } else {
             ++report.passed;
             if (!duplicate_of.empty()) {
-                std::string which;
-                for (long n : duplicate_of) which += (which.empty() ? "" : "、") + std::to_string(n);
-                outcome.message = "可能与已有的记录重复（记录号 " + which + "：" + typist.duplicate_rule() + "相同）" +
-                                  (skip ? "，已跳过" : "");
+                auto listed = [](const std::vector<long>& numbers) {
+                    std::string out;
+                    for (long n : numbers) out += (out.empty() ? "" : "、") + std::to_string(n);
+                    return out;
+                };
+                std::string like;
+                if (!duplicate_of.records.empty()) like = "已有的记录（记录号 " + listed(duplicate_of.records) + "）";
+                if (!duplicate_of.rows.empty())
+                    like += (like.empty() ? "" : "和") + std::string("本文件第 ") + listed(duplicate_of.rows) + " 行";
+                outcome.message = "可能与" + like + "重复：" + typist.duplicate_rule() + "相同" + (skip ? "，已跳过" : "");
                 outcome.cells = row.cells;
                 report.duplicates.push_back(outcome);
             }

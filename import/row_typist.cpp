@@ -150,7 +150,7 @@ row_typist::row_typist(w_modify& window, const import_rules& rules, const std::v
 
 std::string row_typist::caption_of(std::string_view column) const {
     for (const register_column& c : columns_)
-        if (c.name == column && !c.captions.empty()) return caption_key(c.captions.front());
+        if (c.name == column && !c.captions.empty()) return shown_caption(c.captions.front());
     return std::string(column);
 }
 
@@ -314,6 +314,7 @@ std::string row_typist::duplicate_key(const std::vector<value>& values) const {
 
 status row_typist::read_existing() {
     existing_.clear();
+    file_rows_.clear();
     rule_cols_.clear();
     data_window& dw = w_.dw_1;
     std::string columns;
@@ -340,7 +341,7 @@ status row_typist::read_existing() {
     return status::ok();
 }
 
-std::vector<long> row_typist::duplicates() const {
+row_typist::duplicate_of row_typist::duplicates() const {
     if (rule_cols_.empty() || w_.dw_1.rowcount() < 1) return {};
     std::vector<value> values;
     bool any = false;
@@ -349,15 +350,18 @@ std::vector<long> row_typist::duplicates() const {
         any = any || !values.back().is_null();
     }
     if (!any) return {};
-    const auto it = existing_.find(duplicate_key(values));
-    return it == existing_.end() ? std::vector<long>{} : it->second;
+    const std::string key = duplicate_key(values);
+    duplicate_of found;
+    if (const auto it = existing_.find(key); it != existing_.end()) found.records = it->second;
+    if (const auto it = file_rows_.find(key); it != file_rows_.end()) found.rows = it->second;
+    return found;
 }
 
-void row_typist::saved(long key) {
+void row_typist::saved(long sheet_row) {
     if (rule_cols_.empty() || w_.dw_1.rowcount() < 1) return;
     std::vector<value> values;
     for (int col : rule_cols_) values.push_back(w_.dw_1.getitem(1, col));
-    existing_[duplicate_key(values)].push_back(key);
+    file_rows_[duplicate_key(values)].push_back(sheet_row);
 }
 
 std::vector<std::string> row_typist::shown() const {

@@ -48,11 +48,16 @@ public:
     // once, inside the import's write: a sheet of any length is then
     // compared row by row without reading the register again.
     status read_existing();
-    // Records of the community (stored, or imported earlier from this
-    // file) with the values the row has in every column of the rule.
-    std::vector<long> duplicates() const;
-    // The row just saved as record `key`, for the rows after it.
-    void saved(long key);
+    // Records of the community already stored, and earlier rows of this
+    // file, with the values the row has in every column of the rule.
+    struct duplicate_of {
+        std::vector<long> records;
+        std::vector<long> rows;
+        bool empty() const { return records.empty() && rows.empty(); }
+    };
+    duplicate_of duplicates() const;
+    // The row of the file just saved, for the rows after it.
+    void saved(long sheet_row);
     const std::string& duplicate_rule() const { return rule_text_; }
     // The row as it would be stored, as the window shows it.
     std::vector<std::string> shown() const;
@@ -82,6 +87,7 @@ private:
     std::string duplicate_key(const std::vector<value>& values) const;
     std::vector<int> rule_cols_;  // in dw_1
     std::unordered_map<std::string, std::vector<long>> existing_;
+    std::unordered_map<std::string, std::vector<long>> file_rows_;
 };
 
 }  // namespace officerecords

@@ -53,7 +53,7 @@ TEST_F(ImportCliTest, PrintsEachFailingRowAndImportsNothingWhileOneFails) {
     EXPECT_EQ(dry.status, 0);
     EXPECT_EQ(dry.output,
               "checked 3 rows: 1 pass, 2 fail\n"
-              "row 3: “价值元”的“abc”不是能认出的数值\n"
+              "row 3: “价值（元）”的“abc”不是能认出的数值\n"
               "row 4: “添置日期”的“2020/2/30”不是能认出的日期\n"
               "nothing imported\n");
     const std::string rejects = dir.file("未通过.xlsx");
@@ -135,7 +135,7 @@ TEST_F(ImportCliTest, FormulasGiveTheirCachedValueOrTheirRowFails) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output,
               "checked 2 rows: 1 pass, 1 fail\n"
-              "row 3: “价值元”是公式（SUM(1,2)），文件中没有它的计算结果；请在Excel中打开并保存该文件后再导入\n"
+              "row 3: “价值（元）”是公式（SUM(1,2)），文件中没有它的计算结果；请在Excel中打开并保存该文件后再导入\n"
               "nothing imported\n");
 }
 

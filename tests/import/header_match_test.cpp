@@ -22,7 +22,7 @@ TEST(HeaderMatchTest, CaptionsMatchWhateverTheirBlanksAndPunctuation) {
     EXPECT_EQ(caption_key("ID No."), "idno");
     auto m = match_header({{"资产名称：", "价值(元)", "原值 ", "备忘"}}, k_assets);
     ASSERT_FALSE(m.is_ok()) << "价值(元) and 原值 both name bookvalue";
-    EXPECT_EQ(m.message(), "表头中“价值(元)”和“原值 ”对应同一列，请只留一个，或用 --map 指定");
+    EXPECT_EQ(m.message(), "表头中“价值(元)”和“原值 ”对应同一列，请只留一个，或改正列的对应");
     m = match_header({{"资产名称：", "原值 ", "备忘", "", "序号"}}, k_assets);
     ASSERT_TRUE(m.is_ok()) << m.message();
     EXPECT_EQ(m->columns, (strings{"goodsname", "bookvalue", "", "", ""}));
@@ -45,6 +45,13 @@ TEST(HeaderMatchTest, TheClerksMappingTakesAHeaderForAColumn) {
     ASSERT_TRUE(m.is_ok()) << m.message();
     EXPECT_EQ(m->columns, (strings{"goodsname", "bookvalue", ""}));
     EXPECT_EQ(m->ignored, (strings{"类别"}));
+
+    // A caption mapped to nothing is left out, though it matches a column:
+    // so two texts on one column are set right.
+    m = match_header({{"资产名称", "物品名称"}}, k_assets, {{"物品名称", "goodsname"}, {"资产名称", ""}});
+    ASSERT_TRUE(m.is_ok()) << m.message();
+    EXPECT_EQ(m->columns, (strings{"", "goodsname"}));
+    EXPECT_EQ(m->ignored, (strings{"资产名称"}));
 
     struct {
         std::vector<strings> records;

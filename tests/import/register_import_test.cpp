@@ -173,7 +173,7 @@ TEST_P(RegisterImportTest, RowsThatFailAreListedAndNothingIsWritten) {
     ASSERT_EQ(report->failures.size(), 5u);
     EXPECT_EQ(report->failures[0].sheet_row, 3);
     EXPECT_EQ(report->failures[0].message, "“添置日期”的“2020-13-01”不是能认出的日期");
-    EXPECT_EQ(report->failures[1].message, "“价值元”的“1.0.0”不是能认出的数值");
+    EXPECT_EQ(report->failures[1].message, "“价值（元）”的“1.0.0”不是能认出的数值");
     EXPECT_EQ(report->failures[2].message, "“资产分类”的“飞船”不是可以选择的名称或代码");
     EXPECT_NE(report->failures[3].message.find("不能为负值"), std::string::npos) << report->failures[3].message;
     EXPECT_NE(report->failures[4].message.find("不能大于"), std::string::npos) << report->failures[4].message;
@@ -335,7 +335,7 @@ TEST_P(RegisterImportTest, TheRejectedRowsComeBackAsAWorkbookToCorrect) {
     ASSERT_EQ(read.status, 0) << read.output;
     for (const char* line : {"A1 text \"资产名称\" bold", "E1 text \"未通过的原因\" bold", "A2 text \"坏\"",
                              "C2 text \"2020-01-01\"", "D2 text \"420106198001010022\"",
-                             "E2 text \"“价值元”的“abc”不是能认出的数值\""})
+                             "E2 text \"“价值（元）”的“abc”不是能认出的数值\""})
         EXPECT_NE(read.output.find(line), std::string::npos) << line << "\n" << read.output;
     EXPECT_EQ(read.output.find("好"), std::string::npos) << "only the rejected rows";
 

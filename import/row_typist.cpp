@@ -69,7 +69,14 @@ result<std::string> typed_text(const sheet_cell& cell, const column_def& column,
 
     if (child) {
         if (child->offers(text)) return text;
-        // A code by its shown name, or a yes/no list by any yes or no.
+        // A code by its shown name as the list writes it: the usual case,
+        // found without normalising every name of the list.
+        std::set<std::string> exact;
+        for (const code_row& r : child->all_rows())
+            if (r.tname == text && child->offers(r.tcode)) exact.insert(r.tcode);
+        if (exact.size() == 1) return *exact.begin();
+        // Else by the name as typed with other blanks or punctuation, or a
+        // yes/no list by any yes or no.
         const std::string key = caption_key(text);
         const std::optional<bool> yes = read_yes_no(text);
         std::set<std::string> codes;

@@ -518,7 +518,7 @@ void import_sheet(int rows, int rounds, std::vector<measurement>& out) {
     char note[300];
     std::snprintf(note, sizeof note,
                   "ours reads the workbook and types every row into the asset window, which checks and numbers it "
-                  "and writes its history (two more rows a record), all in one transaction; without the history "
+                  "and writes its history (a change and one row per filled column, eleven rows a record here), all in one transaction; without the history "
                   "%.0f ms, %.1f×",
                   bare, bare / median_of(m.anchor));
     m.note = note;

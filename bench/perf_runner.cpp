@@ -515,7 +515,7 @@ void import_sheet(int rows, int rounds, std::vector<measurement>& out) {
     // What the history costs: weighed once without it.
     history = false;
     const double bare = ours();
-    char note[300];
+    char note[400];
     std::snprintf(note, sizeof note,
                   "ours reads the workbook and types every row into the asset window, which checks and numbers it "
                   "and writes its history (a change and one row per filled column, eleven rows a record here), all in one transaction; without the history "

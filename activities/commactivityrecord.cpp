@@ -95,11 +95,20 @@ w_m_og_commactivityrecord::w_m_og_commactivityrecord(session& s)
 
 void w_m_og_commactivityrecord::open() {
     w_modify::open();
-    cb_photo.uf_setenabled(is_stringparm == k_mode_modify);
+    follow_mode();
+}
+
+void w_m_og_commactivityrecord::follow_mode() {
+    const bool stored = is_stringparm == k_mode_modify;
+    cb_photo.uf_setenabled(stored);
+    // A disabled button says why.
+    cb_photo.set_tooltip(stored ? std::string() : "请先保存当前数据！再录入图片资料。");
 }
 
 void w_m_og_commactivityrecord::ue_loadphoto() {
     w_modify::ue_loadphoto();
+    // A new record once saved takes photos.
+    follow_mode();
     long row = dw_1.getrow();
     if (row < 1) return;
     const auto orderno = dw_1.getitemnumber(row, "orderno");

@@ -37,6 +37,8 @@ public:
     control cb_photo;
 
 private:
+    // cb_photo follows the edit mode: a stored record takes photos.
+    void follow_mode();
     // The first failed activity rule, shown with title "提示"; false when one failed.
     bool activity_rules_hold(long row, bool with_summary);
 };

@@ -96,10 +96,12 @@ void w_m_og_commactivityrecord_pic::ue_loadphoto() {
     const std::optional<long> found = number > 0 ? store_.exists(il_orderno, number) : std::nullopt;
     if (!found || *found < 1) {
         cb_alter.uf_setenabled(false);
+        is_loadednote = sle_note.text();
         return;
     }
     const auto stored = store_.read_name_and_note(il_orderno, number);
     sle_note.set_text(stored && !stored->note.is_null() ? stored->note.text() : std::string());
+    is_loadednote = sle_note.text();
     if (!stored || stored->file_name.is_null()) {
         host().message_box("警告信息", "没有找到图片资料，可能上次没有保存成功！", icon::exclamation);
         return;
@@ -129,7 +131,8 @@ void w_m_og_commactivityrecord_pic::wf_scroll() {
     cb_last.uf_setenabled(!(il_photono == n || n == 0));
     cb_next.uf_setenabled(!(il_photono == n || n == 0));
     for (control* c : {&cb_first, &cb_prior, &cb_last, &cb_next}) c->set_visible(true);
-    st_photono.set_text(std::to_string(il_photono));
+    // An empty album has no position to show.
+    st_photono.set_text(n < 1 ? std::string() : std::to_string(il_photono));
     const bool none = il_photono < 1 || n < 1 || st_total.text().empty();
     cb_save.uf_setenabled(!none);
     cb_del.uf_setenabled(!none);
@@ -140,26 +143,46 @@ void w_m_og_commactivityrecord_pic::show_position() {
     wf_getdata();
 }
 
+bool w_m_og_commactivityrecord_pic::has_unsaved_photo() const {
+    return ib_notsaved || sle_note.text() != is_loadednote;
+}
+
+bool w_m_og_commactivityrecord_pic::leave_photo() {
+    if (!has_unsaved_photo()) return true;
+    switch (host().ask_unsaved("提示信息", "当前记录已经修改，是否保存？")) {
+        case unsaved_choice::save:
+            cb_save_clicked();
+            return !has_unsaved_photo();
+        case unsaved_choice::discard:
+            // What is left is dropped: the position shows what is stored.
+            ib_notsaved = false;
+            return true;
+        case unsaved_choice::cancel:
+            return false;
+    }
+    return false;
+}
+
 void w_m_og_commactivityrecord_pic::cb_first_clicked() {
-    if (il_photono <= 1) return;
+    if (il_photono <= 1 || !leave_photo()) return;
     il_photono = 1;
     show_position();
 }
 
 void w_m_og_commactivityrecord_pic::cb_prior_clicked() {
-    if (il_photono <= 1) return;
+    if (il_photono <= 1 || !leave_photo()) return;
     --il_photono;
     show_position();
 }
 
 void w_m_og_commactivityrecord_pic::cb_next_clicked() {
-    if (total() < il_photono) return;
+    if (total() < il_photono || !leave_photo()) return;
     ++il_photono;
     show_position();
 }
 
 void w_m_og_commactivityrecord_pic::cb_last_clicked() {
-    if (wf_closequery() != 0) return;
+    if (!leave_photo()) return;
     il_photono = total();
     show_position();
 }
@@ -171,12 +194,8 @@ void w_m_og_commactivityrecord_pic::cb_roll_clicked() {
     show_position();
 }
 
-int w_m_og_commactivityrecord_pic::wf_closequery() {
-    if (!ib_notsaved) return 0;
-    if (!host().question("提示信息", "当前的照片已经改变，你想保存吗？", false)) return 0;
-    cb_save_clicked();
-    return ib_notsaved ? 1 : 0;
-}
+// Closing the album leaves the photo too: unsaved work is asked about.
+int w_m_og_commactivityrecord_pic::wf_closequery() { return leave_photo() ? 0 : 1; }
 
 bool w_m_og_commactivityrecord_pic::choose_file() {
     std::optional<std::string> chosen =
@@ -355,6 +374,7 @@ void w_m_og_commactivityrecord_pic::saved(const pending_save& done) {
     il_photo[static_cast<std::size_t>(done.position)] = done.number;
     wf_scroll();
     ib_notsaved = false;
+    is_loadednote = sle_note.text();
     cb_del.uf_setenabled(true);
     host().message_box("提示信息", "照片数据保存成功！");
 }

@@ -43,6 +43,9 @@ public:
     std::vector<std::int64_t> il_photo;  // positions from 1; slot 0 unused
     long il_photono = 0;
     bool ib_notsaved = false;
+    // The note as stored for the photo shown (empty for a new photo): a
+    // different text in sle_note is an edit not yet saved.
+    std::string is_loadednote;
     std::string is_picfile;
     std::string is_filename;
 
@@ -59,6 +62,12 @@ public:
     control cb_new;
     control cb_alter;
     control cb_del;
+
+    // A new photo, a replaced picture or an edited note not yet saved.
+    bool has_unsaved_photo() const;
+    // Before the album leaves the photo: asks the frame's question with
+    // 是/否/取消 when it holds unsaved work. False keeps the clerk on it.
+    bool leave_photo();
 
 private:
     long total() const;

@@ -120,6 +120,10 @@ record_dialog::record_dialog(std::unique_ptr<w_modify> window, const QString& ca
         {QKeySequence(Qt::Key_F1), &window_->cb_help}};
     for (const auto& [key, c] : frame_keys)
         if (buttons_.count(c)) add_shortcut(key, *c);
+    // Ctrl+S saves in every window, the album's own Save as well, whatever
+    // its tooltip promises.
+    const QKeySequence save(Qt::CTRL | Qt::Key_S);
+    if (buttons_.count(&window_->cb_save) && !shortcuts_.count(save)) add_shortcut(save, window_->cb_save);
     if (window_->dw_1.has_object()) {
         auto* extras = new QHBoxLayout;
         lay_out_extras(own, extras);

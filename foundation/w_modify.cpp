@@ -445,6 +445,12 @@ bool w_modify::save(bool checks) {
     busy.reset();
     dw_1.resetupdate();
     refresh_list_row(!numbered.empty());
+    // A new record once saved is a stored one: the window is in 修改 for
+    // every purpose from here, and shows what it joins in as for one it opened.
+    if (!numbered.empty() && is_stringparm == k_mode_add) {
+        is_stringparm = k_mode_modify;
+        ue_loadphoto();
+    }
     host().record_saved(*this, checks);
     return true;
 }
@@ -539,6 +545,7 @@ void w_modify::cb_roll_clicked() {
 }
 
 void w_modify::begin_new_record() {
+    is_stringparm = k_mode_add;
     new_record();
     dw_1.restore_design();
     ue_loadphoto();

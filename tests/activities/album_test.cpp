@@ -156,12 +156,59 @@ TEST_F(AlbumTest, DeleteWhileAddingActsAsLast) {
     host.chosen = {"new.bmp"};
     album->cb_new_clicked();
     ASSERT_EQ(album->il_photono, 4);
-    host.answers = {false};
+    host.unsaved = unsaved_choice::cancel;
     album->cb_del_clicked();
-    EXPECT_EQ(host.messages, std::vector<std::string>{});
+    EXPECT_EQ(album->il_photono, 4) << "取消 stays on the new photo";
+    host.unsaved = unsaved_choice::discard;
+    album->cb_del_clicked();
+    EXPECT_EQ(host.messages, (std::vector<std::string>{"question 提示信息 | 当前记录已经修改，是否保存？",
+                                                       "question 提示信息 | 当前记录已经修改，是否保存？"}));
     EXPECT_EQ(album->il_photono, 3);
     EXPECT_EQ(photos(), before);
     EXPECT_EQ(host.busy, 0);
+}
+
+// Nothing the clerk typed is dropped unasked: an edited note, or a new
+// photo, left by a move or by closing the album asks the frame's question;
+// 是 saves as the album's Save does, 取消 stays, 否 drops the edit.
+TEST_F(AlbumTest, UnsavedWorkIsAskedAboutWhereverTheAlbumLeavesIt) {
+    const std::string question = "question 提示信息 | 当前记录已经修改，是否保存？";
+    auto album = open_album();
+    ASSERT_TRUE(album->enter_text(album->sle_note, "改过的说明"));
+    host.unsaved = unsaved_choice::cancel;
+    album->cb_next_clicked();
+    EXPECT_EQ(album->il_photono, 1);
+    EXPECT_EQ(album->sle_note.text(), "改过的说明");
+    EXPECT_EQ(album->wf_closequery(), 1) << "closing stays too";
+    host.unsaved = unsaved_choice::save;
+    album->cb_next_clicked();
+    EXPECT_EQ(album->il_photono, 2);
+    EXPECT_NE(photos().find("|改过的说明|"), std::string::npos) << photos();
+    EXPECT_EQ(host.messages, (std::vector<std::string>{question, question, question, "提示信息 | 照片数据保存成功！"}));
+
+    host.messages.clear();
+    album->cb_prior_clicked();
+    EXPECT_EQ(host.messages, std::vector<std::string>{}) << "what is saved is left without a question";
+    host.chosen = {"new.bmp"};
+    album->cb_new_clicked();
+    ASSERT_TRUE(album->enter_text(album->sle_note, "新照片"));
+    const std::string before = photos();
+    host.unsaved = unsaved_choice::discard;
+    EXPECT_EQ(album->wf_closequery(), 0);
+    EXPECT_EQ(host.messages, std::vector<std::string>{question});
+    EXPECT_EQ(photos(), before);
+}
+
+// An empty album shows no position.
+TEST_F(AlbumTest, AnEmptyAlbumShowsNoPosition) {
+    ASSERT_EQ(db.sqlca().execute("DELETE FROM TS_CommActivePhoto WHERE OrderNo = 1"), sql_code::ok);
+    ASSERT_EQ(db.sqlca().commit(), sql_code::ok);
+    auto album = open_album();
+    EXPECT_EQ(album->st_total.text(), "0");
+    EXPECT_EQ(album->st_photono.text(), "");
+    host.chosen = {"new.bmp"};
+    album->cb_new_clicked();
+    EXPECT_EQ(album->st_photono.text(), "1") << "a new photo has its place";
 }
 
 // What the album shows while reading its photos leaves no busy pointer

@@ -262,6 +262,66 @@ private Q_SLOTS:
                  QStringList{"2 | two.bmp | 合影2 | " + bytes});
     }
 
+    // What the clerk typed in the album is never dropped unasked: leaving it
+    // asks 是/否/取消, 取消 stays, 是 saves; Ctrl+S is the album's Save.
+    void unsaved_work_in_the_album_is_asked_about_and_ctrl_s_saves() {
+        const QString one = write_picture(office_->dir, "one.png", {64, 48}, QColor(200, 30, 40));
+        auto r = open_activity(2);
+        record_dialog& d = *r->dialog;
+        box_answerer boxes(QMessageBox::Cancel);
+        file_answerer files;
+        bool driven_to_the_end = false;
+        modal_record_driver album_driver([&](record_dialog& album) {
+            QCOMPARE(label_text(album, "st_total"), QString("0"));
+            QCOMPARE(label_text(album, "st_photono"), QString());  // an empty album has no position
+            files.queue(one);
+            click(album, "cb_new");
+            QVERIFY(type_note(album, "义诊现场"));
+            // Closing with the new photo unsaved: 取消 keeps the album open.
+            click(album, "cb_exit");
+            QVERIFY(album.isVisible());
+            QCOMPARE(label_text(album, "st_photono"), QString("1"));
+            QVERIFY(click_into_note(album));  // the album active again, as after any box
+            QTest::keyClick(shown_widget<QLineEdit>(album, "sle_note"), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(label_text(album, "st_total"), QString("1"));
+            // An edited note, then closing answered 是: saved, and closed.
+            QVERIFY(type_note(album, "义诊现场（改）"));
+            boxes.set_answer(QMessageBox::Yes);
+            driven_to_the_end = true;
+            click(album, "cb_exit");
+        });
+        click(d, "cb_photo");
+        QVERIFY(album_driver.ran());
+        QVERIFY(driven_to_the_end);
+        QCOMPARE(boxes.seen, (std::vector<QString>{"提示信息 | 当前记录已经修改，是否保存？",
+                                                   "提示信息 | 照片数据保存成功！",
+                                                   "提示信息 | 当前记录已经修改，是否保存？",
+                                                   "提示信息 | 照片数据保存成功！"}));
+        const QString bytes = QString::number(QFileInfo(one).size());
+        QCOMPARE(stored_photos(office_->host.sqlca(), 2), QStringList{"1 | one.png | 义诊现场（改） | " + bytes});
+    }
+
+    // A new activity once saved takes photos without being opened again; the
+    // disabled button says why it is disabled.
+    void a_saved_new_activity_opens_the_album() {
+        open_register_record r(*office_, k_window, k_mode_add);
+        QToolButton* camera = r.dialog->button("cb_photo");
+        QVERIFY(!camera->isEnabled());
+        QCOMPARE(camera->toolTip(), QString("请先保存当前数据！再录入图片资料。"));
+        w_modify& w = r.window();
+        for (const auto& [column, text] : {std::pair{"activitydate", "2026-12-01"}, {"activitytopic", "05"},
+                                           {"activitysumup", "发放宣传资料100份。"}}) {
+            QVERIFY(w.enter_column(w.dw_1.column_number(column)));
+            w.dw_1.settext(text);
+            QVERIFY(w.leave_field());
+        }
+        box_answerer boxes;
+        click(*r.dialog, "cb_save");
+        QVERIFY(boxes.seen.empty());
+        QVERIFY(camera->isEnabled());
+        QVERIFY(r.dialog->windowTitle().contains(k_mode_modify));
+    }
+
     void stored_photos_are_shown_from_memory_and_fitted() {
         auto r = open_activity(1);
         bool driven_to_the_end = false;

@@ -13,6 +13,23 @@ namespace officerecords {
 
 namespace {
 
+// Whether a spreadsheet opening the CSV would take the text for a formula.
+bool spreadsheet_would_run(std::string_view field) {
+    if (field.empty() || std::string_view("=+-@\t\r").find(field.front()) == std::string_view::npos)
+        return false;
+    if (field.front() != '-' || field.size() < 2) return true;
+    // "-5", "-5.00": a number, shown as the same number.
+    std::size_t i = 1, digits = 0;
+    while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i, ++digits;
+    if (i < field.size() && field[i] == '.') {
+        ++i;
+        std::size_t fraction = 0;
+        while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i, ++fraction;
+        if (fraction == 0) return true;
+    }
+    return digits == 0 || i != field.size();
+}
+
 constexpr std::string_view k_row_counter = "序号";
 // What one spreadsheet cell holds at most, in characters, and the records
 // a sheet holds below its title and header and above its footer.
@@ -191,10 +208,10 @@ std::string list_export::csv() const {
             out += ',';
             std::string field = list_.display_text(r, col);
             // A typed text a spreadsheet would run as a formula ("=…", "+…",
-            // "-…", "@…") is kept a text by a leading apostrophe; numbers
-            // and dates keep their own signs.
-            if (list_.column_definition(col).type == column_type::text && !field.empty() &&
-                std::string_view("=+-@").find(field.front()) != std::string_view::npos)
+            // "-…", "@…", or one led by a tab or carriage return) is kept a
+            // text by a leading apostrophe; a plain negative number ("-5.00")
+            // is no formula and stays as typed, as numbers and dates do.
+            if (list_.column_definition(col).type == column_type::text && spreadsheet_would_run(field))
                 field.insert(0, 1, '\'');
             append_csv_field(out, field);
         }

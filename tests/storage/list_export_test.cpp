@@ -127,6 +127,21 @@ TEST_F(ListExportTest, TheCsvNeverHandsASpreadsheetAFormula) {
     const std::string csv = exported({3}).csv();
     EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"http://x\"\")\",'+86,-3,"), std::string::npos) << csv;
     EXPECT_NE(csv.find(",'@所有人\r\n"), std::string::npos) << csv;
+
+    // Only what a spreadsheet would run is guarded: a negative number typed
+    // as text stays as it is; a text led by a minus sign, a tab or a
+    // carriage return does not.
+    const struct {
+        const char* typed;
+        const char* written;
+    } cases[] = {{"-5.00", ",-5.00\r\n"},    {"-5", ",-5\r\n"},       {"-5.", ",'-5.\r\n"},
+                 {"-5-3", ",'-5-3\r\n"},     {"-A1", ",'-A1\r\n"},    {"-", ",'-\r\n"},
+                 {"\t=1", ",'\t=1\r\n"},    {"\r=1", ",\"'\r=1\"\r\n"}, {"5-3", ",5-3\r\n"}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(dw.setitem(3, "note", value(c.typed)), 1);
+        const std::string row = exported({3}).csv();
+        EXPECT_NE(row.find(c.written), std::string::npos) << c.typed << ": " << row;
+    }
 }
 
 TEST_F(ListExportTest, TheXlsxHasTitleFrozenHeaderRealNumbersAndDatesAndAFooter) {

@@ -34,6 +34,7 @@ const dw_object& d_og_commactivityrecord_f() {
             "activitycost, outlaysource, recorder, ispublish, isbigaffair, issave, note, prepare1, "
             "prepare2, prepare3, prepare4, prepare5, prepare6 FROM tc_og_commactivityrecord";
         o.update_table = "tc_og_commactivityrecord";
+        o.naming = {"activitytopic", "activitydate"};
         o.refuse_deletion = &refuse_while_photos;
         o.columns = {
             column("commno").text(12).key(),

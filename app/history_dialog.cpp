@@ -15,6 +15,7 @@
 
 #include "app/file_dialog.h"
 #include "app/qt_host.h"
+#include "foundation/record_name.h"
 
 namespace officerecords::app {
 
@@ -33,7 +34,7 @@ std::string iso_or_open(const QDateEdit* edit) {
 
 history_dialog::history_dialog(qt_host& host, const window_entry& entry, std::string key, QWidget* parent)
     : QDialog(parent), host_(host), entry_(entry), key_(std::move(key)), community_(host.community_name()) {
-    build("修改记录 — " + qs(std::string(entry.caption)) + " — 记录号 " + qs(record_number(key_)));
+    build("修改记录 — " + qs(std::string(entry.caption)));
     reload();
 }
 
@@ -78,7 +79,9 @@ void history_dialog::build(const QString& title) {
     }
     tree_ = new QTreeWidget(this);
     QStringList headers = {"时间", "工作站", "用户", "操作"};
-    if (key_.empty()) headers << "记录号";
+    if (key_.empty())
+        headers << "记录号"
+                << "记录";
     headers << "栏目" << "原值" << "新值";
     tree_->setHeaderLabels(headers);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -105,6 +108,12 @@ void history_dialog::reload() {
                              : record_history(host_.sqlca(), entry_.form(), key_);
     if (read) {
         lines_ = std::move(*read);
+        // The record's own history names it as the list does.
+        if (!key_.empty()) {
+            const std::string name = lines_.empty() ? std::string() : lines_.front().record_name;
+            setWindowTitle("修改记录 — " + qs(std::string(entry_.caption)) + " — " +
+                           qs(record_label(record_number(key_), name)));
+        }
     } else {
         lines_.clear();
         count_->setText(qs(read.message()));
@@ -115,7 +124,7 @@ void history_dialog::reload() {
 
 void history_dialog::show_lines() {
     tree_->clear();
-    const int shift = key_.empty() ? 1 : 0;
+    const int shift = key_.empty() ? 2 : 0;
     QTreeWidgetItem* change = nullptr;
     long changeno = 0;
     int saves = 0;
@@ -128,7 +137,10 @@ void history_dialog::show_lines() {
             change->setText(1, qs(h.workstation));
             change->setText(2, qs(who_changed(h)));
             change->setText(3, qs(h.kind) + (h.checked ? "" : "（未校验）"));
-            if (shift) change->setText(4, qs(h.record_shown));
+            if (shift) {
+                change->setText(4, qs(h.record_shown));
+                change->setText(5, qs(h.record_name));
+            }
         }
         QString captions = change->text(4 + shift);
         change->setText(4 + shift, captions.isEmpty() ? qs(h.caption) : captions + "、" + qs(h.caption));

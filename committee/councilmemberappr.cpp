@@ -18,6 +18,7 @@ const dw_object& d_og_councilmemberappr_f() {
             "tc_og_councilmemberappr a, tc_ge_personinfo p, tc_og_councilmemberinfo m WHERE "
             "a.personno = p.personno AND p.personno = m.personno";
         o.update_table = "tc_og_councilmemberappr";
+        o.naming = {"personname", "assessyear", "assessresult"};
         o.columns = member_side_columns({10, 20, 40, 30, 50, 60, 70}, k_member);
         for (column_def c : std::vector<column_def>{
                  column("assessyear").text(2).update().label("考核评议年度:").dropdown("dddw_og_assessyear").tab(80).group(k_appraisal),

@@ -18,6 +18,7 @@ const dw_object& d_og_councilmemberhonor_f() {
             "h.prepare6, h.prizecode FROM tc_og_councilmemberhonor h, tc_ge_personinfo p, "
             "tc_og_councilmemberinfo m WHERE h.personno = p.personno AND m.personno = p.personno";
         o.update_table = "tc_og_councilmemberhonor";
+        o.naming = {"personname", "prizedate", "prizecode"};
         o.columns = member_side_columns({10, 20, 40, 30, 50, 60, 70}, k_member);
         for (column_def c : std::vector<column_def>{
                  column("prizedate").date().update().label("时间:").tab(80).group(k_honour),

@@ -79,6 +79,7 @@ const dw_object& d_og_councilmemberinfo_f() {
                    " FROM tc_og_councilmemberinfo m LEFT OUTER JOIN tc_ge_personotherinfo o ON "
                    "m.personno = o.personno, tc_ge_personinfo p WHERE m.personno = p.personno";
         o.update_table = "tc_og_councilmemberinfo";
+        o.naming = {"personname", "falldue"};
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),

@@ -18,6 +18,7 @@ const dw_object& d_og_councilmembertrain_f() {
             "t.prepare6 FROM tc_og_councilmembertrain t, tc_ge_personinfo p, "
             "tc_og_councilmemberinfo m WHERE t.personno = p.personno AND m.personno = p.personno";
         o.update_table = "tc_og_councilmembertrain";
+        o.naming = {"personname", "traindate", "trainlevel"};
         o.columns = member_side_columns({10, 20, 30, 40, 50, 60, 70}, k_member);
         for (column_def c : std::vector<column_def>{
                  // The form's label ends in a semicolon, and messages quote it so.

@@ -10,6 +10,7 @@ const dw_object& d_og_councilorgduty_f() {
             "SELECT commno, orgno, falldue, orgname, organtype, orgpost, issave, note, prepare1, "
             "prepare2, prepare3, prepare4, prepare5, prepare6 FROM tc_og_councilorgduty";
         o.update_table = "tc_og_councilorgduty";
+        o.naming = {"orgname", "falldue"};
         o.columns = {
             column("commno").text(12).key(),
             column("orgno").whole().key(),

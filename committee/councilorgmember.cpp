@@ -31,6 +31,7 @@ const dw_object& d_og_councilorgmember_f() {
         o.name = "d_og_councilorgmember_f";
         o.select = select_with(k_committee_duty);
         o.update_table = "tc_og_councilorgmember";
+        o.naming = {"personname", "orgname", "falldue"};
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),

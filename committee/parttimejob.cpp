@@ -18,6 +18,7 @@ const dw_object& d_og_parttimejob_f() {
             "tc_og_parttimejob j, tc_ge_personinfo p, tc_og_councilmemberinfo m WHERE j.personno "
             "= p.personno AND p.personno = m.personno";
         o.update_table = "tc_og_parttimejob";
+        o.naming = {"personname", "holdtime", "parttimejob"};
         o.columns = member_side_columns({10, 20, 30, 40, 50, 60, 70}, k_member);
         for (column_def c : std::vector<column_def>{
                  column("holdtime").date().update().label("任职时间:").tab(80).group(k_post),

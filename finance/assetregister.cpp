@@ -14,6 +14,7 @@ const dw_object& d_og_assetregister_f() {
             "issave, note, prepare1, prepare2, prepare3, prepare4, prepare5, prepare6 "
             "FROM tc_og_assetregister";
         o.update_table = "tc_og_assetregister";
+        o.naming = {"goodsname", "purchasedate", "originvalue"};
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),

@@ -13,6 +13,7 @@ const dw_object& d_og_incomemoneyrecord_f() {
             "recorder, issave, note, prepare1, prepare2, prepare3, prepare4, prepare5, prepare6 "
             "FROM tc_og_incomemoneyrecord";
         o.update_table = "tc_og_incomemoneyrecord";
+        o.naming = {"outlaysort", "recorddate", "moneysum"};
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),

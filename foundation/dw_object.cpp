@@ -152,7 +152,12 @@ dw_object make_list(const dw_object& form, std::string name, const std::vector<l
         c.label = s.header;
         c.display_order = ++order;
         if (!s.format.empty()) c.format = s.format;
-        if (!s.list_name.empty()) c.name = lower(s.list_name);
+        if (!s.list_name.empty()) {
+            // The record is still named by the column, under its list name.
+            for (std::string& n : list.naming)
+                if (n == c.name) n = lower(s.list_name);
+            c.name = lower(s.list_name);
+        }
         if (!s.code_table.empty()) {
             c.style = edit_style::dropdown;
             c.code_table = lower(s.code_table);

@@ -111,6 +111,10 @@ struct dw_object {
     bool is_list = false;  // list objects lead with the row counter "序号"
     // What keeps a record from being deleted; none for most registers.
     deletion_rule refuse_deletion = nullptr;
+    // The columns that tell the clerk which record this is (an asset's
+    // name, date and value), most telling first: how the history, the
+    // deletion's question and the record window's title name a record.
+    std::vector<std::string> naming;
 
     // -1 when absent; names ignore letter case.
     int find(std::string_view column_name) const;

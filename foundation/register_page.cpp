@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "foundation/change_log.h"
+#include "foundation/record_name.h"
 #include "foundation/transaction.h"
 
 namespace officerecords {
@@ -141,7 +142,11 @@ bool delete_current_record(uo_tabpg_datawindow& page, session& s) {
     }
     long r = page.dw_1.getrow();
     if (r < 1) return false;
-    if (!s.host.question("确认信息", "您确定要删除当前这条记录吗？", true)) return false;
+    // The question names the record, so that the clerk deletes the one meant.
+    const std::string named = record_label(page.dw_1, r);
+    if (!s.host.question(
+            "确认信息", "您确定要删除当前这条记录吗？" + (named.empty() ? "" : "\n" + named), true))
+        return false;
     const dw_object& object = page.dw_1.object();
     const value commno = page.dw_1.getitem(r, "commno");
     const value key = page.dw_1.getitem(r, record_key_column(object));

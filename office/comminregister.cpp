@@ -25,6 +25,7 @@ const dw_object& d_og_comminregister_f() {
             "incommdate, outcommdate, residentappraise, issave, note, prepare1, prepare2, prepare3, "
             "prepare4, prepare5, prepare6 FROM tc_og_comminregister";
         o.update_table = "tc_og_comminregister";
+        o.naming = {"registname", "registdate"};
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),

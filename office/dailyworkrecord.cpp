@@ -13,6 +13,7 @@ const dw_object& d_og_dailyworkrecord_f() {
             "submitdept, issave, recorder, note, prepare1, prepare2, prepare3, prepare4, prepare5, "
             "prepare6 FROM tc_og_dailyworkrecord";
         o.update_table = "tc_og_dailyworkrecord";
+        o.naming = {"meetname", "meetdate"};
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),

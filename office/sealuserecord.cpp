@@ -15,6 +15,7 @@ const dw_object& d_og_sealuserecord_f() {
             "p.presentaddr1, p.contactphone, year(today()) - year( birthdate) as age FROM "
             "tc_og_sealuserecord s, tc_ge_personinfo p WHERE s.personno = p.personno";
         o.update_table = "tc_og_sealuserecord";
+        o.naming = {"personname", "sealusesort", "applydate"};
         o.columns = {
             column("commno").text(12).key(),
             column("orderno").decimal(0).key(),

@@ -1,7 +1,12 @@
 #include "storage/record_history.h"
 
+#include <map>
+
+#include "foundation/change_log.h"
 #include "foundation/data_window.h"
 #include "foundation/display_format.h"
+#include "foundation/record_name.h"
+#include "foundation/register_page.h"
 #include "storage/list_export.h"
 
 namespace officerecords {
@@ -10,7 +15,9 @@ namespace {
 
 constexpr const char* k_columns =
     "SELECT c.logno, c.changetime, c.workstation, c.osuser, c.windowname, c.changekind, "
-    "c.ischecked, i.columnname, i.oldvalue, i.newvalue, c.recordkey, c.tablename, c.dbuser FROM tc_og_changelog c "
+    "c.ischecked, i.columnname, i.oldvalue, i.newvalue, c.recordkey, c.tablename, c.dbuser, "
+    "c.commno "
+    "FROM tc_og_changelog c "
     "JOIN tc_og_changelog_item i ON i.logno = c.logno ";
 
 // A table whose rows belong to a register's record and are changed from
@@ -45,24 +52,38 @@ std::string key_part(const std::string& key, std::string_view column) {
     return {};
 }
 
-// "照片 3 的说明": an owned row's column, named after the row.
+// "照片 3 的说明": an owned row's column, named after the row; empty for
+// the columns that only tie the row to its record, which the clerk never
+// sees.
 std::string owned_caption(const std::string& key, const std::string& column) {
     const std::size_t at = key.find("PhotoNo=");
     const std::string photo = at == std::string::npos ? std::string() : " " + key.substr(at + 8);
     if (column == "Photo") return "照片" + photo;
     if (column == "PhotoNote") return "照片" + photo + " 的说明";
     if (column == "PhotoFileName") return "照片" + photo + " 的文件名";
-    if (column == "PhotoNo") return "照片序号";
-    if (column == "OrderNo") return "活动序号";
-    if (column == "CommNo") return "社区编号";
+    if (column == "PhotoNo" || column == "OrderNo" || column == "CommNo") return {};
     return column;
 }
 
+// Whether a record was saved with its checks, in words.
+constexpr std::string_view k_checked_column = "issave";
+constexpr const char* k_checked_caption = "数据校验";
+std::string checked_in_words(const value& v) {
+    if (v.is_null()) return {};
+    const std::string text = v.to_text();
+    return text == "1" ? "已校验" : text == "0" ? "未校验" : text;
+}
+
+// The form's caption of a column without its colon; empty for a column
+// the form does not caption (the community, the record number, the
+// person's number), which the history does not show.
 std::string caption_of(const column_def& c) {
+    if (c.name == k_checked_column) return k_checked_caption;
     std::string label = c.label;
     for (const char* colon : {":", "：", ";"})
         if (label.ends_with(colon)) label.erase(label.size() - std::string_view(colon).size());
-    return label.empty() ? c.name : label;
+    while (label.ends_with(' ')) label.pop_back();
+    return label;
 }
 
 // A stored value as the form shows it; as stored when it does not read as
@@ -70,6 +91,7 @@ std::string caption_of(const column_def& c) {
 std::string shown_text(const data_window& form, int col, const value& v) {
     if (v.is_null()) return {};
     const std::string text = v.to_text();
+    if (form.column_definition(col).name == k_checked_column) return checked_in_words(v);
     if (const dw_child* child = form.child(col)) return child->display_of(text).value_or(text);
     const column_def& c = form.column_definition(col);
     switch (c.type) {
@@ -107,6 +129,72 @@ std::string key_numbers(const std::string& key, bool own_row) {
     return shown;
 }
 
+// The key of the record an owned row belongs to ("commno=…;orderno=11" of
+// a photo "OrderNo=11;PhotoNo=2"), empty when it cannot be told.
+std::string owner_key(const dw_object& form, const std::string& commno,
+                      const std::string& owned_key) {
+    const owned_table* owned = owned_by(form);
+    if (!owned || !owned_key.starts_with(owned->key_prefix)) return {};
+    const std::size_t from = owned->key_prefix.size();
+    const std::size_t end = owned_key.find(';', from);
+    const std::string number = owned_key.substr(from, end == std::string::npos ? end : end - from);
+    return "commno=" + commno + ";" + std::string(owned->key_column) + "=" + number;
+}
+
+// Names every line's record as the clerk knows it, from the record as it
+// is stored now; a deleted record by the values its deletion took away.
+status name_records(transaction& t, const dw_object& form, std::vector<history_line>& lines) {
+    if (lines.empty() || form.naming.empty()) return status::ok();
+    std::map<std::string, std::string> names;
+    // The records still stored, a few hundred numbers a statement, per
+    // community (a record's key is its community and its number).
+    std::map<std::string, std::vector<std::string>> numbers;
+    const std::string key_column = record_key_column(form);
+    for (const history_line& h : lines) {
+        if (h.owner_key.empty() || names.contains(h.owner_key)) continue;
+        names[h.owner_key];
+        numbers[key_part(h.owner_key, "commno")].push_back(key_part(h.owner_key, key_column));
+    }
+    data_window stored("dw_history_names");
+    if (status st = stored.set_dataobject(form, t); !st) return st;
+    constexpr std::size_t k_per_statement = 200;
+    for (const auto& [commno, all] : numbers) {
+        for (std::size_t at = 0; at < all.size(); at += k_per_statement) {
+            const std::size_t n = std::min(k_per_statement, all.size() - at);
+            std::string condition = "commno = ? AND " + key_column + " IN (";
+            std::vector<value> params{value(commno)};
+            for (std::size_t i = 0; i < n; ++i) {
+                condition += i ? ", ?" : "?";
+                params.push_back(value(all[at + i]));
+            }
+            if (stored.retrieve(condition + ")", params) < 0)
+                return status::error("读取修改记录失败：" + stored.last_error());
+            for (long r = 1; r <= stored.rowcount(); ++r)
+                names[stored.history_key(r)] = record_name(stored, r);
+        }
+    }
+    // A record no longer stored: the naming columns' values as its
+    // deletion (or, failing that, its latest change) left them.
+    std::map<std::string, std::map<std::string, std::string>> last_seen;
+    for (auto h = lines.rbegin(); h != lines.rend(); ++h) {
+        if (h->record != h->owner_key) continue;
+        last_seen[h->owner_key][h->column] = h->new_shown.empty() ? h->old_shown : h->new_shown;
+    }
+    for (auto& [key, name] : names) {
+        if (!name.empty()) continue;
+        const auto seen = last_seen.find(key);
+        if (seen == last_seen.end()) continue;
+        for (const std::string& column : form.naming) {
+            const auto v = seen->second.find(column);
+            if (v == seen->second.end() || v->second.empty()) continue;
+            name += (name.empty() ? "" : "，") + v->second;
+        }
+    }
+    for (history_line& h : lines)
+        if (const auto n = names.find(h.owner_key); n != names.end()) h.record_name = n->second;
+    return status::ok();
+}
+
 result<std::vector<history_line>> read(transaction& t, const dw_object& form, const std::string& sql,
                                        const std::vector<value>& params) {
     // The form's columns give the captions and the code names.
@@ -132,15 +220,20 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
         h.old_value = rows->column_value(8);
         h.new_value = rows->column_value(9);
         const int col = own_row ? shown.column_number(h.column) : 0;
-        h.caption = col > 0     ? caption_of(form.columns[static_cast<std::size_t>(col - 1)])
-                    : own_row ? h.column
+        h.caption = col > 0   ? caption_of(form.columns[static_cast<std::size_t>(col - 1)])
+                    : own_row ? (h.column == k_imported_file_item ? h.column : std::string())
                               : owned_caption(h.record, h.column);
+        if (h.caption.empty()) continue;
+        h.owner_key =
+            own_row ? h.record : owner_key(form, std::string(rows->column_text(13)), h.record);
         auto show = [&](const value& v) { return col > 0 ? shown_text(shown, col, v) : v.to_text(); };
         h.old_shown = show(h.old_value);
         h.new_shown = show(h.new_value);
         lines.push_back(std::move(h));
     }
     if (t.sqlcode() < 0) return status::error("读取修改记录失败：" + t.sqlerrtext());
+    rows.reset();
+    if (status st = name_records(t, form, lines); !st) return st;
     return lines;
 }
 
@@ -208,7 +301,10 @@ dw_object history_list_object(bool with_record) {
     o.is_list = true;
     std::vector<std::pair<const char*, const char*>> shown = {
         {"changetime", "时间"}, {"workstation", "工作站"}, {"osuser", "用户"}, {"changekind", "操作"}};
-    if (with_record) shown.emplace_back("recordkey", "记录号");
+    if (with_record) {
+        shown.emplace_back("recordkey", "记录号");
+        shown.emplace_back("recordname", "记录");
+    }
     for (auto c : {std::pair{"caption", "栏目"}, {"oldvalue", "原值"}, {"newvalue", "新值"}}) shown.push_back(c);
     int order = 0;
     for (const auto& [name, header] : shown) {
@@ -233,7 +329,10 @@ status export_history(const std::vector<history_line>& lines, bool with_record, 
         list.setitem(row, "workstation", value(h.workstation));
         list.setitem(row, "osuser", value(who_changed(h)));
         list.setitem(row, "changekind", value(h.kind + (h.checked ? "" : "（未校验）")));
-        if (with_record) list.setitem(row, "recordkey", value(h.record_shown));
+        if (with_record) {
+            list.setitem(row, "recordkey", value(h.record_shown));
+            list.setitem(row, "recordname", value(h.record_name));
+        }
         list.setitem(row, "caption", value(h.caption));
         list.setitem(row, "oldvalue", value(h.old_shown));
         list.setitem(row, "newvalue", value(h.new_shown));

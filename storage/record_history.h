@@ -24,10 +24,15 @@ struct history_line {
     std::string window;
     std::string record;  // the record's key as history_key gives it
     std::string record_shown;  // its numbers without the community: "2"
+    std::string owner_key;     // the register's record the line is of (an owned row's owner)
+    std::string record_name;  // that record as the clerk knows it: "办公电脑，2020-01-01，5,000.00"
     std::string kind;  // 新增, 修改, 删除
     bool checked = true;
     std::string column;
-    std::string caption;  // the form's label without its colon; the column when it has none
+    // The form's label without its colon. Columns the form does not
+    // caption (the community, the record number) are left out of the
+    // history; whether the record was checked is "数据校验", in words.
+    std::string caption;
     value old_value;      // null for none
     value new_value;
     std::string old_shown;  // as the form shows it
@@ -56,7 +61,8 @@ result<std::vector<history_line>> register_history(transaction& t, const dw_obje
                                                    const std::string& to);
 
 // A list object of the history, one row per changed column: "时间",
-// "工作站", "用户", "操作", ("记录号" when `with_record`), "栏目", "原值", "新值".
+// "工作站", "用户", "操作", ("记录号" and "记录" when `with_record`), "栏目",
+// "原值", "新值".
 dw_object history_list_object(bool with_record);
 
 // Writes `lines` as a list of history_list_object(with_record) would show

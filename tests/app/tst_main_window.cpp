@@ -115,7 +115,10 @@ private Q_SLOTS:
         {
             box_answerer boxes(QMessageBox::No);
             action(*frame_, "delete")->trigger();
-            QCOMPARE(boxes.seen, std::vector<QString>{"确认信息 | 您确定要删除当前这条记录吗？"});
+            // The question names the record as the list shows it.
+            QCOMPARE(boxes.seen,
+                     std::vector<QString>{"确认信息 | 您确定要删除当前这条记录吗？\n记录号 "
+                                          "1（台式计算机，2019-04-10，19,960.00）"});
             QCOMPARE(tab->model().rowCount(), before);
         }
         box_answerer boxes(QMessageBox::Yes);

@@ -148,15 +148,21 @@ TEST_F(ChangeLogTest, APhotoIsKeptAsItsSizeAndChecksum) {
                              "PhotoNote|~|合影\n" + head + "Photo|~|<300 字节，校验值 " +
                              checksum_hex(picture) + ">\n");
 
-    // The activity's history holds its photos' changes, named after the photo.
+    // The activity's history holds its photos' changes, named after the
+    // photo; the columns that only tie the photo to its activity are not
+    // the clerk's and stay out of it.
     const std::string activity = history_key(d_og_commactivityrecord(), {value("420106001001"), value(1)});
     auto lines = record_history(db.sqlca(), d_og_commactivityrecord(), activity);
     ASSERT_TRUE(lines) << lines.message();
     std::string captions;
-    for (const history_line& h : *lines) captions += h.caption + "=" + h.new_shown + "|" + h.record_shown + "\n";
-    EXPECT_EQ(captions, "社区编号=420106001001|1\n活动序号=1|1\n照片序号=4|1\n照片 4 的文件名=新照片.bmp|1\n"
-                        "照片 4 的说明=合影|1\n照片 4=<300 字节，校验值 " +
-                            checksum_hex(picture) + ">|1\n");
+    for (const history_line& h : *lines)
+        captions +=
+            h.caption + "=" + h.new_shown + "|" + h.record_shown + "|" + h.record_name + "\n";
+    // Each line names the activity as the clerk knows it: its topic and date.
+    const std::string activity_name = "|1|志愿服务，2025-03-05";
+    EXPECT_EQ(captions, "照片 4 的文件名=新照片.bmp" + activity_name + "\n照片 4 的说明=合影" +
+                            activity_name + "\n照片 4=<300 字节，校验值 " + checksum_hex(picture) +
+                            ">" + activity_name + "\n");
     // Another activity's history does not.
     auto other = record_history(db.sqlca(), d_og_commactivityrecord(),
                                 history_key(d_og_commactivityrecord(), {value("420106001001"), value(11)}));

@@ -7,8 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "finance/assetregister.h"
-#include "storage/file_access.h"
+#include "foundation/record_name.h"
 #include "foundation/register_page.h"
+#include "storage/file_access.h"
 #include "tests/test_support.h"
 
 namespace officerecords {
@@ -118,8 +119,12 @@ TEST_F(RecordHistoryTest, TheHistoryExportsLikeAList) {
     blob bytes;
     ASSERT_EQ(read_file(csv, bytes), 1);
     const std::string text(bytes.begin(), bytes.end());
-    EXPECT_NE(text.find("序号,时间,工作站,用户,操作,记录号,栏目,原值,新值\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(",修改（未校验）,2,资产分类,电子设备,办公设备\r\n"), std::string::npos)
+    EXPECT_NE(text.find("序号,时间,工作站,用户,操作,记录号,记录,栏目,原值,新值\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(",修改（未校验）,2,\"激光打印机，2020-06-18，3,580.00\",资产分类,电子设备,"
+                        "办公设备\r\n"),
+              std::string::npos)
         << text;
 
     const std::string xlsx = out.file("记录.xlsx");
@@ -140,4 +145,58 @@ TEST_F(RecordHistoryTest, TheHistoryExportsLikeAList) {
 }
 
 }  // namespace
+// The history speaks the clerk's words: only the form's captions, whether
+// the record was checked in words, and every record named by its number
+// and its register's naming columns, a deleted one by what it last held.
+TEST_F(RecordHistoryTest, RecordsAreNamedAndOnlyTheFormsCaptionsShown) {
+    w_m_og_assetregister added(s);
+    added.open_with(k_mode_add);
+    host.day = *date::parse("2026-12-02");
+    ASSERT_EQ(added.dw_1.setitem(1, "goodsname", value("饮水机")), 1);
+    ASSERT_EQ(added.dw_1.setitem(1, "originvalue", value(decimal(1280'00, 2))), 1);
+    added.cb_tempsave_clicked();
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+    const value number = added.dw_1.getitem(1, "orderno");
+    ASSERT_EQ(added.dw_1.setitem(1, "purchasedate", value(*date::parse("2026-11-30"))), 1);
+    added.cb_save_clicked();
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+
+    auto lines = record_history(db.sqlca(), d_og_assetregister(),
+                                key(static_cast<int>(number.as_double().value())));
+    ASSERT_TRUE(lines) << lines.message();
+    std::string shown;
+    for (const history_line& h : *lines)
+        shown += h.kind + " " + h.caption + ": " + h.old_shown + " -> " + h.new_shown + " | " +
+                 h.record_name + "\n";
+    EXPECT_EQ(shown,
+              "修改 添置日期:  -> 2026-11-30 | 饮水机，2026-11-30，1,280.00\n"
+              "修改 数据校验: 未校验 -> 已校验 | 饮水机，2026-11-30，1,280.00\n"
+              "新增 资产名称:  -> 饮水机 | 饮水机，2026-11-30，1,280.00\n"
+              "新增 价值（元）:  -> 1,280.00 | 饮水机，2026-11-30，1,280.00\n"
+              "新增 数据校验:  -> 未校验 | 饮水机，2026-11-30，1,280.00\n");
+
+    // A deleted record keeps the name it had.
+    edit(3, "2026-12-03", {{"note", value("待报废")}});
+    page.dw_1.setrow(3);
+    const std::string third = page.dw_1.history_key(3);
+    const std::string third_name = record_name(page.dw_1, 3);
+    ASSERT_FALSE(third_name.empty());
+    host.answers.push_back(true);
+    ASSERT_TRUE(delete_current_record(page, s));
+    ASSERT_EQ(host.questions.size(), 1u);
+    EXPECT_EQ(host.questions.back(),
+              "确认信息 | 您确定要删除当前这条记录吗？\n记录号 3（" + third_name + "）");
+    auto week =
+        register_history(db.sqlca(), d_og_assetregister(), "420106001001", "2026-12-03", "");
+    ASSERT_TRUE(week) << week.message();
+    ASSERT_FALSE(week->empty());
+    for (const history_line& h : *week) {
+        EXPECT_EQ(h.record, third);
+        EXPECT_EQ(h.record_name, third_name) << h.kind << " " << h.caption;
+        EXPECT_NE(h.caption, "orderno");
+        EXPECT_NE(h.caption, "commno");
+    }
+    EXPECT_EQ(week->front().kind, "删除");
+}
+
 }  // namespace officerecords

@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+#include "foundation/w_modify.h"
+
 namespace officerecords::app {
 
 namespace {
@@ -157,6 +159,12 @@ void column_editor::render() {
     rendering_ = false;
 }
 
+void column_editor::set_marked(bool on) {
+    if (marked_ == on) return;
+    marked_ = on;
+    render_state();
+}
+
 void column_editor::render_state() {
     // Only what changed is set again: an editor being composed into by an
     // input method must not be disturbed by a redraw of its state.
@@ -175,7 +183,7 @@ void column_editor::render_state() {
         widget_->setEnabled(enter);
     }
     QPalette::ColorRole role = radios_ ? QPalette::Window : QPalette::Base;
-    QColor background = colour_of(st.background);
+    QColor background = colour_of(marked_ ? k_refused_background : st.background);
     // A field the clerk cannot enter shows its text greyed, as a disabled
     // drop-down does, on the background the core gave it; on the default
     // background it is greyed too, so that a locked empty field shows it.

@@ -57,6 +57,10 @@ public:
 
     // Re-reads everything from the data window.
     void render();
+    // Marks the field as refused (the frame's colour for an error), or
+    // takes the mark away.
+    void set_marked(bool on);
+    bool marked() const { return marked_; }
 
     // The text the editor shows as the clerk would type it: "" for an
     // empty masked date, the chosen name of a drop-down.
@@ -95,6 +99,7 @@ private:
     QString mask_;
     std::vector<std::string> offered_;
     bool composing_ = false;
+    bool marked_ = false;
     bool rendering_ = false;
 };
 

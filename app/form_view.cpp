@@ -158,8 +158,40 @@ void form_view::focus_first() {
 }
 
 void form_view::refresh() {
+    // The mark stays until the field's value changes, or another record is shown.
+    if (marked_col_ && (dw_.getrow() < 1 || dw_.history_key(dw_.getrow()) != marked_record_ ||
+                        !(dw_.getitem(dw_.getrow(), marked_col_) == marked_value_)))
+        unmark();
     for (column_editor* e : editors_) e->render();
     update_tab_order();
+}
+
+void form_view::unmark() {
+    if (column_editor* e = editor_at(marked_col_)) e->set_marked(false);
+    marked_col_ = 0;
+}
+
+void form_view::lead_to(std::string_view column) {
+    column_editor* e = editor(column);
+    if (!e || dw_.getrow() < 1) return;
+    if (marked_col_ && marked_col_ != e->column()) unmark();
+    marked_col_ = e->column();
+    // A text the column cannot take stays in the field as the clerk typed
+    // it: leaving the field or saving asks the core about it again, and the
+    // row keeps its value. A window's own refusal shows the value kept.
+    if (const auto& refused = dw_.last_refused_text();
+        refused && refused->col == marked_col_ && refused->row == dw_.getrow() &&
+        !dw_.has_pending_edit() && dw_.getcolumn() == marked_col_)
+        dw_.settext(refused->text);
+    marked_value_ = dw_.getitem(dw_.getrow(), marked_col_);
+    marked_record_ = dw_.history_key(dw_.getrow());
+    e->set_marked(true);
+    if (!e->shown()) return;
+    // After the message box has gone, and after the event in the core.
+    QPointer<QWidget> field = e->focus_widget();
+    QTimer::singleShot(0, this, [field] {
+        if (field) field->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void form_view::update_tab_order() {
@@ -180,7 +212,7 @@ bool form_view::leave_field() {
         entered = window_.leave_field();
     }
     if (entered) return true;
-    // Refused: the clerk stays in the field, which shows the old value.
+    // Refused: the clerk stays in the field.
     if (column_editor* e = editor_at(col)) {
         QPointer<QWidget> field = e->focus_widget();
         QTimer::singleShot(0, this, [field] {
@@ -221,6 +253,7 @@ void form_view::on_focus_changed(QWidget* old, QWidget* now) {
 
 void form_view::on_edited(int col, const QString& text) {
     if (busy_ || dw_.getrow() < 1) return;
+    if (col == marked_col_) unmark();
     bool arriving = dw_.getcolumn() != col;
     if (arriving && !enter_column(col)) {
         Q_EMIT core_changed();
@@ -235,6 +268,7 @@ void form_view::on_edited(int col, const QString& text) {
 
 void form_view::on_chosen(int col, const QString& code) {
     if (busy_ || dw_.getrow() < 1) return;
+    if (col == marked_col_) unmark();
     if (enter_column(col)) {
         dw_.settext(code.toStdString());
         busy_scope busy(busy_);

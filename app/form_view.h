@@ -42,6 +42,12 @@ public:
     // Leaves the field as Tab does and moves on to the next one in the
     // tab order; a value the core refuses keeps the clerk in its field.
     void next_field();
+    // A check or the column refused what the field holds: the focus goes
+    // there and the field is marked until the clerk changes it (or another
+    // record is shown). A text the column could not take stays typed in.
+    void lead_to(std::string_view column);
+    // The column marked as refused; 0 when none is.
+    int marked_column() const { return marked_col_; }
 
 Q_SIGNALS:
     void core_changed();
@@ -69,6 +75,11 @@ private:
     std::vector<column_editor*> editors_;
     QMetaObject::Connection focus_watch_;
     bool busy_ = false;  // an event is inside the core: focus moves are not the clerk's
+    // The refused field, and the record and value it was refused with.
+    int marked_col_ = 0;
+    value marked_value_;
+    std::string marked_record_;
+    void unmark();
 };
 
 }  // namespace officerecords::app

@@ -257,4 +257,8 @@ void qt_host::calendar_changed(w_modify& window, std::string_view column) {
     if (record_dialog* d = record_dialog::of(window)) d->show_calendar(column);
 }
 
+void qt_host::field_refused(w_modify& window, std::string_view column) {
+    if (record_dialog* d = record_dialog::of(window)) d->lead_to(column);
+}
+
 }  // namespace officerecords::app

@@ -94,6 +94,8 @@ public:
     void record_saved(w_modify& window, bool checked) override;
     void control_changed(w_modify& window, control& c) override;
     void calendar_changed(w_modify& window, std::string_view column) override;
+    // The record window leads the clerk to the field and marks it.
+    void field_refused(w_modify& window, std::string_view column) override;
 
     // clock_source: the workstation's date.
     date today() const override;

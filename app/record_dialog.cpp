@@ -400,6 +400,9 @@ void record_dialog::update_title() {
         if (history_) history_->setEnabled(true);
         if (const long n = window_->list_position(); n > 0)
             title += QString(" — 第 %1 条，共 %2 条").arg(n).arg(window_->list_count());
+        // The record's number, as its history and the deletion name it.
+        const value number = dw.getitem(dw.getrow() > 0 ? dw.getrow() : 1, window_->key_column());
+        if (!number.is_null()) title += " — 记录号 " + qs(number.to_text());
     }
     setWindowTitle(title + "[*]");
     setWindowModified(window_->has_unsaved_changes());
@@ -456,6 +459,10 @@ void record_dialog::close_after_event() {
         closing_ = true;
         done(QDialog::Accepted);
     });
+}
+
+void record_dialog::lead_to(std::string_view column) {
+    if (form_) form_->lead_to(column);
 }
 
 void record_dialog::press(control& c) {

@@ -90,6 +90,8 @@ public:
     // Pops the calendar up below the column's field, taking the keyboard
     // (arrows, Enter, Esc); empty hides it.
     void show_calendar(std::string_view column);
+    // A check or the column refused the field: the form leads the clerk there.
+    void lead_to(std::string_view column);
     // The window asked to be closed: the dialog closes once the current
     // event has returned.
     void close_after_event();

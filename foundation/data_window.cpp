@@ -348,7 +348,10 @@ bool data_window::can_enter(int col) const {
     return s.visible && s.tab > 0 && !s.protect;
 }
 
-void data_window::settext(std::string text) { pending_ = std::move(text); }
+void data_window::settext(std::string text) {
+    refused_.reset();
+    pending_ = std::move(text);
+}
 
 std::string data_window::gettext() const {
     if (pending_) return *pending_;
@@ -389,7 +392,8 @@ result<value> data_window::parse_input(int col, std::string_view text) const {
         }
         case column_type::date:
             if (auto d = date::parse(text); d && text.size() == 10) return value(*d);
-            return status::error(label + "“" + shown + "”不是有效的日期，请按yyyy-mm-dd格式输入！");
+            return status::error(label + "“" + shown +
+                                 "”不是有效的日期，请按yyyy-mm-dd（例如 2024-03-15）格式输入！");
         case column_type::decimal: {
             auto d = decimal::parse(text);
             // A well-formed number that still does not parse has too many digits.
@@ -418,6 +422,7 @@ result<value> data_window::parse_input(int col, std::string_view text) const {
 
 int data_window::accepttext() {
     last_itemchanged_ = 0;
+    refused_.reset();
     if (!pending_) return 1;
     std::string text = std::move(*pending_);
     pending_.reset();
@@ -426,6 +431,7 @@ int data_window::accepttext() {
     if (!valid_row(r) || col < 1 || col > column_count()) return 1;
     auto parsed = parse_input(col, text);
     if (!parsed) {
+        refused_ = refused_text{r, col, text};
         if (events_) events_->itemerror(r, column_object(col), parsed.message());
         return -1;
     }

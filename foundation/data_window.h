@@ -233,6 +233,16 @@ public:
     // but has itself set that item, its value stands.
     int accepttext();
     int last_itemchanged_result() const { return last_itemchanged_; }
+    // The text the last accepttext() refused because the column cannot
+    // take it (not a date, too long), with its row and column, so that a
+    // host can leave it in the field as typed; none after any other
+    // accepttext() or settext().
+    struct refused_text {
+        long row = 0;
+        int col = 0;
+        std::string text;
+    };
+    const std::optional<refused_text>& last_refused_text() const { return refused_; }
     // Parses typed text for a column without storing it.
     result<value> parse_input(int col, std::string_view text) const;
     dwo column_object(int col) const;
@@ -297,6 +307,7 @@ private:
     long current_row_ = 0;
     int current_column_ = 0;
     std::optional<std::string> pending_;
+    std::optional<refused_text> refused_;
     // The item accepttext() is entering while itemchanged runs.
     struct entering {
         long row = 0;

@@ -20,7 +20,8 @@ public:
                                          std::string_view filter) override {
         return target().file_open(title, default_extension, filter);
     }
-    std::string open_with_parm(std::string_view window, std::string_view parm, w_modify& caller) override {
+    std::string open_with_parm(std::string_view window, std::string_view parm,
+                               w_modify& caller) override {
         return target().open_with_parm(window, parm, caller);
     }
     void open_window(std::string_view window, std::string_view mode, w_modify& caller) override {
@@ -33,7 +34,9 @@ public:
     void set_focus(std::string_view where) override { target().set_focus(where); }
     void set_pointer(pointer p) override { target().set_pointer(p); }
     std::string current_directory() override { return target().current_directory(); }
-    bool change_directory(const std::string& path) override { return target().change_directory(path); }
+    bool change_directory(const std::string& path) override {
+        return target().change_directory(path);
+    }
     int gf_readphotofile(const std::string& path, blob& bytes) override {
         return target().gf_readphotofile(path, bytes);
     }
@@ -41,8 +44,12 @@ public:
         return target().gf_writephotofile(path, bytes);
     }
     void show_help(std::string_view window) override { target().show_help(window); }
-    void record_saved(w_modify& window, bool checked) override { target().record_saved(window, checked); }
-    void control_changed(w_modify& window, control& c) override { target().control_changed(window, c); }
+    void record_saved(w_modify& window, bool checked) override {
+        target().record_saved(window, checked);
+    }
+    void control_changed(w_modify& window, control& c) override {
+        target().control_changed(window, c);
+    }
     void calendar_changed(w_modify& window, std::string_view column) override {
         target().calendar_changed(window, column);
     }

@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/host_services.h"
+#include "foundation/forwarding_host.h"
 
 namespace officerecords {
 
-class held_messages final : public host_services {
+class held_messages final : public forwarding_host {
 public:
     explicit held_messages(host_services& host) : host_(host) {}
     ~held_messages() override { release(); }
@@ -31,6 +31,7 @@ public:
     void message_box(std::string_view title, std::string_view text, icon kind) override {
         held_.push_back({std::string(title), std::string(text), kind});
     }
+    // Whatever waits for the clerk shows what is held first.
     bool question(std::string_view title, std::string_view text, bool default_no) override {
         release();
         return host_.question(title, text, default_no);
@@ -48,32 +49,23 @@ public:
         release();
         host_.open_window(window, mode, caller);
     }
-    void close_window(w_modify& window) override { host_.close_window(window); }
     unsaved_choice ask_unsaved(std::string_view title, std::string_view text) override {
         release();
         return host_.ask_unsaved(title, text);
-    }
-    void set_focus(std::string_view target) override { host_.set_focus(target); }
-    void set_pointer(pointer p) override { host_.set_pointer(p); }
-    std::string current_directory() override { return host_.current_directory(); }
-    bool change_directory(const std::string& path) override { return host_.change_directory(path); }
-    int gf_readphotofile(const std::string& path, blob& bytes) override {
-        return host_.gf_readphotofile(path, bytes);
-    }
-    int gf_writephotofile(const std::string& path, const blob& bytes) override {
-        return host_.gf_writephotofile(path, bytes);
     }
     void show_help(std::string_view window) override {
         release();
         host_.show_help(window);
     }
-    void record_saved(w_modify& window, bool checked) override { host_.record_saved(window, checked); }
-    void control_changed(w_modify& window, control& c) override { host_.control_changed(window, c); }
-    void calendar_changed(w_modify& window, std::string_view column) override {
-        host_.calendar_changed(window, column);
+    // A field is led to once its message has been shown.
+    void field_refused(w_modify& window, std::string_view column) override {
+        release();
+        host_.field_refused(window, column);
     }
 
 private:
+    host_services& target() override { return host_; }
+
     struct message {
         std::string title;
         std::string text;

@@ -81,6 +81,13 @@ public:
         (void)window;
         (void)column;
     }
+    // A value the column cannot take, or a save's check, was refused with
+    // a message about `column`: a host leads the clerk to that field and
+    // marks it until it is changed.
+    virtual void field_refused(w_modify& window, std::string_view column) {
+        (void)window;
+        (void)column;
+    }
 };
 
 // The busy pointer for as long as it lives: whichever way a handler leaves,

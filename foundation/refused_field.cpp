@@ -27,8 +27,8 @@ std::string refused_field(const data_window& dw, long row, const std::vector<val
     if (row < 1 || row > dw.rowcount()) return {};
     if (before.size() == static_cast<std::size_t>(dw.column_count()))
         for (int col = 1; col <= dw.column_count(); ++col)
-            if (!before[static_cast<std::size_t>(col - 1)].is_null() && dw.getitem(row, col).is_null() &&
-                dw.state(col).visible)
+            if (!before[static_cast<std::size_t>(col - 1)].is_null() &&
+                dw.getitem(row, col).is_null() && dw.state(col).visible)
                 return dw.column_definition(col).name;
     std::string best;
     std::size_t best_at = std::string_view::npos;

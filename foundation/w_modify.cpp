@@ -5,6 +5,7 @@
 
 #include "foundation/change_log.h"
 #include "foundation/held_messages.h"
+#include "foundation/refused_field.h"
 #include "foundation/register_page.h"
 #include "foundation/transaction.h"
 
@@ -36,7 +37,7 @@ w_modify::w_modify(session& s, std::string name, const dw_object& form)
     cb_prior.clicked = [this] { cb_prior_clicked(); };
     cb_first.clicked = [this] { cb_first_clicked(); };
     cb_exit.clicked = [this] { cb_exit_clicked(); };
-    cb_save.clicked = [this] { cb_save_clicked(); };
+    cb_save.clicked = [this] { save_pressed(); };
     cb_roll.clicked = [this] { cb_roll_clicked(); };
     cb_tempsave.clicked = [this] { cb_tempsave_clicked(); };
 
@@ -159,8 +160,61 @@ int w_modify::itemchanged(long, const dwo&, const std::string&) { return 0; }
 void w_modify::itemfocuschanged(long, const dwo&) {}
 void w_modify::doubleclicked(int, int, long, const dwo&) {}
 
-void w_modify::itemerror(long, const dwo&, const std::string& message) {
+void w_modify::itemerror(long, const dwo& column, const std::string& message) {
     host().message_box("提示信息", message, icon::exclamation);
+    host().field_refused(*this, column.name);
+}
+
+// Notes what a pressed Save said on its way to the host: the first check's
+// message, whether the record was saved, and whether a field was already
+// named (a value the column could not take).
+class save_watch final : public forwarding_host {
+public:
+    explicit save_watch(w_modify& w) : window_(w) { window_.watch_ = this; }
+    ~save_watch() override { window_.watch_ = nullptr; }
+    save_watch(const save_watch&) = delete;
+    save_watch& operator=(const save_watch&) = delete;
+
+    void message_box(std::string_view title, std::string_view text, icon kind) override {
+        if (!check_message && is_check_title(title)) check_message = std::string(text);
+        forwarding_host::message_box(title, text, kind);
+    }
+    void record_saved(w_modify& w, bool checked) override {
+        saved = true;
+        forwarding_host::record_saved(w, checked);
+    }
+    void field_refused(w_modify& w, std::string_view column) override {
+        field_named = true;
+        forwarding_host::field_refused(w, column);
+    }
+
+    std::optional<std::string> check_message;
+    bool saved = false;
+    bool field_named = false;
+
+private:
+    host_services& target() override { return window_.inner_host(); }
+    w_modify& window_;
+};
+
+void w_modify::save_pressed() {
+    // What is still being typed is entered first: a value the column
+    // cannot take stops the save with its one message, instead of the
+    // record being saved without it.
+    if (dw_1.has_pending_edit() && !leave_field()) return;
+    const long row = dw_1.getrow();
+    const std::vector<value> before = row_items(dw_1, row);
+    std::optional<std::string> message;
+    {
+        save_watch watch(*this);
+        cb_save_clicked();
+        if (watch.saved || watch.field_named || !watch.check_message) return;
+        message = watch.check_message;
+    }
+    // The window may have moved on (closed, another record) meanwhile.
+    if (dw_1.getrow() != row) return;
+    const std::string field = refused_field(dw_1, row, before, *message);
+    if (!field.empty()) host().field_refused(*this, field);
 }
 
 void w_modify::new_record() {

@@ -23,6 +23,9 @@ namespace officerecords {
 
 inline constexpr const char* k_mode_add = "添加";
 inline constexpr const char* k_mode_modify = "修改";
+// The background of a field a check refused, until the clerk changes it
+// (pale red, written red + 256 * green + 65536 * blue).
+inline constexpr long k_refused_background = 255 + 205 * 256 + 210 * 65536;
 
 class w_modify : public dw_events {
 public:
@@ -35,7 +38,7 @@ public:
     session& sess() { return session_; }
     // While a save holds the write lock, message boxes wait until it is
     // let go: the lock is never held while a clerk reads a message.
-    host_services& host() { return held_ ? *held_ : session_.host; }
+    host_services& host() { return watch_ ? *watch_ : inner_host(); }
     transaction& sqlca() { return session_.sqlca; }
     transaction& photosqlca() { return session_.photosqlca; }
     date today() const { return session_.clock.today(); }
@@ -148,6 +151,11 @@ public:
     void doubleclicked(int x, int y, long row, const dwo& column) override;
     void itemerror(long row, const dwo& column, const std::string& message) override;
 
+    // The clerk presses Save: the window's Save handler runs, and when one
+    // of its checks refused the record with a message about a field, the
+    // host is told which field (field_refused), to lead the clerk there.
+    void save_pressed();
+
     virtual void cb_first_clicked();
     virtual void cb_prior_clicked();
     virtual void cb_next_clicked();
@@ -216,8 +224,13 @@ private:
     void on_control_changed(control& c);
 
     session& session_;
+    host_services& inner_host() { return held_ ? *held_ : session_.host; }
+    friend class save_watch;
+
     // The host that holds back message boxes during a locked save.
     host_services* held_ = nullptr;
+    // The host that notes what a pressed Save said, while it runs.
+    host_services* watch_ = nullptr;
     std::string name_;
     std::string key_column_;
     std::vector<control*> controls_;

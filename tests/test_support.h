@@ -156,7 +156,9 @@ public:
     void message_box(std::string_view title, std::string_view text, icon) override {
         messages.push_back(std::string(title) + " | " + std::string(text));
     }
-    bool question(std::string_view, std::string_view, bool) override {
+    std::vector<std::string> questions;  // "TITLE | TEXT"
+    bool question(std::string_view title, std::string_view text, bool) override {
+        questions.push_back(std::string(title) + " | " + std::string(text));
         if (answers.empty()) return false;
         bool a = answers.front();
         answers.erase(answers.begin());
@@ -205,6 +207,11 @@ public:
         ++unsaved_asked;
         messages.push_back("question " + std::string(title) + " | " + std::string(text));
         return unsaved;
+    }
+    // The fields the windows led the clerk to, in order.
+    std::vector<std::string> refused_fields;
+    void field_refused(w_modify&, std::string_view column) override {
+        refused_fields.push_back(std::string(column));
     }
     bool closed = false;
     unsaved_choice unsaved = unsaved_choice::discard;

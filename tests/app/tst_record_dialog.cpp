@@ -65,6 +65,13 @@ void type_into(QWidget* w, const QString& text) {
 
 std::vector<QString> strings(const QStringList& l) { return {l.begin(), l.end()}; }
 
+// Offscreen, a closed message box leaves no window active: the clerk's
+// next keys go to the record window once it is active again.
+void back_in(open_asset_record& r) {
+    r.dialog->activateWindow();
+    QTRY_VERIFY(r.dialog->isActiveWindow());
+}
+
 }  // namespace
 
 class tst_record_dialog : public QObject {
@@ -94,39 +101,93 @@ private Q_SLOTS:
         }
     }
 
-    void save_rules_clear_the_field_data() {
+    // A check's message leads the clerk to its field, marked until it is
+    // changed: the item the check cleared, or the field its message names.
+    void save_rules_lead_to_the_field_data() {
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("cleared");
         QTest::newRow("negative quantity") << "goodscount"
                                            << "-1"
-                                           << "提示 | 数量:不能为负值";
+                                           << "提示 | 数量:不能为负值" << true;
         QTest::newRow("negative value") << "originvalue"
                                         << "-0.5"
-                                        << "提示 | 价值（元）:不能为负值";
+                                        << "提示 | 价值（元）:不能为负值" << true;
         QTest::newRow("future purchase") << "purchasedate"
                                          << "20990101"
-                                         << "提示 | 添置日期:不能大于当前日期";
+                                         << "提示 | 添置日期:不能大于当前日期" << true;
         QTest::newRow("future record date") << "recorddate"
                                             << "2099-01-01"
-                                            << "提示 | 登记日期:不能大于当前日期";
+                                            << "提示 | 登记日期:不能大于当前日期" << true;
+        // The window's own rule clears nothing; its message names the field.
+        QTest::newRow("scrapped before bought") << "scrapedate"
+                                                << "20000101"
+                                                << "提示 | 报废日期不能小于添置日期!" << false;
     }
-    void save_rules_clear_the_field() {
+    void save_rules_lead_to_the_field() {
         QFETCH(QString, column);
         QFETCH(QString, typed);
         QFETCH(QString, message);
+        QFETCH(bool, cleared);
         open_asset_record r(*office_, k_mode_modify);
         std::string col = column.toStdString();
         type_into(field(r, col.c_str()), typed);
+        // The save is pressed from another field, as a clerk would.
+        QWidget* elsewhere = field(r, col == "goodsname" ? "note" : "goodsname");
+        elsewhere->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(elsewhere->hasFocus());
         box_answerer boxes;
         QTest::mouseClick(r.dialog->button("cb_save"), Qt::LeftButton);
         QCOMPARE(boxes.seen, std::vector<QString>{message});
-        QVERIFY(r.window().dw_1.getitem(1, col).is_null());
-        QCOMPARE(shown(r, col.c_str()), QString());
+        QCOMPARE(r.window().dw_1.getitem(1, col).is_null(), cleared);
+        if (cleared) QCOMPARE(shown(r, col.c_str()), QString());
         QVERIFY(r.window().has_unsaved_changes());
+        column_editor* e = r.dialog->form().editor(col);
+        QTRY_COMPARE(r.dialog->focusWidget(), field(r, col.c_str()));
+        QVERIFY(e->marked());
+        QCOMPARE(r.dialog->form().marked_column(), e->column());
+        const QColor refused(255, 205, 210);
+        QCOMPARE(e->widget()->palette().color(QPalette::Base), refused);
+        // Changing the field takes the mark away.
+        back_in(r);
+        type_into(field(r, col.c_str()), "1");
+        QVERIFY(!e->marked());
+        QVERIFY(e->widget()->palette().color(QPalette::Base) != refused);
     }
 
-    void refused_input_shows_the_old_value_data() {
+    // A new asset with three faults: each save shows one message, in the
+    // checks' order, and leads to its field; the fourth save stores it.
+    void each_save_leads_to_the_next_fault() {
+        open_asset_record r(*office_, k_mode_add);
+        type_into(field(r, "goodsname"), "打印机");
+        type_into(field(r, "goodscount"), "-2");
+        type_into(field(r, "purchasedate"), "20990101");
+        type_into(field(r, "scrapedate"), "20000101");
+        struct step {
+            const char* message;
+            const char* field;
+            const char* fixed;
+        };
+        for (const step& s : {step{"提示 | 数量:不能为负值", "goodscount", "2"},
+                              step{"提示 | 添置日期:不能大于当前日期", "purchasedate", "20200101"},
+                              step{"提示 | 报废日期不能小于添置日期!", "scrapedate", "20210101"}}) {
+            box_answerer boxes;
+            QTest::keyClick(r.dialog->focusWidget(), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(boxes.seen, std::vector<QString>{QString::fromUtf8(s.message)});
+            QTRY_COMPARE(r.dialog->focusWidget(), field(r, s.field));
+            QCOMPARE(r.dialog->form().marked_column(), r.window().dw_1.column_number(s.field));
+            back_in(r);
+            type_into(field(r, s.field), QString::fromUtf8(s.fixed));
+        }
+        box_answerer boxes;
+        QTest::keyClick(r.dialog->focusWidget(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(boxes.seen, std::vector<QString>{});
+        QVERIFY(!r.window().has_unsaved_changes());
+        QCOMPARE(r.dialog->form().marked_column(), 0);
+    }
+
+    void refused_input_stays_as_typed_data() {
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("messages");
@@ -142,9 +203,12 @@ private Q_SLOTS:
             << "purchasedate"
             << "20251340"
             << QStringList{
-                   "提示信息 | 【添置日期:】“2025-13-40”不是有效的日期，请按yyyy-mm-dd格式输入！"};
+                   "提示信息 | 【添置日期:】“2025-13-40”不是有效的日期，请按yyyy-mm-dd（例如 "
+                   "2024-03-15）格式输入！"};
     }
-    void refused_input_shows_the_old_value() {
+    // A value the column cannot take stays typed in its field, marked, and
+    // the row keeps its value; a window's own refusal shows the old value.
+    void refused_input_stays_as_typed() {
         QFETCH(QString, column);
         QFETCH(QString, typed);
         QFETCH(QStringList, messages);
@@ -161,20 +225,36 @@ private Q_SLOTS:
         QVERIFY(!before.isEmpty());
 
         type_into(f, typed);
+        const QString as_typed = shown(r, col.c_str());
         box_answerer boxes;
         QTest::keyClick(f, Qt::Key_Tab);
-        // Refused: the clerk is back in the field, which shows the old value.
+        // Refused: the clerk is back in the field.
         // (Offscreen, a closed message box leaves no window active: the
         // dialog's focus field is what gets the keys once it is again.)
         QTRY_COMPARE(r.dialog->focusWidget(), f);
         QCOMPARE(boxes.seen, strings(messages));
-        QString display = qs(w->dw_1.display_text(1, w->dw_1.column_number(col)));
-        QCOMPARE(shown(r, col.c_str()), f->hasFocus() ? before : display);
         QVERIFY(w->dw_1.getitem(1, col) == stored);
-        QVERIFY(!w->dw_1.has_pending_edit());
-        if (messages.isEmpty())
+        column_editor* e = r.dialog->form().editor(col);
+        if (messages.isEmpty()) {
+            QString display = qs(w->dw_1.display_text(1, w->dw_1.column_number(col)));
+            QCOMPARE(shown(r, col.c_str()), f->hasFocus() ? before : display);
+            QVERIFY(!w->dw_1.has_pending_edit());
+            QVERIFY(!e->marked());
             QVERIFY(std::count(w->events.begin(), w->events.end(),
                                "itemchanged " + col + " " + typed.toStdString()) == 1);
+            return;
+        }
+        QCOMPARE(shown(r, col.c_str()), as_typed);
+        QVERIFY(e->marked());
+        QVERIFY(w->dw_1.has_pending_edit());
+        // Saving asks the column again: the same one message, nothing saved.
+        back_in(r);
+        boxes.seen.clear();
+        QTest::keyClick(f, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(boxes.seen, strings(messages));
+        QVERIFY(w->dw_1.getitem(1, col) == stored);
+        QVERIFY(w->has_unsaved_changes());
+        QCOMPARE(shown(r, col.c_str()), as_typed);
     }
 
     // The field cuts nothing: a paste longer than the column reaches the

@@ -105,8 +105,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("list_row");
         QTest::addColumn<QString>("place");
-        QTest::newRow("third record") << QString(k_mode_modify) << 3 << "修改 — 第 3 条，共 %1 条";
-        QTest::newRow("first record") << QString(k_mode_modify) << 1 << "修改 — 第 1 条，共 %1 条";
+        QTest::newRow("third record")
+            << QString(k_mode_modify) << 3 << "修改 — 第 3 条，共 %1 条 — 记录号 3";
+        QTest::newRow("first record")
+            << QString(k_mode_modify) << 1 << "修改 — 第 1 条，共 %1 条 — 记录号 1";
         QTest::newRow("new record") << QString(k_mode_add) << 1 << "添加 — 新记录";
     }
     void title_names_the_mode_and_the_place() {
@@ -175,8 +177,9 @@ private Q_SLOTS:
         box_answerer boxes;
         QTest::keyClick(field(d, "goodscount"), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(boxes.seen, std::vector<QString>{});
-        QCOMPARE(shown_title(d),
-                 QString("固定资产登记 — 修改 — 第 %1 条，共 %1 条").arg(listed + 1));
+        QCOMPARE(shown_title(d), QString("固定资产登记 — 修改 — 第 %1 条，共 %1 条 — 记录号 %2")
+                                     .arg(listed + 1)
+                                     .arg(qs(r.window().dw_1.getitem(1, "orderno").to_text())));
         QVERIFY(k_saved_now.match(d.status_line()->text()).hasMatch());
     }
 
@@ -294,8 +297,10 @@ private Q_SLOTS:
         QCOMPARE(r.page.dw_1.getrow(), expected);
         QCOMPARE(d.form().editor("goodsname")->text(),
                  qs(*r.page.dw_1.getitemstring(expected, "goodsname")));
-        QCOMPARE(shown_title(d),
-                 QString("固定资产登记 — 修改 — 第 %1 条，共 %2 条").arg(expected).arg(listed));
+        QCOMPARE(shown_title(d), QString("固定资产登记 — 修改 — 第 %1 条，共 %2 条 — 记录号 %3")
+                                     .arg(expected)
+                                     .arg(listed)
+                                     .arg(qs(r.page.dw_1.getitem(expected, "orderno").to_text())));
     }
 
     // The album's buttons browse photos: a key presses a button only

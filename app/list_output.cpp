@@ -51,7 +51,7 @@ void preview_record(record_dialog& dialog) {
     if (!dialog.has_form()) return;
     w_modify& w = dialog.window();
     const print_document document = print_document::of_record(
-        dialog.form(), w.dw_1, dialog.caption(), community_name(w.sess()));
+        dialog.form(), w.dw_1, dialog.caption(), community_name(w.sess()), w.sess().clock);
     make_preview(document, &dialog)->exec();
 }
 
@@ -119,7 +119,8 @@ bool list_output::export_list(register_tab& tab, export_format format) {
 
 print_document list_output::list_document(register_tab& tab) {
     return print_document::of_list(tab.page().dw_1, tab.shown_rows(),
-                                   qs(tab.entry().caption), community_name(host_.sess()));
+                                   qs(tab.entry().caption), community_name(host_.sess()),
+                                   host_.sess().clock);
 }
 
 bool list_output::export_pdf(register_tab& tab) {

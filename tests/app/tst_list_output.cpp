@@ -6,12 +6,12 @@
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
-#include <QProcess>
 #include <QTest>
 
 #include "app/list_output.h"
 #include "app/print_document.h"
 #include "list_test_support.h"
+#include "pdf_test_support.h"
 #include "tests/csv_records.h"
 
 using namespace officerecords;
@@ -19,35 +19,6 @@ using namespace officerecords::app;
 using namespace officerecords::app::testing;
 
 namespace {
-
-// What a program printed on its standard output; fails the test when it
-// could not be run or ended with an error.
-QString output_of(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// The text of a page (of every page for 0), without white space: the
-// reader puts spaces between glyphs where it guesses them, not where the
-// writer wrote them.
-QString pdf_text(const QString& file, int page = 0) {
-    QStringList args{"-enc", "UTF-8"};
-    if (page > 0) args << "-f" << QString::number(page) << "-l" << QString::number(page);
-    static const QRegularExpression space(R"(\s+)");
-    return output_of(OFFICERECORDS_PDFTOTEXT, args << file << "-").remove(space);
-}
-
-int pdf_pages(const QString& file) {
-    const QString info = output_of(OFFICERECORDS_PDFINFO, {file});
-    static const QRegularExpression pages(R"(Pages:\s+(\d+))");
-    const auto m = pages.match(info);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 // The exported records as texts; none when the file is not a whole CSV.
 std::vector<QStringList> parse_csv(const QByteArray& bytes) {
@@ -230,7 +201,8 @@ private Q_SLOTS:
         // A column the window hides is not printed.
         dw.state(dw.column_number("note")).visible = false;
         const QByteArray bytes = print_document::of_record(r.dialog->form(), dw, k_assets,
-                                                           community_name(f_->office.sess()))
+                                                           community_name(f_->office.sess()),
+                                                           f_->office.sess().clock)
                                      .pdf();
         const QString file = out_.filePath("记录.pdf");
         {
@@ -256,7 +228,7 @@ private Q_SLOTS:
             QFile pdf(file);
             QVERIFY(pdf.open(QIODevice::WriteOnly));
             pdf.write(print_document::of_record(r.dialog->form(), r.window().dw_1, "居委会成员",
-                                                "水果湖社区")
+                                                "水果湖社区", f_->office.sess().clock)
                           .pdf());
         }
         const QString text = pdf_text(file);

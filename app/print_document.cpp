@@ -314,6 +314,14 @@ print_document print_document::of_record(const form_view& form, const data_windo
     print_table* t = nullptr;
     QWidget* box = nullptr;
     bool pair_open = false;  // the last row holds one caption and value of two
+    // A pair alone on its row takes the row's width, its value from the left.
+    const auto close_pair = [&] {
+        if (pair_open) {
+            t->rows.back().back().span = 3;
+            t->rows.back().back().right = false;
+        }
+        pair_open = false;
+    };
     // The editors stand in the form's order: a group's editors follow each
     // other, inside its box.
     for (const column_editor* e : form.editors()) {
@@ -321,21 +329,22 @@ print_document print_document::of_record(const form_view& form, const data_windo
         if (!dw.state(col).visible || row > dw.rowcount()) continue;
         QWidget* parent = e->widget()->parentWidget();
         if (!t || parent != box) {
+            if (t) close_pair();
             box = parent;
             auto* group = qobject_cast<QGroupBox*>(parent);
             d.tables_.push_back({group ? group->title() : QString(), 4, 0, {}});
             t = &d.tables_.back();
-            pair_open = false;
         }
         const column_def& c = dw.column_definition(col);
         QString label = qs(dw.label_text(c.name));
         if (label.isEmpty()) label = qs(c.label);
         const print_cell name{caption_of(label), 1, true};
-        const print_cell shown{cell_text(dw.display_text(row, col)), 1, false, is_number(c),
-                               never_wraps(c)};
+        print_cell shown{cell_text(dw.display_text(row, col)), 1, false, is_number(c),
+                         never_wraps(c)};
         if (e->wide()) {
-            t->rows.push_back({name, {shown.text, 3}});
-            pair_open = false;
+            close_pair();
+            shown.span = 3;
+            t->rows.push_back({name, shown});
         } else if (pair_open) {
             t->rows.back().push_back(name);
             t->rows.back().push_back(shown);
@@ -345,6 +354,7 @@ print_document print_document::of_record(const form_view& form, const data_windo
             pair_open = true;
         }
     }
+    if (t) close_pair();
     d.fit_ = print_fit::of_record(d.tables_);
     return d;
 }

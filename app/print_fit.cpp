@@ -132,30 +132,39 @@ double scaled(double width, double points) {
 }
 
 // The widths of `columns` on a page `room` wide: each its floor, then
-// the long texts grow toward what they want, then every column shares
-// what is left. Too little room narrows every column alike.
+// the texts that want more grow, the shortest wants first met in full
+// (a model number on one line) and the longest sharing what is left (a
+// note wraps), then every column shares what remains. Too little room
+// narrows every column alike.
 print_fit::part distribute(const std::vector<demand>& d, std::vector<int> columns, double room,
                            double points) {
     print_fit::part p;
     p.columns = std::move(columns);
-    double used = 0, short_of = 0;
-    for (int c : p.columns) {
-        p.widths.push_back(scaled(d[c].floor, points));
+    const double scale = points / print_fit::k_largest_points * k_slack;
+    double used = 0;
+    std::vector<std::size_t> wanting;
+    for (std::size_t i = 0; i < p.columns.size(); ++i) {
+        const demand& c = d[p.columns[i]];
+        p.widths.push_back(scaled(c.floor, points));
         used += p.widths.back();
-        short_of += (d[c].want - d[c].floor) * points / print_fit::k_largest_points * k_slack;
+        if (c.want > c.floor) wanting.push_back(i);
     }
     double extra = room - used;
     if (extra < 0) {
         for (double& w : p.widths) w *= room / used;
         return p;
     }
-    if (short_of > 0) {
-        const double grown = std::min(extra, short_of);
-        for (std::size_t i = 0; i < p.columns.size(); ++i) {
-            const demand& c = d[p.columns[i]];
-            p.widths[i] += (c.want - c.floor) * points / print_fit::k_largest_points * k_slack *
-                           grown / short_of;
-        }
+    const auto short_of = [&](std::size_t i) {
+        const demand& c = d[p.columns[i]];
+        return (c.want - c.floor) * scale;
+    };
+    std::sort(wanting.begin(), wanting.end(),
+              [&](std::size_t a, std::size_t b) { return short_of(a) < short_of(b); });
+    for (std::size_t k = 0; k < wanting.size() && extra > 0; ++k) {
+        // An equal share of what is left for each column still wanting.
+        const double share = extra / static_cast<double>(wanting.size() - k);
+        const double grown = std::min(share, short_of(wanting[k]));
+        p.widths[wanting[k]] += grown;
         extra -= grown;
         used += grown;
     }

@@ -157,12 +157,18 @@ class tst_print : public QObject {
     QTemporaryDir out_;
     fixed_time clock_;
 
-    // The document's PDF file; empty when it could not be made.
+    // The document's PDF file; empty when it could not be made. With
+    // OFFICERECORDS_KEEP_PRINTS=FOLDER a copy stays there to be looked at
+    // (the pictures of printed pages in docs/screenshots come from it).
     QString printed(const print_document& d, const QString& name) {
         const QString file = out_.filePath(name + ".pdf");
         if (!write_file(file, d.pdf())) return {};
-        if (qEnvironmentVariableIsSet("KEEP_PRINTS"))
-            QFile::copy(file, qEnvironmentVariable("KEEP_PRINTS") + "/" + name + ".pdf");
+        if (const QString keep = qEnvironmentVariable("OFFICERECORDS_KEEP_PRINTS");
+            !keep.isEmpty()) {
+            const QString copy = keep + "/" + name + ".pdf";
+            QFile::remove(copy);
+            QFile::copy(file, copy);
+        }
         return file;
     }
     // Every register of the catalogue, by its window.

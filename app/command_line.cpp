@@ -75,8 +75,9 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
     }
     if ((c.filter || c.print_preview || !c.list_window.isEmpty()) &&
         (c.screenshot.isEmpty() || !c.open_window.isEmpty() || !c.import_window.isEmpty())) {
-        why = "--list, --filter and --print-preview are only used with --screenshot, without --open "
-              "and --import";
+        why =
+            "--list, --filter and --print-preview are only used with --screenshot, "
+            "without --open and --import";
         return std::nullopt;
     }
     if (!c.import_window.isEmpty() &&

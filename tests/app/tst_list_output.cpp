@@ -128,6 +128,57 @@ private Q_SLOTS:
         QVERIFY(xlsx_cell(sheet, "A7").isEmpty());
     }
 
+    // The members' list holds ID numbers, which a spreadsheet opening a
+    // CSV file turns into 4.20106E+17: the CSV export offers the Excel
+    // file first, and the clerk's answer decides what is written.
+    void a_list_of_id_numbers_offers_the_excel_file_before_the_csv_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("导出Excel") << int(QMessageBox::Yes) << "成员.xlsx";
+        QTest::newRow("仍导出CSV") << int(QMessageBox::No) << "成员.csv";
+        QTest::newRow("取消") << int(QMessageBox::Cancel) << "";
+    }
+    void a_list_of_id_numbers_offers_the_excel_file_before_the_csv() {
+        QFETCH(int, answer);
+        QFETCH(QString, written);
+        register_tab* tab = f_->open("居委会成员");
+        QVERIFY(tab);
+        const QString asked =
+            "提示信息 | 该列表含有身份证号、电话号码或以0开头的编号（【身份证号码】），"
+            "用电子表格打开CSV文件会丢失它们的数字；要在Excel或WPS中查看，请导出为Excel文件。";
+        const QStringList before = QDir(out_.path()).entryList(QDir::Files);
+        file_answerer files;
+        if (!written.isEmpty()) files.queue(out_.filePath(written));
+        box_answerer boxes(static_cast<QMessageBox::StandardButton>(answer));
+        f_->action("export_csv")->trigger();
+        QVERIFY(!boxes.seen.empty());
+        QCOMPARE(boxes.seen.front(), asked);
+        if (written.isEmpty()) {
+            QCOMPARE(boxes.seen.size(), std::size_t{1});
+            QVERIFY(files.seen.empty());
+            QCOMPARE(QDir(out_.path()).entryList(QDir::Files), before);
+            return;
+        }
+        const QString file = out_.filePath(written);
+        QCOMPARE(boxes.seen.size(), std::size_t{2});
+        QCOMPARE(boxes.seen.back(), "提示信息 | 已导出 " + QString::number(tab->model().rowCount()) +
+                                        " 条记录到 " + file + "。");
+        QCOMPARE(files.seen.size(), std::size_t{1});
+        const bool excel = written.endsWith(".xlsx");
+        QVERIFY(files.seen.front().startsWith(excel ? "导出Excel | " : "导出CSV | "));
+        const data_window& dw = tab->page().dw_1;
+        QString id;
+        for (int c : dw.object().shown_columns())
+            if (dw.column_definition(c).label == "身份证号码") id = qs(dw.display_text(1, c));
+        QVERIFY2(id.size() == 18, qPrintable(id));
+        if (excel) {
+            const QString sheet = output_of(OFFICERECORDS_PYTHON, {OFFICERECORDS_READ_XLSX, file});
+            QVERIFY2(sheet.contains(" text \"" + id + "\"\n"), qPrintable(sheet));
+        } else {
+            QVERIFY(read_all(file).contains("," + id.toUtf8() + ","));
+        }
+    }
+
     void an_existing_file_is_replaced_only_when_the_clerk_agrees() {
         register_tab* tab = narrowed_sorted_assets();
         QVERIFY(tab);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -14,19 +13,9 @@
 #include <map>
 #include <vector>
 
-namespace officerecords::app::testing {
+#include "program_output.h"
 
-// What a program printed on its standard output; fails the test when it
-// could not be run or ended with an error.
-inline QString output_of(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
+namespace officerecords::app::testing {
 
 // The text of a page (of every page for 0), without white space: the
 // reader puts spaces between glyphs where it guesses them, not where the

@@ -112,28 +112,45 @@ struct laid_table {
     std::vector<int> row_lines;
 };
 
+// The lines of one paragraph laid out `room` wide.
+std::vector<QString> wrap(const QString& paragraph, const QFont& font, QPaintDevice& device,
+                          double room, QTextOption::WrapMode mode, double& widest) {
+    std::vector<QString> lines;
+    QTextOption option;
+    option.setWrapMode(mode);
+    QTextLayout layout(paragraph, font, &device);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(room);
+        widest = std::max(widest, line.naturalTextWidth());
+        lines.push_back(paragraph.mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    return lines;
+}
+
 // The text's lines in a cell `room` wide: a text wraps at word or
-// character boundaries, a date, a number or a caption never does.
+// character boundaries, a date, a number or a caption never does. A
+// piece the printer measures a hair wider than the room (an ID number in
+// a text column) runs into the cell's padding, `slack`, rather than being
+// broken; only a piece wider still (a long web address) breaks anywhere.
 std::vector<QString> break_lines(const print_cell& c, const QFont& font, const QFontMetricsF& m,
-                                 QPaintDevice& device, double room) {
+                                 QPaintDevice& device, double room, double slack) {
     const QStringList paragraphs = c.text.split('\n');
     if (c.caption || c.whole) return {paragraphs.begin(), paragraphs.end()};
     std::vector<QString> lines;
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     for (const QString& paragraph : paragraphs) {
         if (m.horizontalAdvance(paragraph) <= room) {
             lines.push_back(paragraph);
             continue;
         }
-        QTextLayout layout(paragraph, font, &device);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(room);
-            lines.push_back(paragraph.mid(line.textStart(), line.textLength()).trimmed());
-        }
-        layout.endLayout();
+        double widest = 0;
+        auto wrapped = wrap(paragraph, font, device, room, QTextOption::WordWrap, widest);
+        if (widest > room + slack)
+            wrapped = wrap(paragraph, font, device, room, QTextOption::WrapAtWordBoundaryOrAnywhere,
+                           widest);
+        lines.insert(lines.end(), wrapped.begin(), wrapped.end());
     }
     return lines;
 }
@@ -164,7 +181,7 @@ laid_table lay_out(const print_table& t, const std::vector<print_fit::part>& par
                 double width = 0;
                 for (std::size_t k = first; k < column && k < w.size(); ++k) width += w[k];
                 auto lines = break_lines(c, c.caption ? g.bold : g.plain, c.caption ? bold : plain,
-                                         device, width - 2 * g.pad_x);
+                                         device, width - 2 * g.pad_x, g.pad_x);
                 laid.row_lines[r] = std::max(laid.row_lines[r], static_cast<int>(lines.size()));
                 cells.push_back({&c, x[first], width, std::move(lines)});
             }

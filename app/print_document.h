@@ -48,7 +48,10 @@ public:
     // "制表时间：2026-12-10 14:05".
     QString made_text() const { return "制表时间：" + made_; }
     // The header captions of each part of a list printed in parts side by
-    // side, left to right; one part when its columns fit one page.
+    // side, left to right; one part when its columns fit one page. The
+    // parts of the same rows are printed on pages that follow each other:
+    // page 1 the first part of the first rows, page 2 the second part of
+    // the same rows, and so on.
     std::vector<QStringList> part_captions() const;
 
     // Lays the document out for the device (A4 in the document's

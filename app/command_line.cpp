@@ -44,6 +44,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
                 why = "--import needs WINDOW and SHEETFILE";
                 return std::nullopt;
             }
+        } else if (a == "--list") {
+            if (!value_of(i, c.list_window)) return std::nullopt;
         } else if (a == "--print-preview") {
             c.print_preview = true;
         } else if (a == "--press") {
@@ -71,8 +73,11 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--type is only used with --open";
         return std::nullopt;
     }
-    if ((c.filter || c.print_preview) && (c.screenshot.isEmpty() || !c.open_window.isEmpty())) {
-        why = "--filter and --print-preview are only used with --screenshot, without --open";
+    if ((c.filter || c.print_preview || !c.list_window.isEmpty()) &&
+        (c.screenshot.isEmpty() || !c.open_window.isEmpty() || !c.import_window.isEmpty())) {
+        why =
+            "--list, --filter and --print-preview are only used with --screenshot, "
+            "without --open and --import";
         return std::nullopt;
     }
     if (!c.import_window.isEmpty() &&
@@ -89,7 +94,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
 
 QString usage_text() {
     return "usage: officerecords [--db FILE] [--community COMMNO] [--quit-after-first-paint]\n"
-           "                     [--screenshot FILE.png [--filter FROM TO] [--print-preview]\n"
+           "                     [--screenshot FILE.png [--list WINDOW] [--filter FROM TO] "
+           "[--print-preview]\n"
            "                                          | [--open WINDOW MODE [KEY]\n"
            "                                             [--type COLUMN TEXT]... "
            "[--press CONTROL]]\n"

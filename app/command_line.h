@@ -1,11 +1,13 @@
 // The desktop program's command line:
 //
 //   officerecords [--db FILE] [--community COMMNO] [--quit-after-first-paint]
-//                 [--screenshot FILE.png [--filter FROM TO] [--print-preview]
+//                 [--screenshot FILE.png [--list WINDOW] [--filter FROM TO] [--print-preview]
 //                                        | [--open WINDOW MODE [KEY]
 //                                           [--type COLUMN TEXT]... [--press CONTROL]]
 //                                        | [--import WINDOW SHEETFILE]]
 //
+// --list lists the register of WINDOW in the main frame (the catalogue's
+// first without it).
 // --filter narrows the main frame's list to the dates FROM to TO of its
 // date column (an empty text leaves that side open); --print-preview
 // pictures the print preview of that list.
@@ -47,6 +49,7 @@ struct command_line {
     QString press;
     QString import_window;
     QString import_file;
+    QString list_window;
     bool filter = false;
     QString filter_from;
     QString filter_to;

@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSettings>
 
 #include "app/community_dialog.h"
@@ -24,6 +26,24 @@ constexpr const char* k_folder_key = "export/folder";
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+enum class csv_answer { excel, csv, cancel };
+
+// The question before a CSV export that would lose digits in a
+// spreadsheet; its default is the Excel file, which keeps them.
+csv_answer ask_csv(QWidget* parent, const std::string& warning) {
+    QMessageBox box(QMessageBox::Question, "提示信息", qs(warning),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Yes)->setText("导出Excel");
+    box.button(QMessageBox::No)->setText("仍导出CSV");
+    box.button(QMessageBox::Cancel)->setText("取消");
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Yes) return csv_answer::excel;
+    return answer == QMessageBox::No ? csv_answer::csv : csv_answer::cancel;
 }
 
 }  // namespace
@@ -51,7 +71,7 @@ void preview_record(record_dialog& dialog) {
     if (!dialog.has_form()) return;
     w_modify& w = dialog.window();
     const print_document document = print_document::of_record(
-        dialog.form(), w.dw_1, dialog.caption(), community_name(w.sess()));
+        dialog.form(), w.dw_1, dialog.caption(), community_name(w.sess()), w.sess().clock);
     make_preview(document, &dialog)->exec();
 }
 
@@ -95,15 +115,23 @@ QString list_output::choose_file(const QString& title, const QString& default_na
 bool list_output::export_list(register_tab& tab, export_format format) {
     const bool xlsx = format == export_format::xlsx;
     const QString caption = qs(tab.entry().caption);
+    const export_title title{caption.toStdString(), community_name(host_.sess()).toStdString()};
+    if (!xlsx) {
+        const list_export asked(tab.page().dw_1, tab.shown_rows(), title, host_);
+        if (const std::string warning = asked.csv_digits_warning(); !warning.empty()) {
+            const csv_answer answer = ask_csv(parent_, warning);
+            if (answer == csv_answer::cancel) return false;
+            if (answer == csv_answer::excel) return export_list(tab, export_format::xlsx);
+        }
+    }
     bool overwrite = false;
     const QString path = choose_file(xlsx ? "导出Excel" : "导出CSV", caption,
                                      xlsx ? "Excel 工作簿 (*.xlsx)" : "CSV 文件 (*.csv)",
                                      xlsx ? "xlsx" : "csv", overwrite);
     if (path.isEmpty()) return false;
+    // The rows as the list shows them once the dialogs are closed.
     const std::vector<long> rows = tab.shown_rows();
-    const list_export out(tab.page().dw_1, rows,
-                          {caption.toStdString(), community_name(host_.sess()).toStdString()},
-                          host_);
+    const list_export out(tab.page().dw_1, rows, title, host_);
     if (status st = out.write(format, path.toStdString(), overwrite); !st) {
         host_.message_box("警告信息", "导出失败！" + st.message(), icon::stop);
         return false;
@@ -118,8 +146,8 @@ bool list_output::export_list(register_tab& tab, export_format format) {
 }
 
 print_document list_output::list_document(register_tab& tab) {
-    return print_document::of_list(tab.page().dw_1, tab.shown_rows(),
-                                   qs(tab.entry().caption), community_name(host_.sess()));
+    return print_document::of_list(tab.page().dw_1, tab.shown_rows(), qs(tab.entry().caption),
+                                   community_name(host_.sess()), host_.sess().clock);
 }
 
 bool list_output::export_pdf(register_tab& tab) {

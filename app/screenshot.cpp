@@ -100,7 +100,10 @@ int screenshot_main_frame(qt_host& host, const QString& community, const command
     main_window frame(host, community);
     frame.show();
     if (window_catalog().empty()) return fail("no register in the catalogue");
-    register_tab* tab = frame.open_register(window_catalog().front());
+    const window_entry* entry = &window_catalog().front();
+    if (!c.list_window.isEmpty()) entry = find_window_entry(c.list_window.toStdString());
+    if (!entry || !entry->list) return fail("no register window " + c.list_window);
+    register_tab* tab = frame.open_register(*entry);
     if (!tab) return fail("the register could not be listed");
     if (c.filter) {
         if (!tab->date_from()) return fail("the register's list shows no date");

@@ -1,6 +1,7 @@
 #include "storage/list_export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 
@@ -37,6 +38,13 @@ constexpr std::size_t k_cell_characters = 32767;
 constexpr std::size_t k_sheet_records = 1048576 - 4;
 // Long texts (a meeting's content) would make a column wider than a screen.
 constexpr double k_widest_column = 60;
+// What a portrait A4 page prints across, in a sheet's pixels: 8.27 in
+// less the default margins of 0.7 in on each side, at 96 pixels an inch.
+constexpr double k_portrait_pixels = (8.27 - 2 * 0.7) * 96;
+
+// A column `width` characters wide in pixels: seven a character of the
+// sheet's default font (Calibri 11) and five of padding.
+double column_pixels(double width) { return std::floor(width * 7 + 0.5) + 5; }
 
 // RFC 4180: a field with a comma, a quote or a line break is quoted, and
 // its quotes are doubled.
@@ -126,9 +134,16 @@ public:
     void unmeasured(std::uint32_t row, const std::string& s, const cell_look* look) {
         sheet_.text(row, 0, s, look);
     }
+    // Sizes the columns to their contents; a sheet they make wider than a
+    // portrait page prints landscape, one page wide.
     void fit_columns() {
-        for (std::size_t c = 0; c < widths_.size(); ++c)
-            sheet_.column_width(static_cast<std::uint16_t>(c), std::min(widths_[c] + 2, k_widest_column));
+        double pixels = 0;
+        for (std::size_t c = 0; c < widths_.size(); ++c) {
+            const double width = std::min(widths_[c] + 2, k_widest_column);
+            sheet_.column_width(static_cast<std::uint16_t>(c), width);
+            pixels += column_pixels(width);
+        }
+        sheet_.print_a4(pixels > k_portrait_pixels);
     }
 
 private:
@@ -165,6 +180,18 @@ std::optional<export_format> export_format_named(std::string_view name) {
     return std::nullopt;
 }
 
+bool spreadsheet_changes_digits(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    const auto digits = [](std::string_view s) {
+        return !s.empty() &&
+               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (digits(text)) return text.size() >= 12 || (text.size() >= 2 && text.front() == '0');
+    return text.size() == 18 && (text.back() == 'X' || text.back() == 'x') &&
+           digits(text.substr(0, 17));
+}
+
 list_export::list_export(const data_window& list, std::vector<long> rows, export_title title,
                          const clock_source& clock)
     : list_(list),
@@ -181,6 +208,32 @@ std::vector<long> list_export::all_rows(const data_window& list) {
 
 std::string list_export::title_text() const {
     return title_.community.empty() ? title_.caption : title_.caption + " — " + title_.community;
+}
+
+std::vector<std::string> list_export::columns_a_spreadsheet_changes() const {
+    std::vector<std::string> captions;
+    for (int col : columns_) {
+        // A code or value-list column shows names, never the code's digits.
+        const column_def& c = list_.column_definition(col);
+        if (c.type != column_type::text || list_.child(col) || !c.values.empty()) continue;
+        for (long r : rows_) {
+            if (r < 1 || r > list_.rowcount()) continue;
+            if (spreadsheet_changes_digits(list_.display_text(r, col))) {
+                captions.push_back(c.label);
+                break;
+            }
+        }
+    }
+    return captions;
+}
+
+std::string list_export::csv_digits_warning() const {
+    const std::vector<std::string> captions = columns_a_spreadsheet_changes();
+    if (captions.empty()) return {};
+    std::string named;
+    for (const std::string& c : captions) named += (named.empty() ? "【" : "、【") + c + "】";
+    return "该列表含有身份证号、电话号码或以0开头的编号（" + named +
+           "），用电子表格打开CSV文件会丢失它们的数字；要在Excel或WPS中查看，请导出为Excel文件。";
 }
 
 status list_export::check_rows() const {

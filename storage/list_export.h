@@ -31,6 +31,14 @@ enum class export_format { csv, xlsx };
 // "csv" or "xlsx", letter case ignored; nullopt for anything else.
 std::optional<export_format> export_format_named(std::string_view name);
 
+// Whether the text is a number a spreadsheet opening a CSV file would
+// change: 12 digits or more (an ID number, a phone number with its area
+// code) lose their last digits, and digits led by 0 (a code "0012") their
+// zeros. An ID number with the check character X is kept as text, but
+// counts too: its column holds ID numbers, and the others lose digits.
+// Spaces around the text are ignored, as a spreadsheet ignores them.
+bool spreadsheet_changes_digits(std::string_view text);
+
 // What the sheet's title names: "固定资产登记 — 水果湖社区".
 struct export_title {
     std::string caption;    // the register's
@@ -61,6 +69,14 @@ public:
 
     // "固定资产登记 — 水果湖社区"; the caption alone without a community.
     std::string title_text() const;
+
+    // The captions of the text columns, left to right, holding a value
+    // among the rows that a spreadsheet opening the CSV would change.
+    std::vector<std::string> columns_a_spreadsheet_changes() const;
+    // What the clerk is told before such a list goes to CSV: a spreadsheet
+    // opening it loses those digits, an Excel file keeps them. Empty when
+    // no column holds such a value.
+    std::string csv_digits_warning() const;
 
 private:
     status check_rows() const;

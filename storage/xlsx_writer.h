@@ -34,6 +34,9 @@ public:
     // printed at the top of every page.
     virtual void freeze_above(std::uint32_t row) = 0;
     virtual void document_title(const std::string& title) = 0;
+    // The sheet prints on A4 paper; `landscape` turns the page and scales
+    // the sheet to one page wide, as many pages long as it runs.
+    virtual void print_a4(bool landscape) = 0;
     // Writes the file; the first failure, in the clerk's words.
     [[nodiscard]] virtual status close() = 0;
 };

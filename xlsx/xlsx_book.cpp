@@ -64,6 +64,13 @@ public:
         properties.title = title_.data();
         keep(workbook_set_properties(book_, &properties));
     }
+    void print_a4(bool landscape) override {
+        constexpr std::uint8_t a4 = 9;
+        worksheet_set_paper(sheet_, a4);
+        if (!landscape) return;
+        worksheet_set_landscape(sheet_);
+        worksheet_fit_to_pages(sheet_, 1, 0);
+    }
     status close() override {
         errno = 0;
         const lxw_error closed = workbook_close(book_);

@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,6 +16,7 @@
 
 #include "app/import_dialog.h"
 #include "list_test_support.h"
+#include "program_output.h"
 
 using namespace officerecords;
 using namespace officerecords::app;
@@ -54,17 +54,6 @@ QComboBox* mapping_of(import_dialog& d, const QString& header_text) {
 bool write_text(const QString& path, const QString& text) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) == text.toUtf8().size();
-}
-
-// What a program printed; empty when it could not be run or failed.
-QString output_of(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 QString xlsx_cell(const QString& sheet, const QString& cell) {

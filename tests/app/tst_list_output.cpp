@@ -6,12 +6,12 @@
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
-#include <QProcess>
 #include <QTest>
 
 #include "app/list_output.h"
 #include "app/print_document.h"
 #include "list_test_support.h"
+#include "pdf_test_support.h"
 #include "tests/csv_records.h"
 
 using namespace officerecords;
@@ -19,35 +19,6 @@ using namespace officerecords::app;
 using namespace officerecords::app::testing;
 
 namespace {
-
-// What a program printed on its standard output; fails the test when it
-// could not be run or ended with an error.
-QString output_of(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// The text of a page (of every page for 0), without white space: the
-// reader puts spaces between glyphs where it guesses them, not where the
-// writer wrote them.
-QString pdf_text(const QString& file, int page = 0) {
-    QStringList args{"-enc", "UTF-8"};
-    if (page > 0) args << "-f" << QString::number(page) << "-l" << QString::number(page);
-    static const QRegularExpression space(R"(\s+)");
-    return output_of(OFFICERECORDS_PDFTOTEXT, args << file << "-").remove(space);
-}
-
-int pdf_pages(const QString& file) {
-    const QString info = output_of(OFFICERECORDS_PDFINFO, {file});
-    static const QRegularExpression pages(R"(Pages:\s+(\d+))");
-    const auto m = pages.match(info);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 // The exported records as texts; none when the file is not a whole CSV.
 std::vector<QStringList> parse_csv(const QByteArray& bytes) {
@@ -157,6 +128,57 @@ private Q_SLOTS:
         QVERIFY(xlsx_cell(sheet, "A7").isEmpty());
     }
 
+    // The members' list holds ID numbers, which a spreadsheet opening a
+    // CSV file turns into 4.20106E+17: the CSV export offers the Excel
+    // file first, and the clerk's answer decides what is written.
+    void a_list_of_id_numbers_offers_the_excel_file_before_the_csv_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("导出Excel") << int(QMessageBox::Yes) << "成员.xlsx";
+        QTest::newRow("仍导出CSV") << int(QMessageBox::No) << "成员.csv";
+        QTest::newRow("取消") << int(QMessageBox::Cancel) << "";
+    }
+    void a_list_of_id_numbers_offers_the_excel_file_before_the_csv() {
+        QFETCH(int, answer);
+        QFETCH(QString, written);
+        register_tab* tab = f_->open("居委会成员");
+        QVERIFY(tab);
+        const QString asked =
+            "提示信息 | 该列表含有身份证号、电话号码或以0开头的编号（【身份证号码】），"
+            "用电子表格打开CSV文件会丢失它们的数字；要在Excel或WPS中查看，请导出为Excel文件。";
+        const QStringList before = QDir(out_.path()).entryList(QDir::Files);
+        file_answerer files;
+        if (!written.isEmpty()) files.queue(out_.filePath(written));
+        box_answerer boxes(static_cast<QMessageBox::StandardButton>(answer));
+        f_->action("export_csv")->trigger();
+        QVERIFY(!boxes.seen.empty());
+        QCOMPARE(boxes.seen.front(), asked);
+        if (written.isEmpty()) {
+            QCOMPARE(boxes.seen.size(), std::size_t{1});
+            QVERIFY(files.seen.empty());
+            QCOMPARE(QDir(out_.path()).entryList(QDir::Files), before);
+            return;
+        }
+        const QString file = out_.filePath(written);
+        QCOMPARE(boxes.seen.size(), std::size_t{2});
+        QCOMPARE(boxes.seen.back(), "提示信息 | 已导出 " + QString::number(tab->model().rowCount()) +
+                                        " 条记录到 " + file + "。");
+        QCOMPARE(files.seen.size(), std::size_t{1});
+        const bool excel = written.endsWith(".xlsx");
+        QVERIFY(files.seen.front().startsWith(excel ? "导出Excel | " : "导出CSV | "));
+        const data_window& dw = tab->page().dw_1;
+        QString id;
+        for (int c : dw.object().shown_columns())
+            if (dw.column_definition(c).label == "身份证号码") id = qs(dw.display_text(1, c));
+        QVERIFY2(id.size() == 18, qPrintable(id));
+        if (excel) {
+            const QString sheet = output_of(OFFICERECORDS_PYTHON, {OFFICERECORDS_READ_XLSX, file});
+            QVERIFY2(sheet.contains(" text \"" + id + "\"\n"), qPrintable(sheet));
+        } else {
+            QVERIFY(read_all(file).contains("," + id.toUtf8() + ","));
+        }
+    }
+
     void an_existing_file_is_replaced_only_when_the_clerk_agrees() {
         register_tab* tab = narrowed_sorted_assets();
         QVERIFY(tab);
@@ -230,7 +252,8 @@ private Q_SLOTS:
         // A column the window hides is not printed.
         dw.state(dw.column_number("note")).visible = false;
         const QByteArray bytes = print_document::of_record(r.dialog->form(), dw, k_assets,
-                                                           community_name(f_->office.sess()))
+                                                           community_name(f_->office.sess()),
+                                                           f_->office.sess().clock)
                                      .pdf();
         const QString file = out_.filePath("记录.pdf");
         {
@@ -256,7 +279,7 @@ private Q_SLOTS:
             QFile pdf(file);
             QVERIFY(pdf.open(QIODevice::WriteOnly));
             pdf.write(print_document::of_record(r.dialog->form(), r.window().dw_1, "居委会成员",
-                                                "水果湖社区")
+                                                "水果湖社区", f_->office.sess().clock)
                           .pdf());
         }
         const QString text = pdf_text(file);

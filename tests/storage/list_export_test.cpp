@@ -156,6 +156,7 @@ TEST_F(ListExportTest, TheXlsxHasTitleFrozenHeaderRealNumbersAndDatesAndAFooter)
     EXPECT_EQ(sheet.output,
               "sheet 固定资产登记\n"
               "freeze A3\n"
+              "page portrait paper 9\n"
               "width A 6\n"
               "width B 10\n"
               "width C 14\n"
@@ -192,6 +193,68 @@ TEST_F(ListExportTest, TheXlsxHasTitleFrozenHeaderRealNumbersAndDatesAndAFooter)
               "G5 date 2015-03-16 [yyyy-mm-dd]\n"
               "H5 text \"第一行\\n第二行\" wrap\n"
               "A7 text \"制表时间：2026-12-08\"\n");
+}
+
+// Columns as wide as a long note take more than a portrait page: the
+// sheet prints landscape, scaled to one page wide.
+TEST_F(ListExportTest, AWideSheetPrintsLandscapeOnePageWide) {
+    ASSERT_EQ(dw.setitem(1, "note", value(std::string(70, 'n'))), 1);
+    const std::string file = out.file("宽.xlsx");
+    status st = exported({1, 2, 3}).write(export_format::xlsx, file);
+    ASSERT_TRUE(st.is_ok()) << st.message();
+    const testkit::outcome sheet = testkit::read_xlsx(file);
+    ASSERT_EQ(sheet.status, 0) << sheet.output;
+    EXPECT_NE(sheet.output.find("\nwidth H 60\n"), std::string::npos) << sheet.output;
+    EXPECT_NE(sheet.output.find("\npage landscape fitToWidth 1 fitToHeight 0 paper 9\n"),
+              std::string::npos)
+        << sheet.output;
+}
+
+TEST(SpreadsheetDigitsTest, TellsTheNumbersASpreadsheetWouldChange) {
+    const struct {
+        const char* text;
+        bool changed;
+    } cases[] = {
+        {"420106197704128584", true},
+        {"42010619770412858X", true},
+        {"42010619770412858x", true},
+        {"027888866661", true},
+        {"0012", true},
+        {"00", true},
+        {" 0012 ", true},
+        {"18681141633", false},
+        {"4201061977041285X", false},
+        {"42010619770412858Y", false},
+        {"0", false},
+        {"012a", false},
+        {"027-88886666", false},
+        {"0.5", false},
+        {"-0012", false},
+        {"1200", false},
+        {"M405d", false},
+        {"", false},
+        {"X", false},
+        {"   ", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(spreadsheet_changes_digits(c.text), c.changed) << c.text;
+}
+
+// A code column's stored code "02" is shown by its name and a number
+// column is a number: only texts count, and only the rows exported.
+TEST_F(ListExportTest, TheColumnsWhoseDigitsASpreadsheetWouldChangeAreNamed) {
+    EXPECT_TRUE(exported({1, 2, 3}).columns_a_spreadsheet_changes().empty());
+    EXPECT_EQ(exported({1, 2, 3}).csv_digits_warning(), "");
+    ASSERT_EQ(dw.setitem(1, "goodstype", value("0012")), 1);
+    ASSERT_EQ(dw.setitem(3, "note", value("420106197704128584")), 1);
+    EXPECT_EQ(exported({1, 2, 3}).columns_a_spreadsheet_changes(),
+              (std::vector<std::string>{"规格, 型号", "备注"}));
+    EXPECT_EQ(exported({3}).columns_a_spreadsheet_changes(), std::vector<std::string>{"备注"});
+    EXPECT_TRUE(exported({2}).columns_a_spreadsheet_changes().empty());
+    EXPECT_EQ(exported({1, 3}).csv_digits_warning(),
+              "该列表含有身份证号、电话号码或以0开头的编号（【规格, 型号】、【备注】），"
+              "用电子表格打开CSV文件会丢失它们的数字；要在Excel或WPS中查看，请导出为Excel文件。");
+    // The CSV itself stays plain data.
+    EXPECT_NE(exported({1}).csv().find(",0012,"), std::string::npos);
 }
 
 TEST_F(ListExportTest, AnExistingFileIsReplacedOnlyWhenAsked) {

@@ -40,6 +40,21 @@ def cell_line(cell):
     return line
 
 
+def page_line(sheet):
+    """How the sheet prints: "page landscape fitToWidth 1 fitToHeight 0 paper 9"."""
+    setup = sheet.page_setup
+    line = "page " + (setup.orientation or "portrait")
+    fit = sheet.sheet_properties.pageSetUpPr
+    if fit is not None and fit.fitToPage:
+        # A count the file leaves out is 1, the format's default.
+        wide = 1 if setup.fitToWidth is None else setup.fitToWidth
+        tall = 1 if setup.fitToHeight is None else setup.fitToHeight
+        line += f" fitToWidth {wide} fitToHeight {tall}"
+    if setup.paperSize:
+        line += f" paper {setup.paperSize}"
+    return line
+
+
 def main(path):
     try:
         book = openpyxl.load_workbook(path)
@@ -49,6 +64,7 @@ def main(path):
     for sheet in book.worksheets:
         print("sheet", sheet.title)
         print("freeze", sheet.freeze_panes)
+        print(page_line(sheet))
         # The writer stores a width with its padding in pixels: the whole
         # characters are what the export chose.
         for letter in sorted(sheet.column_dimensions, key=column_index_from_string):

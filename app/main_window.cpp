@@ -30,6 +30,7 @@
 #include "app/record_dialog.h"
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
+#include "app/screen_fit.h"
 #include "foundation/register_page.h"
 #include "storage/record_history.h"
 
@@ -134,8 +135,11 @@ void main_window::close_tab(int index) {
 void main_window::remember_with(QSettings* settings) {
     settings_ = settings;
     output_ = std::make_unique<list_output>(host_, settings, this);
+    if (settings) restoreGeometry(settings->value("frame/geometry").toByteArray());
+    // A place and size remembered from a larger screen, or the first
+    // start's size on a small one, within this screen.
+    fit_to_screen(*this);
     if (!settings) return;
-    restoreGeometry(settings->value("frame/geometry").toByteArray());
     open_registers(settings->value("frame/tabs").toStringList(),
                    settings->value("frame/current").toString());
 }

@@ -282,6 +282,29 @@ private Q_SLOTS:
         QCOMPARE(combo->currentText(), QString("家具用具"));
     }
 
+    void a_focused_drop_down_is_framed() {
+        open_asset_record r(*office_, k_mode_modify);
+        auto* combo = qobject_cast<QComboBox*>(field(r, "assetsort"));
+        QVERIFY(combo);
+        const QColor frame = combo->palette().color(QPalette::Highlight);
+        // The pixels of the frame's colour around the field.
+        const auto framed = [&] {
+            const QImage shown = combo->grab().toImage();
+            int n = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) n += QColor(shown.pixel(x, y)) == frame;
+            return n;
+        };
+        field(r, "goodsname")->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(!combo->hasFocus());
+        const int before = framed();
+        combo->setFocus(Qt::MouseFocusReason);
+        QTRY_VERIFY(combo->hasFocus());
+        // All round the field, at least once.
+        QVERIFY2(framed() >= before + 2 * (combo->width() + combo->height()),
+                 qPrintable(QString("%1 -> %2").arg(before).arg(framed())));
+    }
+
     void tab_order_follows_the_tab_sequence_data() {
         QTest::addColumn<QString>("modify");
         QTest::addColumn<QStringList>("order");

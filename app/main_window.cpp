@@ -269,6 +269,11 @@ void main_window::build_actions() {
     bar->addActions(output_on_bar);
     build_owned_actions(*records, *bar);
     list_actions_.push_back(register_history);
+    // A toolbar button names its key, as a record window's buttons do.
+    for (QAction* a : bar->actions())
+        if (!a->shortcut().isEmpty())
+            a->setToolTip(a->text() + " (" + a->shortcut().toString(QKeySequence::NativeText) +
+                          ")");
 }
 
 // Each icon made once and shared: the style draws a standard icon anew on

@@ -87,7 +87,9 @@ private Q_SLOTS:
                 continue;
             }
             QVERIFY2(b, c->name().c_str());
-            QCOMPARE(b->toolTip(), qs(c->tooltip()));
+            // The core's tooltip, followed by the button's key when it names
+            // none (tst_toolbar holds each one).
+            QVERIFY2(b->toolTip().startsWith(qs(c->tooltip())), qPrintable(b->toolTip()));
             QVERIFY2(!b->icon().isNull(), ("no picture for " + c->picture()).c_str());
             QVERIFY(b->x() > last_x);
             last_x = b->x();

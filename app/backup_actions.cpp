@@ -38,23 +38,37 @@ void backup_actions::start_daily() {
     if (daily_) return;
     const std::string database = host_.database_path();
     const std::string folder = backup_folder_for(database);
-    daily_ = QThread::create([this, database, folder] {
+    start_daily([database, folder] {
         // Its own clock and connections: nothing of the clerk's session is
         // touched from this thread.
         system_clock clock;
         auto made = make_daily_backup(database, folder, clock);
-        QString text;
-        const bool failed = !made || !made->warning.empty();
+        daily_report report;
+        report.failed = !made || !made->warning.empty();
         if (!made)
-            text = "自动备份失败：" + qs(made.message());
+            report.text = "自动备份失败：" + qs(made.message());
         else if (!made->warning.empty())
-            text = "今日备份已完成，但" + qs(made->warning);
+            report.text = "今日备份已完成，但" + qs(made->warning);
         else if (!made->skipped.empty())
-            text = qs(made->skipped);
+            report.text = qs(made->skipped);
         else if (!made->made.empty())
-            text = "今日数据已备份到 " + QDir::toNativeSeparators(qs(made->made));
+            report.text = "今日数据已备份到 " + QDir::toNativeSeparators(qs(made->made));
+        return report;
+    });
+}
+
+void backup_actions::start_daily(std::function<daily_report()> job) {
+    if (daily_) return;
+    daily_running_ = true;
+    daily_ = QThread::create([this, job = std::move(job)] {
+        const daily_report report = job();
         QMetaObject::invokeMethod(
-            this, [this, text, failed] { Q_EMIT daily_done(text, failed); }, Qt::QueuedConnection);
+            this,
+            [this, report] {
+                daily_running_ = false;
+                Q_EMIT daily_done(report.text, report.failed);
+            },
+            Qt::QueuedConnection);
     });
     connect(daily_, &QThread::finished, this, [this] {
         daily_->deleteLater();

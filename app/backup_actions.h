@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -27,9 +28,19 @@ public:
     // The folder of the daily backups of the connected database.
     QString folder() const;
 
+    // What a daily backup tells the status bar.
+    struct daily_report {
+        QString text;
+        bool failed = false;
+    };
     // Starts today's backup in the background unless it is made already;
     // daily_done reports how it went.
     void start_daily();
+    // Runs `job` in the background as today's backup, on a thread of its
+    // own: what tests make instead of a backup, ending when they say.
+    void start_daily(std::function<daily_report()> job);
+    // Until daily_done has delivered the backup's report.
+    bool daily_running() const { return daily_running_; }
     // Waits for a daily backup under way and delivers its report.
     void wait_for_daily();
 
@@ -57,6 +68,7 @@ private:
     qt_host& host_;
     QWidget* window_;
     QThread* daily_ = nullptr;
+    bool daily_running_ = false;
 };
 
 }  // namespace officerecords::app

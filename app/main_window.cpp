@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -87,6 +88,7 @@ main_window::main_window(qt_host& host, const QString& community, QWidget* paren
     backup_failed_->hide();
     statusBar()->addWidget(backup_failed_);
     connect(backups_.get(), &backup_actions::daily_done, this, &main_window::show_backup_result);
+    connect(backups_.get(), &backup_actions::daily_done, this, &main_window::quit_after_backup);
 
     connect(tabs_, &QTabWidget::currentChanged, this, &main_window::on_tab_changed);
     connect(tabs_, &QTabWidget::tabCloseRequested, this, &main_window::close_tab);
@@ -170,8 +172,32 @@ void main_window::save_settings() {
 }
 
 void main_window::closeEvent(QCloseEvent* event) {
+    // Cut short, today's backup would be lost: the program ends once it
+    // is whole, and says so meanwhile.
+    if (backups_->daily_running()) {
+        event->ignore();
+        if (!quit_waiting_) {
+            quit_waiting_ =
+                new QMessageBox(QMessageBox::Information, "退出",
+                                "正在备份数据库，备份完成后程序将退出。", QMessageBox::Ok, this);
+            quit_waiting_->setObjectName("quit_waiting");
+            quit_waiting_->button(QMessageBox::Ok)->setText("确定");
+            quit_waiting_->setModal(false);
+            quit_waiting_->show();
+        }
+        return;
+    }
     save_settings();
     QMainWindow::closeEvent(event);
+}
+
+void main_window::quit_after_backup(const QString& text, bool failed) {
+    if (!quit_waiting_) return;
+    delete quit_waiting_;
+    quit_waiting_ = nullptr;
+    // The status bar is going: a failure is told before the program ends.
+    if (failed) QMessageBox::warning(this, "自动备份", text);
+    close();
 }
 
 void main_window::build_navigator() {

@@ -1,7 +1,9 @@
 // The main frame end to end: a register opened from the navigator, a record
 // modified, added and deleted through the real modal dialogs, and the list
-// keeping the clerk's place.
+// keeping the clerk's place; quitting while today's backup runs.
 #include <QAction>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -9,6 +11,7 @@
 #include <QTreeWidget>
 #include <functional>
 
+#include "app/backup_actions.h"
 #include "app/column_editor.h"
 #include "app/form_view.h"
 #include "app/main_window.h"
@@ -23,6 +26,22 @@ using namespace officerecords::app::testing;
 namespace {
 
 QAction* action(main_window& m, const char* name) { return m.findChild<QAction*>(name); }
+
+// A daily backup that ends when the test lets it, and in any case before
+// the test does: a backup never let go would hold the frame's end.
+struct held_backup {
+    QSemaphore go;
+    backup_actions::daily_report report;
+    ~held_backup() {
+        if (go.available() == 0) go.release();
+    }
+    void start(backup_actions& backups) {
+        backups.start_daily([this] {
+            go.acquire();
+            return report;
+        });
+    }
+};
 
 }  // namespace
 
@@ -105,6 +124,46 @@ private Q_SLOTS:
         int row = tab->view().currentIndex().row();
         QCOMPARE(tab->model().data(tab->model().index(row, 2), Qt::DisplayRole).toString(),
                  QString("饮水机"));
+    }
+
+    void quitting_with_no_backup_running_closes_at_once() {
+        QVERIFY(!frame_->backups().daily_running());
+        QVERIFY(frame_->close());
+        QVERIFY(!frame_->isVisible());
+    }
+
+    void quitting_waits_for_the_backup_under_way_and_says_so() {
+        held_backup backup;
+        backup.report = {"今日数据已备份到 /tmp/备份/office-2026-12-10.db", false};
+        backup.start(frame_->backups());
+        QVERIFY(frame_->backups().daily_running());
+        QVERIFY(!frame_->close());
+        QVERIFY(frame_->isVisible());
+        auto* waiting = frame_->findChild<QMessageBox*>("quit_waiting");
+        QVERIFY(waiting && waiting->isVisible());
+        QCOMPARE(waiting->text(), QString("正在备份数据库，备份完成后程序将退出。"));
+        // Asked again: one message, still waiting.
+        QVERIFY(!frame_->close());
+        QCOMPARE(frame_->findChildren<QMessageBox*>("quit_waiting").size(), 1);
+
+        QSignalSpy done(&frame_->backups(), &backup_actions::daily_done);
+        backup.go.release();
+        QVERIFY(done.wait(5000));
+        QTRY_VERIFY(!frame_->isVisible());
+        QVERIFY(!frame_->findChild<QMessageBox*>("quit_waiting"));
+    }
+
+    void a_backup_that_failed_while_quitting_is_told_first() {
+        held_backup backup;
+        backup.report = {"自动备份失败：磁盘已满", true};
+        backup.start(frame_->backups());
+        QVERIFY(!frame_->close());
+        box_answerer boxes;
+        QSignalSpy done(&frame_->backups(), &backup_actions::daily_done);
+        backup.go.release();
+        QVERIFY(done.wait(5000));
+        QTRY_VERIFY(!frame_->isVisible());
+        QCOMPARE(boxes.seen, std::vector<QString>{"自动备份 | 自动备份失败：磁盘已满"});
     }
 
     void a_deleted_record_leaves_the_list_after_confirmation() {

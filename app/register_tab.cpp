@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -52,6 +53,7 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
     search_->setObjectName("search");
     search_->setPlaceholderText("查找（在所有列中）");
     search_->setClearButtonEnabled(true);
+    search_->installEventFilter(this);
     bar->addWidget(new QLabel("查找:", this));
     bar->addWidget(search_, 1);
     layout->addLayout(bar);
@@ -125,6 +127,23 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
 }
 
 register_tab::~register_tab() = default;
+
+bool register_tab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != search_ || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool onwards =
+        key->key() == Qt::Key_Down || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!onwards || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return QWidget::eventFilter(watched, event);
+    // The rows the clerk typed for, not those shown before the pause.
+    finish_narrowing();
+    view_->setFocus(Qt::TabFocusReason);
+    if (model_->rowCount() > 0)
+        view_->selectionModel()->setCurrentIndex(
+            model_->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    return true;
+}
 
 QLineEdit* register_tab::make_date_field(const QString& name, const QString& placeholder) {
     auto* field = new QLineEdit(this);

@@ -4,6 +4,7 @@
 // date, which together narrow what the list shows, and sorting by a click
 // on a column header. Whatever the list shows, narrowed and sorted, is
 // what the page's `shown` rows hold, so a record window moves along it.
+// Enter or Down in the search box moves on to the first record shown.
 #pragma once
 
 #include <QWidget>
@@ -72,6 +73,10 @@ public:
     // window name; restore_state applies what save_state kept.
     void save_state(QSettings& settings) const;
     void restore_state(const QSettings& settings);
+
+protected:
+    // Enter or Down in the search box goes to the list's first row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 Q_SIGNALS:
     // Enter or a double-click on a row: the clerk wants to modify it.

@@ -134,6 +134,35 @@ private Q_SLOTS:
                  QString("显示 %1 条，共 %2 条记录").arg(expected).arg(count("")));
     }
 
+    void enter_or_down_in_the_search_box_goes_to_the_first_row_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+        QTest::newRow("Down") << int(Qt::Key_Down) << int(Qt::NoModifier);
+    }
+    void enter_or_down_in_the_search_box_goes_to_the_first_row() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        register_tab* tab = f_->open(k_assets);
+        QVERIFY(tab);
+        tab->view().selectRow(3);
+        tab->search().setFocus();
+        QTRY_VERIFY(tab->search().hasFocus());
+        // Pressed before the pause that would narrow the list: it is
+        // narrowed first, and its first row is the one gone to.
+        tab->search().setText("机");
+        QTest::keyClick(&tab->search(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(tab->model().narrowed());
+        QVERIFY(tab->model().rowCount() > 0);
+        QTRY_VERIFY(tab->view().hasFocus());
+        QCOMPARE(tab->view().currentIndex().row(), 0);
+        QCOMPARE(tab->current_row(), tab->model().dw_row(0));
+        QVERIFY(
+            qs(tab->page().dw_1.getitem(tab->current_row(), "goodsname").to_text()).contains("机"));
+        QCOMPARE(tab->search().text(), QString("机"));
+    }
+
     void only_a_list_with_a_date_offers_the_range() {
         int with = 0;
         for (const window_entry& e : window_catalog()) {

@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "app/backup_actions.h"
 #include "app/help_dialog.h"
@@ -362,8 +363,22 @@ QList<QAction*> main_window::build_output_actions(QMenu& file) {
         if (tabs_->count() > 0) close_tab(tabs_->currentIndex());
     });
     file.addAction(close);
-    addAction(find);
-    list_actions_ = {xlsx, csv, pdf, print, find, close};
+    // The list takes Ctrl+Tab for its cells: the frame's keys go from tab
+    // to tab, as in a browser.
+    QAction* next = make_action("下一个登记簿", "next_tab", QStyle::SP_ArrowRight);
+    next->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    QAction* prior = make_action("上一个登记簿", "prior_tab", QStyle::SP_ArrowLeft);
+    prior->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                         QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
+    for (auto [a, step] : {std::pair{next, 1}, std::pair{prior, -1}})
+        connect(a, &QAction::triggered, this, [this, step] {
+            if (const int n = tabs_->count(); n > 1)
+                tabs_->setCurrentIndex((tabs_->currentIndex() + step + n) % n);
+        });
+    addActions({find, next, prior});
+    list_actions_ = {xlsx, csv, pdf, print, find, close, next, prior};
     return {xlsx, csv, print};
 }
 
@@ -430,6 +445,13 @@ register_tab* main_window::open_register(const window_entry& entry) {
 void main_window::on_tab_changed() {
     register_tab* tab = current_tab();
     right_->setCurrentIndex(tabs_->count() > 0 ? 1 : 0);
+    // The navigator marks the register in view, however the tab came to be
+    // current (a click, Ctrl+Tab, another tab closed); none with no tab.
+    QTreeWidgetItem* shown = nullptr;
+    for (QTreeWidgetItemIterator it(navigator_); *it && tab && !shown; ++it)
+        if ((*it)->data(0, k_window_role).toString() == qs(tab->entry().window)) shown = *it;
+    navigator_->setCurrentItem(shown);
+    if (!shown) navigator_->clearSelection();
     host_.sess().guo_tabpg_now = tab ? &tab->page() : nullptr;
     update_status();
 }

@@ -126,6 +126,27 @@ private Q_SLOTS:
                  QString("饮水机"));
     }
 
+    void the_navigator_marks_the_register_in_view() {
+        const auto marked = [this] {
+            QTreeWidgetItem* item = frame_->navigator().currentItem();
+            return item && item->isSelected() ? item->text(0) : QString();
+        };
+        QVERIFY(open_assets());
+        QCOMPARE(marked(), QString("固定资产登记"));
+        QVERIFY(frame_->open_register(*find_window_entry("w_m_og_councilmemberinfo")));
+        QCOMPARE(marked(), QString("居委会成员"));
+        // Ctrl+Tab in the list goes to the next tab (the first again).
+        frame_->current_tab()->view().setFocus();
+        QTest::keyClick(&frame_->current_tab()->view(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(frame_->tabs().currentIndex(), 0);
+        QCOMPARE(marked(), QString("固定资产登记"));
+        frame_->close_tab(0);
+        QCOMPARE(marked(), QString("居委会成员"));
+        frame_->close_tab(0);
+        QCOMPARE(marked(), QString());
+        QVERIFY(frame_->navigator().selectedItems().isEmpty());
+    }
+
     void quitting_with_no_backup_running_closes_at_once() {
         QVERIFY(!frame_->backups().daily_running());
         QVERIFY(frame_->close());

@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include "app/about_dialog.h"
 #include "app/backup_actions.h"
 #include "app/help_dialog.h"
 #include "app/history_dialog.h"
@@ -279,11 +280,9 @@ void main_window::build_actions() {
     QAction* keys = help->addAction("常用按键(&K)");
     keys->setObjectName("help_keys");
     connect(keys, &QAction::triggered, this, [this] { help_dialog::show_for(this, {}); });
-    connect(help->addAction("关于(&A)"), &QAction::triggered, this, [this] {
-        QMessageBox::about(this, "关于",
-                           "社区居委会办公记录\n固定资产、收支、工作日志、印章使用、迁入登记、"
-                           "社区活动与居委会组织的登记簿。");
-    });
+    QAction* about = help->addAction("关于(&A)");
+    about->setObjectName("about");
+    connect(about, &QAction::triggered, this, [this] { show_about(host_, this); });
 
     QToolBar* bar = addToolBar("记录");
     bar->setObjectName("records");

@@ -2,6 +2,8 @@
 // modified, added and deleted through the real modal dialogs, and the list
 // keeping the clerk's place; quitting while today's backup runs.
 #include <QAction>
+#include <QDir>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -11,6 +13,7 @@
 #include <QTreeWidget>
 #include <functional>
 
+#include "app/about_dialog.h"
 #include "app/backup_actions.h"
 #include "app/column_editor.h"
 #include "app/form_view.h"
@@ -18,6 +21,7 @@
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "gui_test_support.h"
+#include "storage/schema.h"
 
 using namespace officerecords;
 using namespace officerecords::app;
@@ -145,6 +149,28 @@ private Q_SLOTS:
         frame_->close_tab(0);
         QCOMPARE(marked(), QString());
         QVERIFY(frame_->navigator().selectedItems().isEmpty());
+    }
+
+    void about_names_the_version_the_database_and_its_format() {
+        QVERIFY2(QRegularExpression(R"(^\d+\.\d+\.\d+$)").match(program_version()).hasMatch(),
+                 qPrintable(program_version()));
+        const QString format =
+            QString("数据库格式版本：%1（本程序的格式版本为 %1）").arg(k_schema_version);
+        const QString expected =
+            "社区居委会办公记录　版本 " + program_version() +
+            "\n固定资产、收支、工作日志、印章使用、迁入登记、社区活动与居委会组织的登记簿。"
+            "\n\n数据库文件：" +
+            QDir::toNativeSeparators(qs(office_->path)) + "\n" + format;
+        box_answerer boxes;
+        action(*frame_, "about")->trigger();
+        QCOMPARE(boxes.seen, std::vector<QString>{"关于 | " + expected});
+        // Read from the database, not taken for the program's own.
+        QCOMPARE(office_->host.sqlca().execute("PRAGMA user_version = 3"), sql_code::ok);
+        QVERIFY2(
+            about_text(office_->host)
+                .endsWith(
+                    QString("数据库格式版本：3（本程序的格式版本为 %1）").arg(k_schema_version)),
+            qPrintable(about_text(office_->host)));
     }
 
     void quitting_with_no_backup_running_closes_at_once() {

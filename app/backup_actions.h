@@ -3,7 +3,9 @@
 // it (see storage/daily_backup.h); the clerk works on meanwhile, and a
 // failure is only reported. 备份数据… writes a backup where the clerk
 // chooses (a USB stick); 恢复数据… puts a chosen backup in place of the
-// database after a clear question, keeping the replaced file beside it.
+// database after a clear question, keeping the replaced file beside it (a
+// server's, as an archive, in the backup folder). Backups are named for
+// what they are: a file's copy .db, a server's pg_dump archive .dump.
 #pragma once
 
 #include <QObject>

@@ -84,6 +84,11 @@ main_window::main_window(qt_host& host, const QString& community, QWidget* paren
     auto* shown_community = new QLabel("当前社区：" + community, this);
     shown_community->setObjectName("community");
     statusBar()->addPermanentWidget(shown_community);
+    date_problem_ = new QLabel(this);
+    date_problem_->setObjectName("date_problem");
+    date_problem_->setStyleSheet("color: #b00000;");
+    date_problem_->hide();
+    statusBar()->addWidget(date_problem_);
     backup_failed_ = new QLabel(this);
     backup_failed_->setObjectName("backup_failed");
     backup_failed_->setStyleSheet("color: #b00000;");
@@ -436,6 +441,7 @@ register_tab* main_window::open_register(const window_entry& entry) {
     if (settings_) tab->restore_state(*settings_);
     connect(tab, &register_tab::row_activated, this, &main_window::modify_record);
     connect(tab, &register_tab::current_changed, this, &main_window::update_status);
+    connect(tab, &register_tab::date_problem_changed, this, &main_window::update_status);
     tabs_->setCurrentIndex(tabs_->addTab(tab, qs(entry.caption)));
     tab->view().setFocus();
     return tab;
@@ -475,6 +481,8 @@ void main_window::update_status() {
         offers_owned = offers_owned || offered;
     }
     owned_separator_->setVisible(offers_owned);
+    date_problem_->setText(has_tab ? tab->date_problem() : QString());
+    date_problem_->setVisible(!date_problem_->text().isEmpty());
     if (!has_tab) {
         count_->clear();
         return;

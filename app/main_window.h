@@ -145,6 +145,7 @@ private:
     QLabel* count_ = nullptr;
     std::unique_ptr<list_output> output_;
     std::unique_ptr<backup_actions> backups_;
+    QLabel* date_problem_ = nullptr;  // the current list's date range that is no date
     QLabel* backup_failed_ = nullptr;
     QMessageBox* quit_waiting_ = nullptr;  // shown while quitting waits for the backup
     QSettings* settings_ = nullptr;

@@ -104,6 +104,65 @@ private Q_SLOTS:
         QCOMPARE(status_count(*f_->frame), QString("共 %1 条记录").arg(all));
     }
 
+    void the_date_range_reads_dates_as_the_clerk_types_them_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("as written") << "2015-01-01"
+                                    << "2020-12-31";
+        QTest::newRow("digits only") << "20150101"
+                                     << "20201231";
+        QTest::newRow("slashes") << "2015/1/1"
+                                 << "2020/12/31";
+        QTest::newRow("short dashes") << "2015-1-1"
+                                      << "2020-12-31";
+        QTest::newRow("Chinese") << "2015年1月1日"
+                                 << "2020年12月31日";
+        QTest::newRow("blanks around") << " 2015.1.1 "
+                                       << "2020.12.31";
+    }
+    void the_date_range_reads_dates_as_the_clerk_types_them() {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        register_tab* tab = f_->open(k_assets);
+        QVERIFY(tab);
+        tab->date_from()->setText(from);
+        tab->date_to()->setText(to);
+        tab->apply_narrowing();
+        tab->finish_narrowing();
+        QCOMPARE(tab->model().rowCount(),
+                 int(count(" AND purchasedate BETWEEN '2015-01-01' AND '2020-12-31'")));
+        QCOMPARE(tab->date_problem(), QString());
+        QVERIFY(f_->frame->findChild<QLabel*>("date_problem")->isHidden());
+        QCOMPARE(tab->date_from()->toolTip(),
+                 QString("日期按yyyy-mm-dd（例如 2024-03-15）格式输入，不填则不限"));
+        // Once the clerk leaves the field, it shows the date as it was read.
+        Q_EMIT tab->date_from()->editingFinished();
+        QCOMPARE(tab->date_from()->text(), QString("2015-01-01"));
+    }
+
+    void a_date_that_is_none_is_said_so_in_the_status_bar() {
+        register_tab* tab = f_->open(k_assets);
+        QVERIFY(tab);
+        auto* said = f_->frame->findChild<QLabel*>("date_problem");
+        QVERIFY(said);
+        for (const QString& wrong : {"2021-13-01", "2021/2/30", "昨天", "202101"}) {
+            tab->date_to()->setText(wrong);
+            tab->apply_narrowing();
+            QCOMPARE(said->text(), "“" + wrong + "”不是有效的日期");
+            QVERIFY(!said->isHidden());
+            QCOMPARE(tab->date_to()->toolTip(),
+                     "“" + wrong + "”不是有效的日期，请按yyyy-mm-dd（例如 2024-03-15）格式输入！");
+            QVERIFY(!tab->model().narrowed());
+            // Left as the clerk typed it, to be mended.
+            Q_EMIT tab->date_to()->editingFinished();
+            QCOMPARE(tab->date_to()->text(), wrong);
+        }
+        tab->date_to()->clear();
+        tab->apply_narrowing();
+        QVERIFY(said->isHidden());
+        QCOMPARE(tab->date_problem(), QString());
+    }
+
     // The record window, the count and the export read the narrowing the
     // clerk asked for, complete, though it was still waiting or running.
     void what_reads_the_rows_shown_sees_the_narrowing_complete_data() {

@@ -145,7 +145,7 @@ private Q_SLOTS:
         QVERIFY(tab);
         auto* said = f_->frame->findChild<QLabel*>("date_problem");
         QVERIFY(said);
-        for (const QString& wrong : {"2021-13-01", "2021/2/30", "昨天", "202101"}) {
+        for (const QString wrong : {"2021-13-01", "2021/2/30", "昨天", "202101"}) {
             tab->date_to()->setText(wrong);
             tab->apply_narrowing();
             QCOMPARE(said->text(), "“" + wrong + "”不是有效的日期");

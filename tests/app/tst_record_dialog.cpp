@@ -88,7 +88,7 @@ private Q_SLOTS:
             }
             QVERIFY2(b, c->name().c_str());
             // The core's tooltip, followed by the button's key when it names
-            // none (tst_toolbar holds each one).
+            // none (tst_record_keys holds each one).
             QVERIFY2(b->toolTip().startsWith(qs(c->tooltip())), qPrintable(b->toolTip()));
             QVERIFY2(!b->icon().isNull(), ("no picture for " + c->picture()).c_str());
             QVERIFY(b->x() > last_x);

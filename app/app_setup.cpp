@@ -1,6 +1,7 @@
 #include "app/app_setup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -8,17 +9,36 @@
 
 namespace officerecords::app {
 
+namespace {
+
+QLocale chinese() { return QLocale(QLocale::Chinese, QLocale::China); }
+
+}  // namespace
+
+bool install_qt_translations(QCoreApplication& app) {
+    // Named by the program's own locale, never the system's: under LANG=C
+    // the system's would find no catalogue at all.
+    const QStringList folders{
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+        QDir(QCoreApplication::applicationDirPath()).filePath("translations")};
+    for (const QString& folder : folders) {
+        auto* translator = new QTranslator(&app);
+        if (translator->load(chinese(), "qtbase", "_", folder)) {
+            QCoreApplication::installTranslator(translator);
+            return true;
+        }
+        delete translator;
+    }
+    return false;
+}
+
 void setup_application(QApplication& app) {
     QCoreApplication::setOrganizationName("OfficeRecords");
     QCoreApplication::setApplicationName("OfficeRecords");
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-
-    // The dialogs Qt draws itself (file dialog, calendar) speak Chinese too
-    // when the translations are installed; without them they stay English.
-    auto* translator = new QTranslator(&app);
-    if (translator->load(QLocale(), "qtbase", "_",
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
+    // Dates and numbers in Qt's own widgets (the calendar, the file
+    // dialog's dates) read as the program's texts do.
+    QLocale::setDefault(chinese());
+    (void)install_qt_translations(app);
 
     QFont::insertSubstitutions(
         k_form_font,

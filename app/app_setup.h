@@ -5,6 +5,7 @@
 #pragma once
 
 class QApplication;
+class QCoreApplication;
 
 namespace officerecords::app {
 
@@ -12,5 +13,12 @@ namespace officerecords::app {
 inline constexpr const char* k_form_font = "宋体";
 
 void setup_application(QApplication& app);
+
+// Makes the dialogs Qt draws itself (file dialog, calendar, button boxes)
+// speak Chinese whatever the system's locale: every text of the program
+// is Chinese. Installs Qt's Chinese catalogue (qtbase_zh_CN.qm) from Qt's
+// translations folder, or from "translations" beside the program; false,
+// with the English texts left, when neither has it.
+bool install_qt_translations(QCoreApplication& app);
 
 }  // namespace officerecords::app

@@ -12,6 +12,7 @@
 #include "storage/backup.h"
 #include "storage/daily_backup.h"
 #include "storage/file_access.h"
+#include "storage/server_backend.h"
 #include "storage/system_clock.h"
 
 namespace officerecords::app {
@@ -20,7 +21,14 @@ namespace {
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
-const char* const k_backup_filter = "数据库备份 (*.db);;所有文件 (*)";
+// A restore takes a copy of a file (.db), a server's archive (.dump, and
+// .db as earlier versions named it) and the database a restore replaced,
+// which it kept to undo it by.
+const char* const k_restore_filter = "数据库备份 (*.db *.dump *.before-restore-*);;所有文件 (*)";
+
+QString backup_filter(const std::string& database) {
+    return "数据库备份 (*" + qs(backup_extension(database)) + ");;所有文件 (*)";
+}
 
 }  // namespace
 
@@ -38,23 +46,37 @@ void backup_actions::start_daily() {
     if (daily_) return;
     const std::string database = host_.database_path();
     const std::string folder = backup_folder_for(database);
-    daily_ = QThread::create([this, database, folder] {
+    start_daily([database, folder] {
         // Its own clock and connections: nothing of the clerk's session is
         // touched from this thread.
         system_clock clock;
         auto made = make_daily_backup(database, folder, clock);
-        QString text;
-        const bool failed = !made || !made->warning.empty();
+        daily_report report;
+        report.failed = !made || !made->warning.empty();
         if (!made)
-            text = "自动备份失败：" + qs(made.message());
+            report.text = "自动备份失败：" + qs(made.message());
         else if (!made->warning.empty())
-            text = "今日备份已完成，但" + qs(made->warning);
+            report.text = "今日备份已完成，但" + qs(made->warning);
         else if (!made->skipped.empty())
-            text = qs(made->skipped);
+            report.text = qs(made->skipped);
         else if (!made->made.empty())
-            text = "今日数据已备份到 " + QDir::toNativeSeparators(qs(made->made));
+            report.text = "今日数据已备份到 " + QDir::toNativeSeparators(qs(made->made));
+        return report;
+    });
+}
+
+void backup_actions::start_daily(std::function<daily_report()> job) {
+    if (daily_) return;
+    daily_running_ = true;
+    daily_ = QThread::create([this, job = std::move(job)] {
+        const daily_report report = job();
         QMetaObject::invokeMethod(
-            this, [this, text, failed] { Q_EMIT daily_done(text, failed); }, Qt::QueuedConnection);
+            this,
+            [this, report] {
+                daily_running_ = false;
+                Q_EMIT daily_done(report.text, report.failed);
+            },
+            Qt::QueuedConnection);
     });
     connect(daily_, &QThread::finished, this, [this] {
         daily_->deleteLater();
@@ -80,11 +102,16 @@ QString backup_actions::backup_to(const QString& path) const {
 
 void backup_actions::backup_to_chosen() {
     QDir().mkpath(folder());
-    const QString name = QFileInfo(QString::fromStdString(host_.database_path())).completeBaseName() + "-" +
-                         QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmm") + ".db";
-    QString path = file_dialog::save_file(window_, "备份数据", QDir(folder()).filePath(name), k_backup_filter);
+    const std::string database = host_.database_path();
+    const QString extension = qs(backup_extension(database));
+    const QString stem = is_server_target(database) ? qs(server_database_name(database))
+                                                    : QFileInfo(qs(database)).completeBaseName();
+    const QString name =
+        stem + "-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmm") + extension;
+    QString path = file_dialog::save_file(window_, "备份数据", QDir(folder()).filePath(name),
+                                          backup_filter(database));
     if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += ".db";
+    if (QFileInfo(path).suffix().isEmpty()) path += extension;
     if (const publish_target at = check_target(path.toStdString(), "备份文件", host_.database_path());
         at.state == target_state::refused) {
         QMessageBox::warning(window_, "备份数据", qs(at.text));
@@ -100,7 +127,7 @@ void backup_actions::backup_to_chosen() {
 }
 
 QString backup_actions::choose_restore() {
-    const QString path = file_dialog::open_file(window_, "恢复数据", folder(), k_backup_filter);
+    const QString path = file_dialog::open_file(window_, "恢复数据", folder(), k_restore_filter);
     if (path.isEmpty()) return {};
     const QFileInfo file(path);
     QMessageBox ask(QMessageBox::Warning, "恢复数据",
@@ -116,7 +143,11 @@ QString backup_actions::choose_restore() {
 
 QString backup_actions::restore_from(const QString& backup, QString* kept, bool* replaced) const {
     const std::string target = host_.database_path();
-    const std::string keep = replaced_database_name(target, host_);
+    std::string keep = replaced_database_name(target, host_);
+    // A server's database is kept as an archive beside the daily backups,
+    // where the restore dialog opens, not wherever the program was started.
+    if (is_server_target(target) && QDir().mkpath(folder()))
+        keep = QDir(folder()).filePath(qs(keep)).toStdString();
     if (kept) *kept = qs(keep);
     bool committed = false;
     status st = restore_database(target, backup.toStdString(), keep, host_, [&](std::string_view step) {

@@ -3,11 +3,14 @@
 // it (see storage/daily_backup.h); the clerk works on meanwhile, and a
 // failure is only reported. 备份数据… writes a backup where the clerk
 // chooses (a USB stick); 恢复数据… puts a chosen backup in place of the
-// database after a clear question, keeping the replaced file beside it.
+// database after a clear question, keeping the replaced file beside it (a
+// server's, as an archive, in the backup folder). Backups are named for
+// what they are: a file's copy .db, a server's pg_dump archive .dump.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -27,9 +30,19 @@ public:
     // The folder of the daily backups of the connected database.
     QString folder() const;
 
+    // What a daily backup tells the status bar.
+    struct daily_report {
+        QString text;
+        bool failed = false;
+    };
     // Starts today's backup in the background unless it is made already;
     // daily_done reports how it went.
     void start_daily();
+    // Runs `job` in the background as today's backup, on a thread of its
+    // own: what tests make instead of a backup, ending when they say.
+    void start_daily(std::function<daily_report()> job);
+    // Until daily_done has delivered the backup's report.
+    bool daily_running() const { return daily_running_; }
     // Waits for a daily backup under way and delivers its report.
     void wait_for_daily();
 
@@ -57,6 +70,7 @@ private:
     qt_host& host_;
     QWidget* window_;
     QThread* daily_ = nullptr;
+    bool daily_running_ = false;
 };
 
 }  // namespace officerecords::app

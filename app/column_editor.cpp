@@ -102,6 +102,14 @@ column_editor::column_editor(data_window& dw, int col, QWidget* parent)
         case kind::combo: {
             combo_ = new QComboBox(parent);
             widget_ = combo_;
+            // Fusion draws a focused drop-down as any other, and lays its
+            // list over the field as high as the screen: the focus is
+            // framed, and the list opens beside the field with the rows
+            // the screen has room for (fit_to_screen).
+            combo_->setStyleSheet(
+                "QComboBox { combobox-popup: 0; }"
+                "QComboBox:focus { border: 2px solid palette(highlight); border-radius: 3px;"
+                " padding: 1px 18px 1px 3px; }");
             connect(combo_, &QComboBox::activated, this,
                     [this](int i) { Q_EMIT chosen(col_, combo_->itemData(i).toString()); });
             watch(combo_);

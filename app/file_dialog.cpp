@@ -2,6 +2,9 @@
 
 #include <QAbstractFileIconProvider>
 #include <QApplication>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMimeDatabase>
 #include <QStyle>
 
@@ -20,7 +23,8 @@ public:
     QIcon icon(IconType type) const override { return type == File ? file_ : folder_; }
     QIcon icon(const QFileInfo& info) const override { return info.isDir() ? folder_ : file_; }
     QString type(const QFileInfo& info) const override {
-        if (info.isDir()) return QAbstractFileIconProvider::type(info);
+        // Qt's catalogue has no Chinese for its own "Folder".
+        if (info.isDir()) return QStringLiteral("文件夹");
         return QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).comment();
     }
 
@@ -36,6 +40,26 @@ QAbstractFileIconProvider* shared_icons() {
     return icons;
 }
 
+// The dates in the program's own locale: Qt's model writes them in the
+// system's, English under LANG=C.
+class chinese_dates final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (!files || role != Qt::DisplayRole || !index.isValid())
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex file = mapToSource(index);
+        if (index.column() == k_date_column)
+            return QLocale().toString(files->lastModified(file), QLocale::ShortFormat);
+        return QIdentityProxyModel::data(index, role);
+    }
+
+private:
+    static constexpr int k_date_column = 3;
+};
+
 }  // namespace
 
 file_dialog::file_dialog(QWidget* parent, const QString& title, const QString& directory,
@@ -45,6 +69,7 @@ file_dialog::file_dialog(QWidget* parent, const QString& title, const QString& d
     // of this program's reach.
     setOption(QFileDialog::DontUseNativeDialog);
     setIconProvider(shared_icons());
+    setProxyModel(new chinese_dates(this));
 }
 
 QString file_dialog::open_file(QWidget* parent, const QString& title, const QString& directory,

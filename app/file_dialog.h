@@ -1,5 +1,6 @@
 // The program's file dialogs: Qt's own dialog, listing files by their
-// names alone.
+// names alone, with dates and types in Chinese whatever the
+// system's locale.
 //
 // To choose a file's icon and type, a dialog reads the file's first bytes.
 // Reading the office's database so, and closing it again, drops every lock

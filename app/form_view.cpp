@@ -30,12 +30,14 @@ private:
 
 // The form reads in the order Tab walks it: the columns the clerk enters
 // take their places in the designed tab order, while a column outside the
-// tab order (the person's, shown only) keeps its own place.
+// tab order or shown only (the person's beside a side register's own)
+// keeps its own place, the same in every form that shows it.
 void in_tab_order(std::vector<int>& cols, const data_window& dw) {
     std::vector<std::size_t> slots;
     std::vector<int> entered;
     for (std::size_t i = 0; i < cols.size(); ++i) {
-        if (dw.column_definition(cols[i]).tab <= 0) continue;
+        const column_def& c = dw.column_definition(cols[i]);
+        if (c.tab <= 0 || c.readonly) continue;
         slots.push_back(i);
         entered.push_back(cols[i]);
     }

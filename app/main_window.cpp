@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -19,7 +20,9 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
+#include "app/about_dialog.h"
 #include "app/backup_actions.h"
 #include "app/help_dialog.h"
 #include "app/history_dialog.h"
@@ -30,6 +33,7 @@
 #include "app/record_dialog.h"
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
+#include "app/screen_fit.h"
 #include "foundation/register_page.h"
 #include "storage/record_history.h"
 
@@ -80,12 +84,18 @@ main_window::main_window(qt_host& host, const QString& community, QWidget* paren
     auto* shown_community = new QLabel("当前社区：" + community, this);
     shown_community->setObjectName("community");
     statusBar()->addPermanentWidget(shown_community);
+    date_problem_ = new QLabel(this);
+    date_problem_->setObjectName("date_problem");
+    date_problem_->setStyleSheet("color: #b00000;");
+    date_problem_->hide();
+    statusBar()->addWidget(date_problem_);
     backup_failed_ = new QLabel(this);
     backup_failed_->setObjectName("backup_failed");
     backup_failed_->setStyleSheet("color: #b00000;");
     backup_failed_->hide();
     statusBar()->addWidget(backup_failed_);
     connect(backups_.get(), &backup_actions::daily_done, this, &main_window::show_backup_result);
+    connect(backups_.get(), &backup_actions::daily_done, this, &main_window::quit_after_backup);
 
     connect(tabs_, &QTabWidget::currentChanged, this, &main_window::on_tab_changed);
     connect(tabs_, &QTabWidget::tabCloseRequested, this, &main_window::close_tab);
@@ -134,8 +144,11 @@ void main_window::close_tab(int index) {
 void main_window::remember_with(QSettings* settings) {
     settings_ = settings;
     output_ = std::make_unique<list_output>(host_, settings, this);
+    if (settings) restoreGeometry(settings->value("frame/geometry").toByteArray());
+    // A place and size remembered from a larger screen, or the first
+    // start's size on a small one, within this screen.
+    fit_to_screen(*this);
     if (!settings) return;
-    restoreGeometry(settings->value("frame/geometry").toByteArray());
     open_registers(settings->value("frame/tabs").toStringList(),
                    settings->value("frame/current").toString());
 }
@@ -166,8 +179,32 @@ void main_window::save_settings() {
 }
 
 void main_window::closeEvent(QCloseEvent* event) {
+    // Cut short, today's backup would be lost: the program ends once it
+    // is whole, and says so meanwhile.
+    if (backups_->daily_running()) {
+        event->ignore();
+        if (!quit_waiting_) {
+            quit_waiting_ =
+                new QMessageBox(QMessageBox::Information, "退出",
+                                "正在备份数据库，备份完成后程序将退出。", QMessageBox::Ok, this);
+            quit_waiting_->setObjectName("quit_waiting");
+            quit_waiting_->button(QMessageBox::Ok)->setText("确定");
+            quit_waiting_->setModal(false);
+            quit_waiting_->show();
+        }
+        return;
+    }
     save_settings();
     QMainWindow::closeEvent(event);
+}
+
+void main_window::quit_after_backup(const QString& text, bool failed) {
+    if (!quit_waiting_) return;
+    delete quit_waiting_;
+    quit_waiting_ = nullptr;
+    // The status bar is going: a failure is told before the program ends.
+    if (failed) QMessageBox::warning(this, "自动备份", text);
+    close();
 }
 
 void main_window::build_navigator() {
@@ -248,11 +285,9 @@ void main_window::build_actions() {
     QAction* keys = help->addAction("常用按键(&K)");
     keys->setObjectName("help_keys");
     connect(keys, &QAction::triggered, this, [this] { help_dialog::show_for(this, {}); });
-    connect(help->addAction("关于(&A)"), &QAction::triggered, this, [this] {
-        QMessageBox::about(this, "关于",
-                           "社区居委会办公记录\n固定资产、收支、工作日志、印章使用、迁入登记、"
-                           "社区活动与居委会组织的登记簿。");
-    });
+    QAction* about = help->addAction("关于(&A)");
+    about->setObjectName("about");
+    connect(about, &QAction::triggered, this, [this] { show_about(host_, this); });
 
     QToolBar* bar = addToolBar("记录");
     bar->setObjectName("records");
@@ -265,6 +300,11 @@ void main_window::build_actions() {
     bar->addActions(output_on_bar);
     build_owned_actions(*records, *bar);
     list_actions_.push_back(register_history);
+    // A toolbar button names its key, as a record window's buttons do.
+    for (QAction* a : bar->actions())
+        if (!a->shortcut().isEmpty())
+            a->setToolTip(a->text() + " (" + a->shortcut().toString(QKeySequence::NativeText) +
+                          ")");
 }
 
 // Each icon made once and shared: the style draws a standard icon anew on
@@ -327,8 +367,22 @@ QList<QAction*> main_window::build_output_actions(QMenu& file) {
         if (tabs_->count() > 0) close_tab(tabs_->currentIndex());
     });
     file.addAction(close);
-    addAction(find);
-    list_actions_ = {xlsx, csv, pdf, print, find, close};
+    // The list takes Ctrl+Tab for its cells: the frame's keys go from tab
+    // to tab, as in a browser.
+    QAction* next = make_action("下一个登记簿", "next_tab", QStyle::SP_ArrowRight);
+    next->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    QAction* prior = make_action("上一个登记簿", "prior_tab", QStyle::SP_ArrowLeft);
+    prior->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                         QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
+    for (auto [a, step] : {std::pair{next, 1}, std::pair{prior, -1}})
+        connect(a, &QAction::triggered, this, [this, step] {
+            if (const int n = tabs_->count(); n > 1)
+                tabs_->setCurrentIndex((tabs_->currentIndex() + step + n) % n);
+        });
+    addActions({find, next, prior});
+    list_actions_ = {xlsx, csv, pdf, print, find, close, next, prior};
     return {xlsx, csv, print};
 }
 
@@ -387,6 +441,7 @@ register_tab* main_window::open_register(const window_entry& entry) {
     if (settings_) tab->restore_state(*settings_);
     connect(tab, &register_tab::row_activated, this, &main_window::modify_record);
     connect(tab, &register_tab::current_changed, this, &main_window::update_status);
+    connect(tab, &register_tab::date_problem_changed, this, &main_window::update_status);
     tabs_->setCurrentIndex(tabs_->addTab(tab, qs(entry.caption)));
     tab->view().setFocus();
     return tab;
@@ -395,6 +450,13 @@ register_tab* main_window::open_register(const window_entry& entry) {
 void main_window::on_tab_changed() {
     register_tab* tab = current_tab();
     right_->setCurrentIndex(tabs_->count() > 0 ? 1 : 0);
+    // The navigator marks the register in view, however the tab came to be
+    // current (a click, Ctrl+Tab, another tab closed); none with no tab.
+    QTreeWidgetItem* shown = nullptr;
+    for (QTreeWidgetItemIterator it(navigator_); *it && tab && !shown; ++it)
+        if ((*it)->data(0, k_window_role).toString() == qs(tab->entry().window)) shown = *it;
+    navigator_->setCurrentItem(shown);
+    if (!shown) navigator_->clearSelection();
     host_.sess().guo_tabpg_now = tab ? &tab->page() : nullptr;
     update_status();
 }
@@ -419,6 +481,8 @@ void main_window::update_status() {
         offers_owned = offers_owned || offered;
     }
     owned_separator_->setVisible(offers_owned);
+    date_problem_->setText(has_tab ? tab->date_problem() : QString());
+    date_problem_->setVisible(!date_problem_->text().isEmpty());
     if (!has_tab) {
         count_->clear();
         return;

@@ -12,7 +12,8 @@
 // its size and place, the open tabs, each list's column widths and sort.
 // 修改记录 shows the selected record's saved changes, 登记簿修改记录 the
 // register's; the file menu imports a sheet into the current register,
-// backs the data up and restores a backup.
+// backs the data up and restores a backup. Quitting while today's backup
+// runs waits for it to be whole, saying so.
 #pragma once
 
 #include <QIcon>
@@ -29,6 +30,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QSettings;
 class QStackedWidget;
 class QTabWidget;
@@ -89,6 +91,8 @@ public:
     void close_tab(int index);
 
 protected:
+    // While today's backup runs, the frame stays until it is done, saying
+    // so, then closes.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -117,6 +121,8 @@ private:
     register_tab* tab_of(std::string_view window) const;
     void on_tab_changed();
     void update_status();
+    // The backup the clerk's quitting waited for is done.
+    void quit_after_backup(const QString& text, bool failed);
 
     qt_host& host_;
     QTreeWidget* navigator_ = nullptr;
@@ -139,7 +145,9 @@ private:
     QLabel* count_ = nullptr;
     std::unique_ptr<list_output> output_;
     std::unique_ptr<backup_actions> backups_;
+    QLabel* date_problem_ = nullptr;  // the current list's date range that is no date
     QLabel* backup_failed_ = nullptr;
+    QMessageBox* quit_waiting_ = nullptr;  // shown while quitting waits for the backup
     QSettings* settings_ = nullptr;
     // A record window saved into a list: once its event is over, the list
     // sorts and narrows it into place.

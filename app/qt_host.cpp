@@ -13,6 +13,7 @@
 #include "app/history_dialog.h"
 #include "app/person_dialog.h"
 #include "app/record_dialog.h"
+#include "app/screen_fit.h"
 #include "storage/database.h"
 #include "storage/file_access.h"
 #include "storage/system_clock.h"
@@ -132,6 +133,9 @@ std::unique_ptr<record_dialog> qt_host::open_record(std::unique_ptr<w_modify> wi
     QObject::connect(dialog.get(), &record_dialog::history_requested, this,
                      [this, d = dialog.get()] { show_history(*d); });
     dialog->open_with(mode, owner);
+    // A picture shows the window at its designed size, whatever the
+    // screen it is drawn on.
+    if (!unattended_) fit_to_screen(*dialog);
     return dialog;
 }
 

@@ -52,6 +52,15 @@ QKeySequence promised_shortcut(const std::string& tooltip) {
     return combo.keyboardModifiers() != Qt::NoModifier || named_key ? k : QKeySequence();
 }
 
+// The tooltip a button shows: the core's, followed by the key that presses
+// the button when the core's names none ("最后一条记录 (Ctrl+End)").
+QString tooltip_with_key(const std::string& tooltip, const QKeySequence& key) {
+    const QString text = qs(tooltip);
+    if (key.isEmpty() || !promised_shortcut(tooltip).isEmpty()) return text;
+    const QString named = "(" + key.toString(QKeySequence::NativeText) + ")";
+    return text.isEmpty() ? named : text + " " + named;
+}
+
 // A disabled button shows its picture greyed and paled towards the face
 // it is drawn on. A BMP keeps no transparency: its corner colour is that
 // face, left out so that no lighter square stands around the picture,
@@ -352,7 +361,11 @@ void record_dialog::refresh_controls() {
     for (auto& [c, b] : buttons_) {
         b->setVisible(c->visible());
         b->setEnabled(c->enabled());
-        b->setToolTip(qs(c->tooltip()));
+        // Esc closes the window through cb_exit (reject), not a shortcut.
+        QKeySequence key = c == &window_->cb_exit ? QKeySequence(Qt::Key_Escape) : QKeySequence();
+        for (const auto& [k, pressed] : shortcuts_)
+            if (pressed == c && key.isEmpty()) key = k;
+        b->setToolTip(tooltip_with_key(c->tooltip(), key));
         b->setText(qs(c->text()));
         b->setToolButtonStyle(c->text().empty() ? Qt::ToolButtonIconOnly
                                                 : Qt::ToolButtonTextBesideIcon);

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -13,6 +14,7 @@
 
 #include "app/register_list_model.h"
 #include "foundation/register_page.h"
+#include "import/typed_value.h"
 
 namespace officerecords::app {
 
@@ -27,17 +29,23 @@ QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A bound of the date range: empty leaves that side open. A text that is
-// no date is marked in its field and leaves the side open too, so the
-// clerk sees why the list is not narrowed by it.
-std::optional<date> date_bound(QLineEdit* field) {
+constexpr const char* k_date_hint = "日期按yyyy-mm-dd（例如 2024-03-15）格式输入，不填则不限";
+
+// A bound of the date range, read as a date typed into a sheet is
+// (2024-03-15, 2024/3/15, 20240315, 2024年3月15日): empty leaves that side
+// open. A text that is no date is marked in its field and leaves the side
+// open too, and `problem` says so, that the clerk sees why the list is not
+// narrowed by it.
+std::optional<date> date_bound(QLineEdit* field, QString& problem) {
     if (!field) return std::nullopt;
     const QString text = field->text().trimmed();
-    std::optional<date> d = text.isEmpty() ? std::nullopt : date::parse(text.toStdString());
+    std::optional<date> d = text.isEmpty() ? std::nullopt : read_typed_date(text.toStdString());
     const bool wrong = !text.isEmpty() && !d;
-    field->setStyleSheet(wrong ? "QLineEdit { background: #ffd0d0; }" : QString());
-    field->setToolTip(wrong ? "“" + text + "”不是有效的日期，请按yyyy-mm-dd格式输入！"
-                            : "日期按yyyy-mm-dd格式输入，不填则不限");
+    field->setStyleSheet(wrong ? "QLineEdit { background: #ffd0d0; border: 1px solid #c00000; }"
+                               : QString());
+    const QString why = "“" + text + "”不是有效的日期";
+    field->setToolTip(wrong ? why + "，请按yyyy-mm-dd（例如 2024-03-15）格式输入！" : k_date_hint);
+    if (wrong && problem.isEmpty()) problem = why;
     return d;
 }
 
@@ -52,6 +60,7 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
     search_->setObjectName("search");
     search_->setPlaceholderText("查找（在所有列中）");
     search_->setClearButtonEnabled(true);
+    search_->installEventFilter(this);
     bar->addWidget(new QLabel("查找:", this));
     bar->addWidget(search_, 1);
     layout->addLayout(bar);
@@ -126,22 +135,52 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
 
 register_tab::~register_tab() = default;
 
+bool register_tab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != search_ || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool onwards =
+        key->key() == Qt::Key_Down || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!onwards || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return QWidget::eventFilter(watched, event);
+    // The rows the clerk typed for, not those shown before the pause.
+    finish_narrowing();
+    view_->setFocus(Qt::TabFocusReason);
+    if (model_->rowCount() > 0)
+        view_->selectionModel()->setCurrentIndex(
+            model_->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    return true;
+}
+
 QLineEdit* register_tab::make_date_field(const QString& name, const QString& placeholder) {
     auto* field = new QLineEdit(this);
     field->setObjectName(name);
     field->setPlaceholderText(placeholder);
     field->setClearButtonEnabled(true);
-    field->setMaxLength(10);
+    field->setMaxLength(20);
     field->setFixedWidth(field->fontMetrics().horizontalAdvance("0000-00-00") + 48);
-    (void)date_bound(field);
+    QString none;
+    (void)date_bound(field, none);
     connect(field, &QLineEdit::textChanged, this, [this] { search_delay_->start(); });
+    // What was read is shown as the list reads it: 2020/1/1 as 2020-01-01.
+    connect(field, &QLineEdit::editingFinished, this, [field] {
+        if (auto d = read_typed_date(field->text().trimmed().toStdString())) {
+            const QString iso = QString::fromStdString(d->iso());
+            if (field->text() != iso) field->setText(iso);
+        }
+    });
     return field;
 }
 
 void register_tab::apply_narrowing() {
     search_delay_->stop();
-    const std::optional<date> from = date_bound(date_from_);
-    const std::optional<date> to = date_bound(date_to_);
+    QString problem;
+    const std::optional<date> from = date_bound(date_from_, problem);
+    const std::optional<date> to = date_bound(date_to_, problem);
+    if (problem != date_problem_) {
+        date_problem_ = problem;
+        Q_EMIT date_problem_changed();
+    }
     // Selects the current record and tells of it once the narrowing is
     // shown, now for a short list, later for a long one.
     model_->set_narrowing(search_->text(), from, to);

@@ -4,6 +4,9 @@
 // date, which together narrow what the list shows, and sorting by a click
 // on a column header. Whatever the list shows, narrowed and sorted, is
 // what the page's `shown` rows hold, so a record window moves along it.
+// The range's bounds are read as dates typed into a sheet are; one that is
+// no date is marked, and said so.
+// Enter or Down in the search box moves on to the first record shown.
 #pragma once
 
 #include <QWidget>
@@ -44,6 +47,9 @@ public:
     // The bounds of the date range; nullptr for a list without a date.
     QLineEdit* date_from() const { return date_from_; }
     QLineEdit* date_to() const { return date_to_; }
+    // Why a bound of the range does not narrow the list ("“2021-13-01”不是
+    // 有效的日期"); empty when both are dates or empty.
+    const QString& date_problem() const { return date_problem_; }
 
     // Narrows the list by what the search box and the date range hold now,
     // without waiting for the clerk to pause typing.
@@ -73,10 +79,15 @@ public:
     void save_state(QSettings& settings) const;
     void restore_state(const QSettings& settings);
 
+protected:
+    // Enter or Down in the search box goes to the list's first row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 Q_SIGNALS:
     // Enter or a double-click on a row: the clerk wants to modify it.
     void row_activated();
     void current_changed();
+    void date_problem_changed();
 
 private:
     QLineEdit* make_date_field(const QString& name, const QString& placeholder);
@@ -96,6 +107,7 @@ private:
     QLineEdit* date_from_ = nullptr;
     QLineEdit* date_to_ = nullptr;
     QTimer* search_delay_ = nullptr;
+    QString date_problem_;
     bool syncing_ = false;
     bool sized_ = false;
 };

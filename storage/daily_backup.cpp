@@ -29,10 +29,11 @@ std::int32_t week_of(date d) {
     return shifted >= 0 ? shifted / 7 : -((-shifted + 6) / 7);
 }
 
-// The day a daily backup of `stem` is named after; nullopt for any other file.
-std::optional<date> day_named(const std::string& file, const std::string& stem) {
+// The day a daily backup of `stem` ending in `suffix` is named after;
+// nullopt for any other file.
+std::optional<date> day_named(const std::string& file, const std::string& stem,
+                              const std::string& suffix) {
     const std::string prefix = stem + "-";
-    constexpr std::string_view suffix = ".db";
     if (file.size() != prefix.size() + 10 + suffix.size() || !file.starts_with(prefix) ||
         !file.ends_with(suffix))
         return std::nullopt;
@@ -56,8 +57,12 @@ std::string backup_folder_for(const std::string& database) {
     return (fs::path(database).parent_path() / "备份").string();
 }
 
+std::string backup_extension(const std::string& database) {
+    return is_server_target(database) ? ".dump" : ".db";
+}
+
 std::string daily_backup_name(const std::string& database, date day) {
-    return stem_of(database) + "-" + day.iso() + ".db";
+    return stem_of(database) + "-" + day.iso() + backup_extension(database);
 }
 
 std::vector<date> kept_backup_days(std::vector<date> days) {
@@ -105,10 +110,12 @@ result<daily_backup_outcome> make_daily_backup(const std::string& database, cons
     }
 
     const std::string stem = stem_of(database);
+    const std::string suffix = backup_extension(database);
     std::vector<std::pair<date, fs::path>> backups;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
         if (!e.is_regular_file(ec)) continue;
-        if (auto day = day_named(e.path().filename().string(), stem)) backups.emplace_back(*day, e.path());
+        if (auto day = day_named(e.path().filename().string(), stem, suffix))
+            backups.emplace_back(*day, e.path());
     }
     std::vector<date> days;
     for (const auto& [day, path] : backups) days.push_back(day);

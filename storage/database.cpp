@@ -71,8 +71,9 @@ result<std::string> backup_before_upgrade(const std::string& target, transaction
     const std::string base = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(*from) + "-" +
                                                   stamp))
                                  .string();
-    std::string out = base + ".db";
-    for (int n = 2; fs::exists(out, ec); ++n) out = base + "-" + std::to_string(n) + ".db";
+    const std::string extension = backup_extension(target);
+    std::string out = base + extension;
+    for (int n = 2; fs::exists(out, ec); ++n) out = base + "-" + std::to_string(n) + extension;
     auto made = backup_database(target, out, clock);
     if (!made) return status::error(made.message());
     return out;

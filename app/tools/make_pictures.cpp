@@ -51,6 +51,16 @@ void floppy(QPainter& p, const QColor& body) {
     p.drawRect(QRectF(17, 6.5, 2.5, 5));
 }
 
+// A clock in the lower right corner: saved for now, without the checks.
+void clock_badge(QPainter& p) {
+    p.setPen(QPen(k_dark, 1.5));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(23, 23), 7.5, 7.5);
+    p.setPen(QPen(k_dark, 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(23, 23), QPointF(23, 18));
+    p.drawLine(QPointF(23, 23), QPointF(26.5, 24.5));
+}
+
 void cross(QPainter& p, const QColor& colour, QRectF box, qreal width) {
     p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(box.topLeft(), box.bottomRight());
@@ -166,7 +176,11 @@ const picture k_pictures[] = {
     {"cb_exit.bmp", draw_exit},
     {"cb_save.bmp", [](QPainter& p) { floppy(p, k_blue); }},
     {"cb_roll.bmp", draw_roll},
-    {"cb_TempSave.bmp", [](QPainter& p) { floppy(p, k_orange); }},
+    {"cb_TempSave.bmp",
+     [](QPainter& p) {
+         floppy(p, k_orange);
+         clock_badge(p);
+     }},
     {"yes.bmp", [](QPainter& p) { check(p, k_green); }},
     {"no.bmp", [](QPainter& p) { cross(p, k_red, QRectF(8, 8, 16, 16), 4.5); }},
     {"cb_photo.bmp", camera},

@@ -202,7 +202,7 @@ private Q_SLOTS:
             QVERIFY(!picture(album, "p_1")->isVisible());
             QVERIFY(!album.button("cb_tempsave")->isVisible());
             QVERIFY(!album.button("cb_save")->isEnabled());
-            QCOMPARE(album.button("cb_next")->toolTip(), QString("下一张"));
+            QCOMPARE(album.button("cb_next")->toolTip(), QString("下一张 (Ctrl+PgDown)"));
             QVERIFY(!album.button("cb_exit")->icon().isNull());
 
             files.queue(one);

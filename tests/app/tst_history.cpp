@@ -200,6 +200,27 @@ private Q_SLOTS:
         QCOMPARE(kept.size(), 1);
     }
 
+    void the_restore_dialog_offers_every_kind_of_backup() {
+        file_answerer files;
+        f_->action("restore")->trigger();
+        QCOMPARE(files.seen,
+                 std::vector<QString>{
+                     "恢复数据 | 数据库备份 (*.db *.dump *.before-restore-*);;所有文件 (*)"});
+        // What the first filter shows of a backup folder.
+        const QString filter = files.seen[0].section(" | ", 1).section(";;", 0, 0);
+        const QStringList patterns = filter.section('(', 1).chopped(1).split(' ');
+        const std::pair<const char*, bool> names[] = {
+            {"office-2026-12-09.db", true},
+            {"office-2026-12-09.dump", true},
+            {"office.db.before-restore-2026-12-09-08.30.00", true},
+            {"office.before-restore-2026-12-09-08.30.00", true},
+            {"office-升级前-版本3-2026-12-09-08.30.00.db", true},
+            {"office-2026-12-09.db.tmp", false},
+            {"说明.txt", false}};
+        for (const auto& [name, offered] : names)
+            QVERIFY2(QDir::match(patterns, name) == offered, name);
+    }
+
     void a_restore_the_clerk_declines_changes_nothing() {
         register_tab* tab = f_->open(k_assets);
         QVERIFY(tab);

@@ -104,6 +104,65 @@ private Q_SLOTS:
         QCOMPARE(status_count(*f_->frame), QString("共 %1 条记录").arg(all));
     }
 
+    void the_date_range_reads_dates_as_the_clerk_types_them_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("as written") << "2015-01-01"
+                                    << "2020-12-31";
+        QTest::newRow("digits only") << "20150101"
+                                     << "20201231";
+        QTest::newRow("slashes") << "2015/1/1"
+                                 << "2020/12/31";
+        QTest::newRow("short dashes") << "2015-1-1"
+                                      << "2020-12-31";
+        QTest::newRow("Chinese") << "2015年1月1日"
+                                 << "2020年12月31日";
+        QTest::newRow("blanks around") << " 2015.1.1 "
+                                       << "2020.12.31";
+    }
+    void the_date_range_reads_dates_as_the_clerk_types_them() {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        register_tab* tab = f_->open(k_assets);
+        QVERIFY(tab);
+        tab->date_from()->setText(from);
+        tab->date_to()->setText(to);
+        tab->apply_narrowing();
+        tab->finish_narrowing();
+        QCOMPARE(tab->model().rowCount(),
+                 int(count(" AND purchasedate BETWEEN '2015-01-01' AND '2020-12-31'")));
+        QCOMPARE(tab->date_problem(), QString());
+        QVERIFY(f_->frame->findChild<QLabel*>("date_problem")->isHidden());
+        QCOMPARE(tab->date_from()->toolTip(),
+                 QString("日期按yyyy-mm-dd（例如 2024-03-15）格式输入，不填则不限"));
+        // Once the clerk leaves the field, it shows the date as it was read.
+        Q_EMIT tab->date_from()->editingFinished();
+        QCOMPARE(tab->date_from()->text(), QString("2015-01-01"));
+    }
+
+    void a_date_that_is_none_is_said_so_in_the_status_bar() {
+        register_tab* tab = f_->open(k_assets);
+        QVERIFY(tab);
+        auto* said = f_->frame->findChild<QLabel*>("date_problem");
+        QVERIFY(said);
+        for (const QString wrong : {"2021-13-01", "2021/2/30", "昨天", "202101"}) {
+            tab->date_to()->setText(wrong);
+            tab->apply_narrowing();
+            QCOMPARE(said->text(), "“" + wrong + "”不是有效的日期");
+            QVERIFY(!said->isHidden());
+            QCOMPARE(tab->date_to()->toolTip(),
+                     "“" + wrong + "”不是有效的日期，请按yyyy-mm-dd（例如 2024-03-15）格式输入！");
+            QVERIFY(!tab->model().narrowed());
+            // Left as the clerk typed it, to be mended.
+            Q_EMIT tab->date_to()->editingFinished();
+            QCOMPARE(tab->date_to()->text(), wrong);
+        }
+        tab->date_to()->clear();
+        tab->apply_narrowing();
+        QVERIFY(said->isHidden());
+        QCOMPARE(tab->date_problem(), QString());
+    }
+
     // The record window, the count and the export read the narrowing the
     // clerk asked for, complete, though it was still waiting or running.
     void what_reads_the_rows_shown_sees_the_narrowing_complete_data() {
@@ -132,6 +191,35 @@ private Q_SLOTS:
         QCOMPARE(tab->page().shown, tab->model().view_rows());
         QCOMPARE(status_count(*f_->frame),
                  QString("显示 %1 条，共 %2 条记录").arg(expected).arg(count("")));
+    }
+
+    void enter_or_down_in_the_search_box_goes_to_the_first_row_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+        QTest::newRow("Down") << int(Qt::Key_Down) << int(Qt::NoModifier);
+    }
+    void enter_or_down_in_the_search_box_goes_to_the_first_row() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        register_tab* tab = f_->open(k_assets);
+        QVERIFY(tab);
+        tab->view().selectRow(3);
+        tab->search().setFocus();
+        QTRY_VERIFY(tab->search().hasFocus());
+        // Pressed before the pause that would narrow the list: it is
+        // narrowed first, and its first row is the one gone to.
+        tab->search().setText("机");
+        QTest::keyClick(&tab->search(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(tab->model().narrowed());
+        QVERIFY(tab->model().rowCount() > 0);
+        QTRY_VERIFY(tab->view().hasFocus());
+        QCOMPARE(tab->view().currentIndex().row(), 0);
+        QCOMPARE(tab->current_row(), tab->model().dw_row(0));
+        QVERIFY(
+            qs(tab->page().dw_1.getitem(tab->current_row(), "goodsname").to_text()).contains("机"));
+        QCOMPARE(tab->search().text(), QString("机"));
     }
 
     void only_a_list_with_a_date_offers_the_range() {
@@ -295,7 +383,8 @@ private Q_SLOTS:
         click_header(*assets, k_name_section);
         click_header(*assets, k_name_section);
         assets->view().setColumnWidth(4, 211);
-        f_->frame->resize(1000, 650);
+        // Within the offscreen screen (800 × 600): a larger size is fitted to it.
+        f_->frame->resize(780, 540);
         const QStringList order = ordernos(*assets);
         f_->frame->close();
 
@@ -311,7 +400,7 @@ private Q_SLOTS:
         QCOMPARE(restored->model().sort_order(), Qt::DescendingOrder);
         QCOMPARE(restored->view().horizontalHeader()->sortIndicatorSection(), k_name_section);
         QCOMPARE(ordernos(*restored), order);
-        QCOMPARE(again.size(), QSize(1000, 650));
+        QCOMPARE(again.size(), QSize(780, 540));
     }
 
     void refreshing_keeps_the_sort() {

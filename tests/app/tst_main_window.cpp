@@ -1,7 +1,11 @@
 // The main frame end to end: a register opened from the navigator, a record
 // modified, added and deleted through the real modal dialogs, and the list
-// keeping the clerk's place.
+// keeping the clerk's place; quitting while today's backup runs.
 #include <QAction>
+#include <QDir>
+#include <QRegularExpression>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -9,12 +13,15 @@
 #include <QTreeWidget>
 #include <functional>
 
+#include "app/about_dialog.h"
+#include "app/backup_actions.h"
 #include "app/column_editor.h"
 #include "app/form_view.h"
 #include "app/main_window.h"
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "gui_test_support.h"
+#include "storage/schema.h"
 
 using namespace officerecords;
 using namespace officerecords::app;
@@ -23,6 +30,22 @@ using namespace officerecords::app::testing;
 namespace {
 
 QAction* action(main_window& m, const char* name) { return m.findChild<QAction*>(name); }
+
+// A daily backup that ends when the test lets it, and in any case before
+// the test does: a backup never let go would hold the frame's end.
+struct held_backup {
+    QSemaphore go;
+    backup_actions::daily_report report;
+    ~held_backup() {
+        if (go.available() == 0) go.release();
+    }
+    void start(backup_actions& backups) {
+        backups.start_daily([this] {
+            go.acquire();
+            return report;
+        });
+    }
+};
 
 }  // namespace
 
@@ -105,6 +128,89 @@ private Q_SLOTS:
         int row = tab->view().currentIndex().row();
         QCOMPARE(tab->model().data(tab->model().index(row, 2), Qt::DisplayRole).toString(),
                  QString("饮水机"));
+    }
+
+    void the_navigator_marks_the_register_in_view() {
+        const auto marked = [this] {
+            QTreeWidgetItem* item = frame_->navigator().currentItem();
+            return item && item->isSelected() ? item->text(0) : QString();
+        };
+        QVERIFY(open_assets());
+        QCOMPARE(marked(), QString("固定资产登记"));
+        QVERIFY(frame_->open_register(*find_window_entry("w_m_og_councilmemberinfo")));
+        QCOMPARE(marked(), QString("居委会成员"));
+        // Ctrl+Tab in the list goes to the next tab (the first again).
+        frame_->current_tab()->view().setFocus();
+        QTest::keyClick(&frame_->current_tab()->view(), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(frame_->tabs().currentIndex(), 0);
+        QCOMPARE(marked(), QString("固定资产登记"));
+        frame_->close_tab(0);
+        QCOMPARE(marked(), QString("居委会成员"));
+        frame_->close_tab(0);
+        QCOMPARE(marked(), QString());
+        QVERIFY(frame_->navigator().selectedItems().isEmpty());
+    }
+
+    void about_names_the_version_the_database_and_its_format() {
+        QVERIFY2(QRegularExpression(R"(^\d+\.\d+\.\d+$)").match(program_version()).hasMatch(),
+                 qPrintable(program_version()));
+        const QString format =
+            QString("数据库格式版本：%1（本程序的格式版本为 %1）").arg(k_schema_version);
+        const QString expected =
+            "社区居委会办公记录　版本 " + program_version() +
+            "\n固定资产、收支、工作日志、印章使用、迁入登记、社区活动与居委会组织的登记簿。"
+            "\n\n数据库文件：" +
+            QDir::toNativeSeparators(qs(office_->path)) + "\n" + format;
+        box_answerer boxes;
+        action(*frame_, "about")->trigger();
+        QCOMPARE(boxes.seen, std::vector<QString>{"关于 | " + expected});
+        // Read from the database, not taken for the program's own.
+        QCOMPARE(office_->host.sqlca().execute("PRAGMA user_version = 3"), sql_code::ok);
+        QVERIFY2(
+            about_text(office_->host)
+                .endsWith(
+                    QString("数据库格式版本：3（本程序的格式版本为 %1）").arg(k_schema_version)),
+            qPrintable(about_text(office_->host)));
+    }
+
+    void quitting_with_no_backup_running_closes_at_once() {
+        QVERIFY(!frame_->backups().daily_running());
+        QVERIFY(frame_->close());
+        QVERIFY(!frame_->isVisible());
+    }
+
+    void quitting_waits_for_the_backup_under_way_and_says_so() {
+        held_backup backup;
+        backup.report = {"今日数据已备份到 /tmp/备份/office-2026-12-10.db", false};
+        backup.start(frame_->backups());
+        QVERIFY(frame_->backups().daily_running());
+        QVERIFY(!frame_->close());
+        QVERIFY(frame_->isVisible());
+        auto* waiting = frame_->findChild<QMessageBox*>("quit_waiting");
+        QVERIFY(waiting && waiting->isVisible());
+        QCOMPARE(waiting->text(), QString("正在备份数据库，备份完成后程序将退出。"));
+        // Asked again: one message, still waiting.
+        QVERIFY(!frame_->close());
+        QCOMPARE(frame_->findChildren<QMessageBox*>("quit_waiting").size(), 1);
+
+        QSignalSpy done(&frame_->backups(), &backup_actions::daily_done);
+        backup.go.release();
+        QVERIFY(done.wait(5000));
+        QTRY_VERIFY(!frame_->isVisible());
+        QVERIFY(!frame_->findChild<QMessageBox*>("quit_waiting"));
+    }
+
+    void a_backup_that_failed_while_quitting_is_told_first() {
+        held_backup backup;
+        backup.report = {"自动备份失败：磁盘已满", true};
+        backup.start(frame_->backups());
+        QVERIFY(!frame_->close());
+        box_answerer boxes;
+        QSignalSpy done(&frame_->backups(), &backup_actions::daily_done);
+        backup.go.release();
+        QVERIFY(done.wait(5000));
+        QTRY_VERIFY(!frame_->isVisible());
+        QCOMPARE(boxes.seen, std::vector<QString>{"自动备份 | 自动备份失败：磁盘已满"});
     }
 
     void a_deleted_record_leaves_the_list_after_confirmation() {

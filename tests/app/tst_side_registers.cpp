@@ -505,6 +505,37 @@ private Q_SLOTS:
                  qs(dw.getitemstring(1, "personname").value_or("")));
     }
 
+    void the_member_box_is_laid_out_alike_in_every_side_form() {
+        // Where each field of the member's box stands: its place in the
+        // box's grid, its left edge and its width.
+        const auto member_box = [this](const char* window) {
+            open_register_record r(*office_, window, k_mode_modify);
+            QGroupBox* box = r.dialog->form().findChildren<QGroupBox*>().value(0);
+            if (!box) qFatal("no member box in %s", window);
+            auto* grid = qobject_cast<QGridLayout*>(box->layout());
+            QStringList places;
+            for (column_editor* e : r.dialog->form().editors()) {
+                if (!box->isAncestorOf(e->widget())) continue;
+                int row = 0, column = 0, rows = 0, columns = 0;
+                grid->getItemPosition(grid->indexOf(e->widget()), &row, &column, &rows, &columns);
+                places << QString("%1 %2,%3 x%4 w%5")
+                              .arg(qs(e->definition().name))
+                              .arg(row)
+                              .arg(column)
+                              .arg(e->widget()->x())
+                              .arg(e->widget()->width());
+            }
+            return places;
+        };
+        const QStringList training = member_box(k_training);
+        QCOMPARE(training.size(), 7);
+        QVERIFY2(
+            training[0].startsWith("falldue 0,1 ") && training[1].startsWith("personname 0,3 "),
+            qPrintable(training.join("; ")));
+        for (const char* window : {k_appraisal, k_honours, k_posts})
+            QCOMPARE(member_box(window), training);
+    }
+
     void the_free_award_name_opens_only_for_the_award_not_in_the_list() {
         // Demo honour 1 is an award of the list (61).
         open_register_record r(*office_, k_honours, k_mode_modify);

@@ -58,6 +58,28 @@ TEST(DailyBackupTest, SevenDaysAndTheFirstOfFourWeeksAreKept) {
     for (const row& r : rows) EXPECT_EQ(kept_backup_days(r.days), r.kept) << r.what;
 }
 
+TEST(DailyBackupTest, ABackupIsNamedForWhatItIs) {
+    struct row {
+        const char* database;
+        const char* extension;
+        const char* daily;
+    };
+    // A server's backup is pg_dump's archive, no database file: .dump.
+    const row rows[] = {
+        {"/srv/office/office.db", ".db", "office-2026-12-09.db"},
+        {"/srv/office/居委会.sqlite", ".db", "居委会-2026-12-09.db"},
+        {"postgresql://clerk@db.example.org:5433/office", ".dump", "office-2026-12-09.dump"},
+        {"postgres://db.example.org/community?sslmode=require", ".dump",
+         "community-2026-12-09.dump"},
+        {"host=127.0.0.1 port=5432 dbname=office2 user=clerk", ".dump", "office2-2026-12-09.dump"},
+    };
+    const date day = *date::parse("2026-12-09");
+    for (const row& r : rows) {
+        EXPECT_EQ(backup_extension(r.database), r.extension) << r.database;
+        EXPECT_EQ(daily_backup_name(r.database, day), r.daily) << r.database;
+    }
+}
+
 TEST(DailyBackupTest, TheFirstStartOfADayBacksUpAndLetsGoOfOldBackupsOnly) {
     scratch_dir dir;
     const fixed_clock clock{*date::parse("2026-12-09")};

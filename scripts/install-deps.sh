@@ -1,29 +1,53 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need, only those
-# that are missing, so running it again costs nothing.
+# Installs the Debian 12 packages that are missing, so running it again
+# costs nothing.
+#
+#   scripts/install-deps.sh run    what building and running the program needs
+#   scripts/install-deps.sh        that, and what the tests need besides
+#
+# A clerk's machine that only runs the program gets no test tools, and no
+# PostgreSQL server (which, on a machine with systemd, would start and stay
+# running).
 set -euo pipefail
 
-packages=(
+run_packages=(
     build-essential cmake pkg-config
-    libsqlite3-dev sqlite3
-    # The XLSX export, and the independent reader its tests check it with.
-    libxlsxwriter-dev python3-openpyxl
+    libsqlite3-dev
+    # The XLSX export (loaded on first use).
+    libxlsxwriter-dev
     # The import: workbooks' zip and XML (libzip, expat), the old binary
-    # XLS (libfreexl), and the writer of the XLS files its tests read.
-    libzip-dev libexpat1-dev libfreexl-dev python3-xlwt
-    googletest libgtest-dev libgmock-dev libbenchmark-dev
-    # The runtimes of the sanitizer build in scripts/test.sh (GCC 12's).
-    libasan8 libubsan1
+    # XLS (libfreexl).
+    libzip-dev libexpat1-dev libfreexl-dev
     # The desktop program: Qt widgets, Qt's own Chinese texts, and a CJK
     # font for "宋体" to stand for on a machine without one.
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
+    # The shared-server backend's client library (loaded on first use).
+    libpq-dev
+)
+
+test_packages=(
+    sqlite3
+    # The independent readers the export and import tests check with.
+    python3-openpyxl python3-xlwt
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    # The runtimes of the sanitizer build in scripts/test.sh (GCC 12's).
+    libasan8 libubsan1
     # Qt's SQLite driver, for the plain Qt list the GUI benchmark compares with.
     libqt6sql6-sqlite
     # The printed lists' PDF files, read back by the tests (pdftotext, pdfinfo).
     poppler-utils
-    # The shared-server backend (libpq), and the server and psql its tests start and use.
-    libpq-dev postgresql
+    # The server and psql the server's tests start and use.
+    postgresql
 )
+
+case "${1:-test}" in
+    run) packages=("${run_packages[@]}") ;;
+    test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+    *)
+        echo "usage: $0 [run|test]" >&2
+        exit 2
+        ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,8 +5,10 @@
 # passed on (--db FILE, --community COMMNO).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" >/dev/null
+"$root/scripts/install-deps.sh" run
+# The first build takes about ten minutes on two cores; its progress shows.
+echo "building the program in $root/build ..."
+"$root/scripts/build.sh" program
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "error: the desktop program needs a graphical display, and neither DISPLAY nor" >&2
     echo "WAYLAND_DISPLAY is set. Run scripts/run.sh from a desktop session (or over ssh -X)." >&2

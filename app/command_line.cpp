@@ -27,12 +27,12 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
             }
             if (i + 1 < args.size() && !args[i + 1].startsWith("--")) c.open_key = args[++i];
         } else if (a == "--type") {
-            typed_text t;
-            if (!value_of(i, t.column) || !value_of(i, t.text)) {
-                why = "--type needs COLUMN and TEXT";
+            screenshot_step t{screenshot_step::kind::type, {}, {}};
+            if (!value_of(i, t.name) || !value_of(i, t.text)) {
+                why = "--type needs NAME and TEXT";
                 return std::nullopt;
             }
-            c.typed.push_back(std::move(t));
+            c.steps.push_back(std::move(t));
         } else if (a == "--filter") {
             if (!value_of(i, c.filter_from) || !value_of(i, c.filter_to)) {
                 why = "--filter needs FROM and TO";
@@ -49,7 +49,13 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         } else if (a == "--print-preview") {
             c.print_preview = true;
         } else if (a == "--press") {
-            if (!value_of(i, c.press)) return std::nullopt;
+            screenshot_step p{screenshot_step::kind::press, {}, {}};
+            if (!value_of(i, p.name)) return std::nullopt;
+            c.steps.push_back(std::move(p));
+        } else if (a == "--show-message") {
+            c.show_message = true;
+        } else if (a == "--history") {
+            c.history = true;
         } else if (a == "--quit-after-first-paint") {
             c.quit_after_first_paint = true;
         } else if (a == "--help" || a == "-h") {
@@ -65,12 +71,21 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--open is only used with --screenshot";
         return std::nullopt;
     }
-    if (!c.press.isEmpty() && c.open_window.isEmpty()) {
-        why = "--press is only used with --open";
+    if (!c.steps.empty() && c.open_window.isEmpty()) {
+        why = "--type and --press are only used with --open";
         return std::nullopt;
     }
-    if (!c.typed.empty() && c.open_window.isEmpty()) {
-        why = "--type is only used with --open";
+    if ((c.show_message || c.history) && c.open_window.isEmpty()) {
+        why = "--show-message and --history are only used with --open";
+        return std::nullopt;
+    }
+    if (c.show_message && c.history) {
+        why = "--show-message and --history are not used together";
+        return std::nullopt;
+    }
+    if (c.show_message &&
+        (c.steps.empty() || c.steps.back().what != screenshot_step::kind::press)) {
+        why = "--show-message needs a --press as the last step";
         return std::nullopt;
     }
     if ((c.filter || c.print_preview || !c.list_window.isEmpty()) &&
@@ -97,8 +112,8 @@ QString usage_text() {
            "                     [--screenshot FILE.png [--list WINDOW] [--filter FROM TO] "
            "[--print-preview]\n"
            "                                          | [--open WINDOW MODE [KEY]\n"
-           "                                             [--type COLUMN TEXT]... "
-           "[--press CONTROL]]\n"
+           "                                             [--type NAME TEXT | --press CONTROL]...\n"
+           "                                             [--show-message | --history]]\n"
            "                                          | [--import WINDOW SHEETFILE]]\n"
            "       officerecords --modules   (loads every module and says where each is)\n";
 }

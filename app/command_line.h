@@ -3,7 +3,8 @@
 //   officerecords [--db FILE] [--community COMMNO] [--quit-after-first-paint]
 //                 [--screenshot FILE.png [--list WINDOW] [--filter FROM TO] [--print-preview]
 //                                        | [--open WINDOW MODE [KEY]
-//                                           [--type COLUMN TEXT]... [--press CONTROL]]
+//                                           [--type NAME TEXT | --press CONTROL]...
+//                                           [--show-message | --history]]
 //                                        | [--import WINDOW SHEETFILE]]
 //
 // --list lists the register of WINDOW in the main frame (the catalogue's
@@ -11,11 +12,17 @@
 // --filter narrows the main frame's list to the dates FROM to TO of its
 // date column (an empty text leaves that side open); --print-preview
 // pictures the print preview of that list.
-// --type enters a text into a column of the opened window (a code for a
-// drop-down); when the last one opens a selection window (a person's name
-// typed), the picture is of that. --press presses a control of the opened
-// window; when that opens another window (cb_photo opens the photo album),
-// the picture is of that one.
+// --type and --press are steps done in the order given, each on the
+// topmost record window. --type enters a text into a column (a code for a
+// drop-down) or into an edit control of the window (the album's
+// sle_note); when the last step is one that opens a selection window (a
+// person's name typed), the picture is of that. --press presses a control;
+// when that opens another window (cb_photo opens the photo album), the
+// steps after it are done in that window, and the picture is of it.
+// --show-message shows the message box or question that the last step,
+// a --press, brings up, as the clerk would see it, and pictures it over
+// its window; it is answered as Esc answers it. --history pictures the
+// history window (修改记录) of the record the topmost window shows.
 // --import pictures the 导入… dialog of the register of WINDOW with the
 // check of SHEETFILE (XLSX, XLS or CSV) shown; nothing is imported.
 // --modules loads every module of the program and says where each was
@@ -33,9 +40,12 @@
 
 namespace officerecords::app {
 
-struct typed_text {
-    QString column;
-    QString text;
+// One step of a screenshot, done on the topmost record window.
+struct screenshot_step {
+    enum class kind { type, press };
+    kind what = kind::type;
+    QString name;  // the column or edit control typed into, or the control pressed
+    QString text;  // what is typed
 };
 
 struct command_line {
@@ -45,8 +55,9 @@ struct command_line {
     QString open_window;
     QString open_mode;
     QString open_key;
-    std::vector<typed_text> typed;
-    QString press;
+    std::vector<screenshot_step> steps;
+    bool show_message = false;
+    bool history = false;
     QString import_window;
     QString import_file;
     QString list_window;

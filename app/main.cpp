@@ -78,8 +78,7 @@ public:
             if (!c_.import_window.isEmpty())
                 return screenshot_import(host_, c_.import_window, c_.import_file, c_.screenshot);
             if (c_.open_window.isEmpty()) return screenshot_main_frame(host_, title, c_);
-            return screenshot_record(host_, c_.open_window, c_.open_mode, c_.open_key, c_.typed,
-                                     c_.press, c_.screenshot);
+            return screenshot_record(host_, c_);
         }
         main_window frame(host_, title);
         QSettings settings;

@@ -5,6 +5,7 @@
 #include "foundation/register_page.h"
 #include "storage/backup.h"
 #include "storage/database.h"
+#include "foundation/record_name.h"
 #include "storage/record_history.h"
 #include "storage/system_clock.h"
 #include "catalog/window_catalog.h"
@@ -37,6 +38,9 @@ int print_history(const std::string& database, const std::string& window, const 
     const std::string record = history_key(entry->form(), {value(community), value(key)});
     auto lines = record_history(**db, entry->form(), record);
     if (!lines) return fail(err, lines.message());
+    // The record as the clerk knows it, before its changes.
+    if (!lines->empty())
+        out << entry->caption << ' ' << record_label(record_number(record), lines->front().record_name) << '\n';
     for (const history_line& h : *lines) {
         out << "#" << h.changeno << ' ' << h.when << ' ' << h.workstation << ' ' << who_changed(h) << ' '
             << h.kind << (h.checked ? "" : "（未校验）") << ' ' << h.caption << ": "

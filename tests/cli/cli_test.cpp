@@ -263,6 +263,9 @@ TEST(CliTest, HistoryBackupAndRestore) {
     EXPECT_NE(temp, std::string::npos) << h.output;
     EXPECT_NE(checked, std::string::npos) << h.output;
     EXPECT_LT(temp, checked);
+    // The record is named first, as the list knows it now.
+    EXPECT_EQ(h.output.substr(0, h.output.find('\n')), "固定资产登记 记录号 2（激光打印机，2020-06-18，3,580.00）")
+        << h.output;
     EXPECT_EQ(run_cli("history w_m_og_nosuch 2 --db " + db).status, 1);
 
     const std::string copy = dir.file("backup.db");

@@ -23,6 +23,10 @@ packages=(
     poppler-utils
     # The shared-server backend (libpq), and the server and psql its tests start and use.
     libpq-dev postgresql
+    # The Debian package (scripts/package.sh) and its checks: the icon
+    # rendered from SVG, dpkg-shlibdeps and dpkg-buildflags, the validators
+    # of the desktop entry, the metainfo, the manual pages and the package.
+    librsvg2-bin dpkg-dev desktop-file-utils appstream lintian file groff-base
 )
 
 missing=()

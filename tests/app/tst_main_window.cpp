@@ -152,7 +152,10 @@ private Q_SLOTS:
     }
 
     void about_names_the_version_the_database_and_its_format() {
-        QVERIFY2(QRegularExpression(R"(^\d+\.\d+\.\d+$)").match(program_version()).hasMatch(),
+        // The version, and the commit when built from a checkout.
+        QVERIFY2(QRegularExpression(R"(^\d+\.\d+\.\d+( \(git [0-9A-Za-z._+-]+\))?$)")
+                     .match(program_version())
+                     .hasMatch(),
                  qPrintable(program_version()));
         const QString format =
             QString("数据库格式版本：%1（本程序的格式版本为 %1）").arg(k_schema_version);

@@ -11,7 +11,9 @@ find_program(GIT_EXECUTABLE git)
 if(GIT_EXECUTABLE AND EXISTS "${SOURCE_DIR}/.git")
     # Only the tree's own checkout counts: a source tree unpacked inside
     # some other repository must not take that repository's commit.
-    execute_process(COMMAND "${GIT_EXECUTABLE}" -C "${SOURCE_DIR}" describe --always --dirty
+    # Without optional locks: a build never holds the index a developer's
+    # git command is about to write.
+    execute_process(COMMAND "${GIT_EXECUTABLE}" --no-optional-locks -C "${SOURCE_DIR}" describe --always --dirty
         RESULT_VARIABLE status OUTPUT_VARIABLE described ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
     if(status EQUAL 0 AND described MATCHES "^[A-Za-z0-9._+-]+$")
         set(OFFICERECORDS_VERSION_FULL "${VERSION} (git ${described})")

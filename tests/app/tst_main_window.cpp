@@ -3,6 +3,8 @@
 // keeping the clerk's place; quitting while today's backup runs.
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -149,6 +151,14 @@ private Q_SLOTS:
         frame_->close_tab(0);
         QCOMPARE(marked(), QString());
         QVERIFY(frame_->navigator().selectedItems().isEmpty());
+    }
+
+    // The windows name the desktop entry the package installs.
+    void the_windows_name_the_packaged_desktop_entry() {
+        const QString entry = QString(OFFICERECORDS_PACKAGING) + "/" +
+                              QGuiApplication::desktopFileName() + ".desktop";
+        QVERIFY2(!QGuiApplication::desktopFileName().isEmpty() && QFileInfo::exists(entry),
+                 qPrintable(entry));
     }
 
     void about_names_the_version_the_database_and_its_format() {

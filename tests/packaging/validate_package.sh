@@ -9,14 +9,16 @@
 # fetched), and its control fields: the modules' libraries recommended,
 # not required. Every fault found is named; the status is 1 if any.
 #
-#   validate_package.sh --find DIR VERSION PROGRAM
-# checks DIR/officerecords_VERSION_*.deb, and skips (status 77, saying
-# why) when none is there or it is older than PROGRAM: a package of an
-# earlier build is not the one to check. --path with the same arguments
-# prints that package's path, or skips the same way.
+#   validate_package.sh --find DIR VERSION PROGRAM [CHECK]
+# runs a check on DIR/officerecords_VERSION_*.deb: this one, or CHECK, a
+# script beside this one called with the package's path after its own
+# name (lintian_package.sh DEB, planted_package.sh VALIDATOR DEB). It
+# skips (status 77, saying why) when no package is there or it is older
+# than PROGRAM: a package of an earlier build is not the one to check.
 set -euo pipefail
-if [ "${1:-}" = "--find" ] || [ "${1:-}" = "--path" ]; then
-    [ $# -eq 4 ] || { echo "usage: $0 --find|--path DIR VERSION PROGRAM" >&2; exit 2; }
+here="$(cd "$(dirname "$0")" && pwd)"
+if [ "${1:-}" = "--find" ]; then
+    [ $# -eq 4 ] || [ $# -eq 5 ] || { echo "usage: $0 --find DIR VERSION PROGRAM [CHECK]" >&2; exit 2; }
     found=("$2"/officerecords_"$3"_*.deb)
     if [ ! -f "${found[0]}" ]; then
         echo "SKIP: no package in $2 (cpack -G DEB in the build folder, or scripts/test.sh, makes one)"
@@ -26,10 +28,13 @@ if [ "${1:-}" = "--find" ] || [ "${1:-}" = "--path" ]; then
         echo "SKIP: ${found[0]} is older than $4 (run cpack -G DEB in the build folder again)"
         exit 77
     fi
-    [ "$1" = "--path" ] && { echo "${found[0]}"; exit 0; }
-    exec "$0" "${found[0]}"
+    case "${5:-}" in
+        "") exec "$here/validate_package.sh" "${found[0]}" ;;
+        planted_package.sh) exec "$here/planted_package.sh" "$here/validate_package.sh" "${found[0]}" ;;
+        *) exec "$here/$5" "${found[0]}" ;;
+    esac
 fi
-[ $# -eq 1 ] || { echo "usage: $0 DEB | --find|--path DIR VERSION PROGRAM" >&2; exit 2; }
+[ $# -eq 1 ] || { echo "usage: $0 DEB | --find DIR VERSION PROGRAM [CHECK]" >&2; exit 2; }
 deb="$1"
 id=org.officerecords.OfficeRecords
 tmp="$(mktemp -d)"

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/qt_host.h"
+#include "officerecords_version.h"
 #include "storage/migration.h"
 #include "storage/schema.h"
 #include "storage/server_backend.h"
@@ -32,7 +33,9 @@ QString server_of(qt_host& host) {
 
 }  // namespace
 
-QString program_version() { return QStringLiteral(OFFICERECORDS_VERSION); }
+QString program_version() {
+    return QString::fromUtf8(k_version_full.data(), static_cast<qsizetype>(k_version_full.size()));
+}
 
 QString about_text(qt_host& host) {
     QString text =

@@ -12,7 +12,8 @@ namespace officerecords::app {
 
 class qt_host;
 
-// The program's version, as the build names it ("0.1.0").
+// The program's version, as the build names it: "0.1.0", with the commit
+// when built from a git checkout ("0.1.0 (git 1a2b3c4)").
 QString program_version();
 
 // The text of 关于 for the database `host` is connected to (none when it is

@@ -35,6 +35,9 @@ bool install_qt_translations(QCoreApplication& app) {
 void setup_application(QApplication& app) {
     QCoreApplication::setOrganizationName("OfficeRecords");
     QCoreApplication::setApplicationName("OfficeRecords");
+    // The installed desktop entry: docks and Wayland's app id join the
+    // windows to its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(OFFICERECORDS_DESKTOP_ID));
     // Dates and numbers in Qt's own widgets (the calendar, the file
     // dialog's dates) read as the program's texts do.
     QLocale::setDefault(chinese());

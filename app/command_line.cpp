@@ -60,6 +60,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
             c.quit_after_first_paint = true;
         } else if (a == "--help" || a == "-h") {
             c.help = true;
+        } else if (a == "--version") {
+            c.version = true;
         } else if (a == "--modules") {
             c.modules = true;
         } else {
@@ -115,7 +117,8 @@ QString usage_text() {
            "                                             [--type NAME TEXT | --press CONTROL]...\n"
            "                                             [--show-message | --history]]\n"
            "                                          | [--import WINDOW SHEETFILE]]\n"
-           "       officerecords --modules   (loads every module and says where each is)\n";
+           "       officerecords --modules   (loads every module and says where each is)\n"
+           "       officerecords --version | --help\n";
 }
 
 }  // namespace officerecords::app

@@ -25,6 +25,7 @@
 // history window (修改记录) of the record the topmost window shows.
 // --import pictures the 导入… dialog of the register of WINDOW with the
 // check of SHEETFILE (XLSX, XLS or CSV) shown; nothing is imported.
+// --version prints the program's version and exits.
 // --modules loads every module of the program and says where each was
 // found, or what is missing, without a display.
 // --quit-after-first-paint shows the main frame with its remembered
@@ -67,6 +68,7 @@ struct command_line {
     bool print_preview = false;
     bool quit_after_first_paint = false;
     bool help = false;
+    bool version = false;
     bool modules = false;
 };
 

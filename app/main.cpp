@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <cstdio>
 
+#include "app/about_dialog.h"
 #include "app/app_paths.h"
 #include "app/app_setup.h"
 #include "app/backup_actions.h"
@@ -22,10 +23,10 @@
 #include "app/quit_when_painted.h"
 #include "app/register_tab.h"
 #include "app/screenshot.h"
+#include "demo/demo_data.h"
 #include "storage/database.h"
 #include "storage/module_loader.h"
 #include "storage/server_backend.h"
-#include "demo/demo_data.h"
 
 namespace {
 
@@ -187,6 +188,10 @@ int main(int argc, char** argv) {
     }
     if (c->help) {
         std::printf("%s", qPrintable(usage_text()));
+        return 0;
+    }
+    if (c->version) {
+        std::printf("officerecords %s\n", qPrintable(program_version()));
         return 0;
     }
     if (c->modules) {

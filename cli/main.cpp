@@ -15,49 +15,56 @@
 //   officerecords-cli account lock|unlock NAME --db URI
 //   officerecords-cli account list --db URI
 //   officerecords-cli modules
+//   officerecords-cli --version | --help
 #include <algorithm>
 #include <charconv>
-#include <map>
-#include <vector>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/account_commands.h"
 #include "cli/maintenance.h"
 #include "cli/register_export.h"
 #include "cli/register_import_command.h"
 #include "cli/script_session.h"
+#include "demo/demo_data.h"
+#include "officerecords_version.h"
 #include "storage/database.h"
 #include "storage/module_loader.h"
 #include "storage/system_clock.h"
-#include "demo/demo_data.h"
 
 namespace {
 
 using namespace officerecords;
 
-int usage() {
-    std::cerr << "usage: officerecords-cli init DB [--demo]\n"
-                 "       officerecords-cli run SCRIPT --db DB [--sql-db DB] [--busy-timeout MS]\n"
-                 "       officerecords-cli export WINDOW --db DB [--community COMMNO]"
-                 " --format xlsx|csv --out FILE [--overwrite]\n"
-                 "       officerecords-cli import WINDOW --db DB [--community C] --from FILE [--sheet NAME]\n"
-                 "              [--map CAPTION=COLUMN]... [--dry-run] [--skip-duplicates] [--rejects FILE.xlsx]\n"
-                 "       officerecords-cli import-photos ACTIVITY --db DB [--community C] --from FOLDER\n"
-                 "       officerecords-cli history WINDOW KEY --db DB [--community COMMNO]\n"
-                 "       officerecords-cli backup --db DB --out FILE\n"
-                 "       officerecords-cli restore --db DB --from FILE\n"
-                 "       officerecords-cli account add NAME --db URI (--communities C1,C2 | --supervisor)"
-                 "   (the password: the first line of standard input)\n"
-                 "       officerecords-cli account communities NAME --db URI --communities C1,C2\n"
-                 "       officerecords-cli account lock|unlock NAME --db URI\n"
-                 "       officerecords-cli account list --db URI\n"
-                 "       officerecords-cli modules   (loads every module and says where each is)\n";
-    return 2;
+// The usage on standard error, exiting 2 (a command line that cannot be
+// run), or on standard output for --help.
+int usage(std::ostream& out = std::cerr, int code = 2) {
+    out << "usage: officerecords-cli init DB [--demo]\n"
+           "       officerecords-cli run SCRIPT --db DB [--sql-db DB] [--busy-timeout MS]\n"
+           "       officerecords-cli export WINDOW --db DB [--community COMMNO]"
+           " --format xlsx|csv --out FILE [--overwrite]\n"
+           "       officerecords-cli import WINDOW --db DB [--community C] --from FILE [--sheet "
+           "NAME]\n"
+           "              [--map CAPTION=COLUMN]... [--dry-run] [--skip-duplicates] [--rejects "
+           "FILE.xlsx]\n"
+           "       officerecords-cli import-photos ACTIVITY --db DB [--community C] --from FOLDER\n"
+           "       officerecords-cli history WINDOW KEY --db DB [--community COMMNO]\n"
+           "       officerecords-cli backup --db DB --out FILE\n"
+           "       officerecords-cli restore --db DB --from FILE\n"
+           "       officerecords-cli account add NAME --db URI (--communities C1,C2 | --supervisor)"
+           "   (the password: the first line of standard input)\n"
+           "       officerecords-cli account communities NAME --db URI --communities C1,C2\n"
+           "       officerecords-cli account lock|unlock NAME --db URI\n"
+           "       officerecords-cli account list --db URI\n"
+           "       officerecords-cli modules   (loads every module and says where each is)\n"
+           "       officerecords-cli --version | --help\n";
+    return code;
 }
 
 int init(int argc, char** argv) {
@@ -284,6 +291,11 @@ int main(int argc, char** argv) {
     if (command == "backup") return backup_command(argc, argv);
     if (command == "restore") return restore_command(argc, argv);
     if (command == "account") return account(argc, argv);
+    if (command == "--version" && argc == 2) {
+        std::cout << "officerecords-cli " << k_version_full << '\n';
+        return 0;
+    }
+    if ((command == "--help" || command == "-h") && argc == 2) return usage(std::cout, 0);
     if (command == "modules" && argc == 2) {
         bool all = false;
         std::cout << describe_modules(all);

@@ -23,6 +23,8 @@ run_packages=(
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
     # The shared-server backend's client library (loaded on first use).
     libpq-dev
+    # The program's icon, rendered from its SVG at build time.
+    librsvg2-bin
 )
 
 test_packages=(
@@ -38,6 +40,10 @@ test_packages=(
     poppler-utils
     # The server and psql the server's tests start and use.
     postgresql
+    # The Debian package (scripts/package.sh) and its checks: dpkg-shlibdeps
+    # and dpkg-buildflags, the validators of the desktop entry, the
+    # metainfo, the manual pages and the package.
+    dpkg-dev desktop-file-utils appstream lintian file groff-base
 )
 
 case "${1:-test}" in

@@ -9,6 +9,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
+# The package of this build, which the package tests unpack and check.
+(cd "$root/build" && cpack -G DEB)
 
 . "$root/scripts/own-pg-server.sh"
 

@@ -2,13 +2,14 @@
 
 #include <filesystem>
 
+#include "officerecords_version.h"
 #include "storage/backup.h"
 #include "storage/daily_backup.h"
 #include "storage/file_access.h"
 #include "storage/migration.h"
-#include "storage/server_backend.h"
 #include "storage/schema.h"
 #include "storage/server_accounts.h"
+#include "storage/server_backend.h"
 #include "storage/sqlite_transaction.h"
 
 namespace officerecords {
@@ -54,7 +55,9 @@ status create_server_database(const std::string& target, const clock_source& clo
 namespace {
 
 // The backup an upgrade takes first, beside the daily ones: named after the
-// database, the version it leaves and the moment.
+// database, the version it leaves, the program that upgrades it and the
+// moment ("office-升级前-版本3-程序0.1.0-2026-12-08-10.00.00.db"). Restoring
+// takes a backup by any name, so the names of earlier programs still do.
 result<std::string> backup_before_upgrade(const std::string& target, transaction& t, sql_dialect d,
                                           const clock_source& clock) {
     auto from = database_version(t, d);
@@ -68,8 +71,8 @@ result<std::string> backup_before_upgrade(const std::string& target, transaction
     if (ec) return status::error("不能建立备份文件夹 " + folder + "：" + ec.message());
     const std::string stem = is_server_target(target) ? server_database_name(target) : fs::path(target).stem().string();
     // Two tries in one second (one stopped, one after it) each get their own.
-    const std::string base = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(*from) + "-" +
-                                                  stamp))
+    const std::string base = (fs::path(folder) / (stem + "-升级前-版本" + std::to_string(*from) +
+                                                  "-程序" + std::string(k_version) + "-" + stamp))
                                  .string();
     const std::string extension = backup_extension(target);
     std::string out = base + extension;

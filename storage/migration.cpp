@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "foundation/change_log.h"
+#include "officerecords_version.h"
 #include "storage/server_accounts.h"
 #include "storage/system_clock.h"
 
@@ -253,12 +254,15 @@ status fill_keys(transaction& t, sql_dialect d, migration_work& work) {
     return status::ok();
 }
 
-// The history of the upgrade: one entry a step, as the program's own.
+// The history of the upgrade: one entry a step, as the program's own,
+// naming the program's version that made it (one more item: histories
+// written before it was named read as they did).
 status record_step(transaction& t, const migration_step& step, int from, const std::string& backup,
                    const migration_work& work) {
-    std::vector<column_change> columns = {{"数据库版本", value(std::to_string(from)),
-                                           value(std::to_string(step.version))},
-                                          {"升级内容", value(), value(std::string(step.what))}};
+    std::vector<column_change> columns = {
+        {"数据库版本", value(std::to_string(from)), value(std::to_string(step.version))},
+        {"升级内容", value(), value(std::string(step.what))},
+        {k_program_version_item, value(), value(std::string(k_version_full))}};
     if (!backup.empty()) columns.push_back({"升级前的备份", value(), value(backup)});
     for (const std::string& line : work.notes) columns.push_back({"说明", value(), value(line)});
     return record_change(t, work.who, "数据库", "版本=" + std::to_string(step.version), change_kind::upgrade,

@@ -33,6 +33,10 @@ struct migration_work {
     std::vector<std::string> notes;
 };
 
+// The item of an upgrade step's history that names the program's version
+// that made it ("0.1.0 (git 1a2b3c4)").
+inline constexpr const char* k_program_version_item = "程序版本";
+
 struct migration_step {
     int version;            // the version the step brings the database to
     std::string_view what;  // what it changes, for the history

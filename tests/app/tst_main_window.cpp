@@ -3,6 +3,8 @@
 // keeping the clerk's place; quitting while today's backup runs.
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -151,8 +153,19 @@ private Q_SLOTS:
         QVERIFY(frame_->navigator().selectedItems().isEmpty());
     }
 
+    // The windows name the desktop entry the package installs.
+    void the_windows_name_the_packaged_desktop_entry() {
+        const QString entry = QString(OFFICERECORDS_PACKAGING) + "/" +
+                              QGuiApplication::desktopFileName() + ".desktop";
+        QVERIFY2(!QGuiApplication::desktopFileName().isEmpty() && QFileInfo::exists(entry),
+                 qPrintable(entry));
+    }
+
     void about_names_the_version_the_database_and_its_format() {
-        QVERIFY2(QRegularExpression(R"(^\d+\.\d+\.\d+$)").match(program_version()).hasMatch(),
+        // The version, and the commit when built from a checkout.
+        QVERIFY2(QRegularExpression(R"(^\d+\.\d+\.\d+( \(git [0-9A-Za-z._+-]+\))?$)")
+                     .match(program_version())
+                     .hasMatch(),
                  qPrintable(program_version()));
         const QString format =
             QString("数据库格式版本：%1（本程序的格式版本为 %1）").arg(k_schema_version);

@@ -13,12 +13,13 @@
 #include <map>
 #include <set>
 
+#include "demo/demo_data.h"
+#include "officerecords_version.h"
 #include "storage/backup.h"
 #include "storage/database.h"
 #include "tests/fault_injection.h"
 #include "tests/storage/earlier_format.h"
 #include "tests/test_support.h"
-#include "demo/demo_data.h"
 
 namespace officerecords {
 namespace {
@@ -156,12 +157,23 @@ TEST_P(EarlierFormat, IsBroughtUpWhenOpenedWithEveryValueKept) {
     EXPECT_EQ(history_of_upgrade(path),
               (std::vector<std::string>{"officerecords|升级|版本=1", "officerecords|升级|版本=2",
                                         "officerecords|升级|版本=3", "officerecords|升级|版本=4"}));
+    // Each step names the program that made it, after what it changed.
+    EXPECT_EQ(
+        now.one(
+            "SELECT group_concat(i.itemno || ':' || i.newvalue, ',') FROM tc_og_changelog c JOIN "
+            "tc_og_changelog_item i ON i.logno = c.logno WHERE c.tablename = '数据库' AND "
+            "i.columnname = '程序版本'"),
+        "3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full) +
+            ",3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full));
 
     // The backup taken first is the database as it was.
     std::vector<fs::path> backups;
     for (const auto& e : fs::directory_iterator(dir.file("备份"))) backups.push_back(e.path());
     ASSERT_EQ(backups.size(), 1u);
-    EXPECT_EQ(backups[0].filename().string().rfind("office-升级前-版本0-", 0), 0u) << backups[0];
+    EXPECT_EQ(backups[0].filename().string().rfind(
+                  "office-升级前-版本0-程序" + std::string(k_version) + "-2026-12-08-", 0),
+              0u)
+        << backups[0];
     plain kept(backups[0].string());
     EXPECT_EQ(kept.one("PRAGMA user_version"), "0");
     EXPECT_EQ(kept.rows(*find_table("tc_og_assetregister")), then.rows(*find_table("tc_og_assetregister")));

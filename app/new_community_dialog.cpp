@@ -4,9 +4,9 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/community_dialog.h"
 #include "storage/communities.h"
 
 namespace officerecords::app {
@@ -31,12 +31,8 @@ new_community_dialog::new_community_dialog(transaction& t, QWidget* parent)
     refusal_->setWordWrap(true);
     refusal_->hide();
     layout->addWidget(refusal_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText("确定");
-    buttons->button(QDialogButtonBox::Cancel)->setText("取消");
-    connect(buttons, &QDialogButtonBox::accepted, this, &new_community_dialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    // 确定 reaches accept() below, which adds the community first.
+    layout->addWidget(ok_cancel_buttons(this));
     setMinimumWidth(360);
 }
 

@@ -153,30 +153,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(data_folder()));
     }
 
-    void a_blank_database_never_replaces_a_file() {
-        const QString there = place_->filePath("office.db");
-        {
-            QFile f(there);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("the clerk's own notes");
-        }
-        clerk_at_first_start clerk;
-        file_answerer files;
-        box_answerer boxes;
-        files.queue(there);
-        clerk.then(choice::blank);
-        QCOMPARE(run_first_start(clock_, opener(), {}), QString());
-        // Refused, and the choices offered again (then cancelled).
-        QCOMPARE(clerk.asked, 2);
-        QCOMPARE(boxes.seen.size(), size_t(1));
-        QVERIFY2(boxes.seen[0].startsWith("社区居委会办公记录 | 无法新建数据库 " + there),
-                 qPrintable(boxes.seen[0]));
-        QFile f(there);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("the clerk's own notes"));
-        QVERIFY(opened_.isEmpty());
-    }
-
     void an_existing_database_is_opened_as_chosen() {
         const QString db = place_->filePath("街道办.db");
         QVERIFY(create_demo_database(db.toStdString(), clock_));
@@ -191,24 +167,43 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(data_folder()));
     }
 
-    void a_file_that_is_no_database_is_reported_and_the_choice_offered_again() {
-        const QString notes = place_->filePath("notes.db");
+    // A blank database never replaces a file that is there; a file that is
+    // no database is not taken. Either is said, and the choices offered
+    // again (then cancelled), the file left as it was.
+    void a_refused_choice_is_said_and_the_choices_offered_again_data() {
+        QTest::addColumn<int>("way");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("新建空白数据库 over a file")
+            << int(choice::blank) << "无法新建数据库 " << false;
+        QTest::newRow("打开已有数据库 of no database")
+            << int(choice::existing) << "无法打开数据库 " << true;
+    }
+    void a_refused_choice_is_said_and_the_choices_offered_again() {
+        QFETCH(int, way);
+        QFETCH(QString, said);
+        QFETCH(bool, opened);
+        const QString there = place_->filePath("office.db");
+        const QByteArray notes(4096, 'x');
         {
-            QFile f(notes);
+            QFile f(there);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(4096, 'x'));
+            QCOMPARE(f.write(notes), qint64(notes.size()));
         }
         clerk_at_first_start clerk;
         file_answerer files;
         box_answerer boxes;
-        files.queue(notes);
-        clerk.then(choice::existing);
+        files.queue(there);
+        clerk.then(choice(way));
         QCOMPARE(run_first_start(clock_, opener(), {}), QString());
         QCOMPARE(clerk.asked, 2);
-        QCOMPARE(opened_, QStringList{notes});
         QCOMPARE(boxes.seen.size(), size_t(1));
-        QVERIFY2(boxes.seen[0].startsWith("社区居委会办公记录 | 无法打开数据库 " + notes),
+        QVERIFY2(boxes.seen[0].startsWith("社区居委会办公记录 | " + said + there),
                  qPrintable(boxes.seen[0]));
+        QCOMPARE(opened_, opened ? QStringList{there} : QStringList{});
+        QFile f(there);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), notes);
     }
 
     void cancelling_makes_nothing() {

@@ -1,7 +1,7 @@
 // Where the desktop program finds its files: the demo database in the
-// user's data folder, the pictures and photo files the windows name with
-// paths relative to the working directory ("bmp\cb_save.bmp"), and the
-// help pages copied beside the program at build time.
+// user's data folder, and the pictures, display files and help pages the
+// windows name relative to the working directory ("bmp\cb_save.bmp"),
+// resolved as storage/file_places.h says.
 #pragma once
 
 #include <QString>
@@ -12,18 +12,14 @@ namespace officerecords::app {
 // ${XDG_DATA_HOME:-~/.local/share}/OfficeRecords/demo.db
 QString default_database_path();
 
-// A file the windows name for reading. A relative path is taken from the
-// working directory when the file is there, otherwise from the program's
-// folder (where bmp/ lies beside the executable). Backslashes become "/".
+// A file the windows name for reading: the display file the program wrote
+// under that name in the user's cache, else the program's own file in the
+// install's data folder or beside the program, else the working
+// directory's. Backslashes become "/".
 QString resolve_for_reading(std::string_view path);
-// The same for a file to be written: the working directory when the
-// path's folder exists there, otherwise the program's folder when it
-// exists there, otherwise the working directory.
-QString resolve_for_writing(std::string_view path);
 
-// The help page `page` (a window's name, or "keys"): help/PAGE.md in the
-// program's folder, else in the working directory (the tests run beside
-// the program, not from its folder); empty when neither has it.
+// The help page `page` (a window's name, or "keys"): help/PAGE.md where
+// resolve_for_reading looks; empty when none has it.
 QString help_page_path(std::string_view page);
 
 }  // namespace officerecords::app

@@ -16,6 +16,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         const QString& a = args[i];
         if (a == "--db") {
             if (!value_of(i, c.db)) return std::nullopt;
+        } else if (a == "--demo") {
+            c.demo = true;
         } else if (a == "--community") {
             if (!value_of(i, c.community)) return std::nullopt;
         } else if (a == "--screenshot") {
@@ -69,6 +71,10 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
             return std::nullopt;
         }
     }
+    if (c.demo && !c.db.isEmpty()) {
+        why = "--demo and --db name two databases";
+        return std::nullopt;
+    }
     if (!c.open_window.isEmpty() && c.screenshot.isEmpty()) {
         why = "--open is only used with --screenshot";
         return std::nullopt;
@@ -110,7 +116,8 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
 }
 
 QString usage_text() {
-    return "usage: officerecords [--db FILE] [--community COMMNO] [--quit-after-first-paint]\n"
+    return "usage: officerecords [--db FILE | --demo] [--community COMMNO] "
+           "[--quit-after-first-paint]\n"
            "                     [--screenshot FILE.png [--list WINDOW] [--filter FROM TO] "
            "[--print-preview]\n"
            "                                          | [--open WINDOW MODE [KEY]\n"

@@ -1,12 +1,14 @@
 // The desktop program's command line:
 //
-//   officerecords [--db FILE] [--community COMMNO] [--quit-after-first-paint]
+//   officerecords [--db FILE | --demo] [--community COMMNO] [--quit-after-first-paint]
 //                 [--screenshot FILE.png [--list WINDOW] [--filter FROM TO] [--print-preview]
 //                                        | [--open WINDOW MODE [KEY]
 //                                           [--type NAME TEXT | --press CONTROL]...
 //                                           [--show-message | --history]]
 //                                        | [--import WINDOW SHEETFILE]]
 //
+// --demo opens the demo database in the user's data folder, made there
+// when missing, instead of the database given or remembered.
 // --list lists the register of WINDOW in the main frame (the catalogue's
 // first without it).
 // --filter narrows the main frame's list to the dates FROM to TO of its
@@ -50,7 +52,8 @@ struct screenshot_step {
 };
 
 struct command_line {
-    QString db;          // empty: the demo database in the user's data folder
+    QString db;          // empty: the remembered one, else the demo database, else ask
+    bool demo = false;   // the demo database in the user's data folder
     QString community;   // empty: ask, or the remembered one
     QString screenshot;  // empty: run interactively
     QString open_window;

@@ -8,6 +8,15 @@
 
 namespace officerecords::app {
 
+QDialogButtonBox* ok_cancel_buttons(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText("确定");
+    buttons->button(QDialogButtonBox::Cancel)->setText("取消");
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
 community_dialog::community_dialog(const std::vector<community>& communities,
                                    const std::string& preselect, QWidget* parent)
     : QDialog(parent) {
@@ -22,12 +31,7 @@ community_dialog::community_dialog(const std::vector<community>& communities,
     int at = list_->findData(QString::fromStdString(preselect));
     list_->setCurrentIndex(at >= 0 ? at : 0);
     layout->addWidget(list_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText("确定");
-    buttons->button(QDialogButtonBox::Cancel)->setText("取消");
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    layout->addWidget(ok_cancel_buttons(this));
     setMinimumWidth(360);
 }
 

@@ -10,6 +10,7 @@
 #include "foundation/transaction.h"
 
 class QComboBox;
+class QDialogButtonBox;
 
 namespace officerecords::app {
 
@@ -17,6 +18,9 @@ struct community {
     std::string commno;
     std::string commname;
 };
+
+// 确定 and 取消 for a dialog, wired to its accept() and reject().
+QDialogButtonBox* ok_cancel_buttons(QDialog* dialog);
 
 class community_dialog final : public QDialog {
     Q_OBJECT

@@ -1,9 +1,9 @@
-// officerecords: the desktop program. Opens the database (by default the
-// demo database in the user's data folder, made on first start), lets the
-// clerk pick the community and shows the main frame; or, with
-// --screenshot, renders a picture of a window and exits.
+// officerecords: the desktop program. Opens the database (the one given,
+// the one remembered, or the demo database in the user's data folder; on
+// the first start the clerk chooses), lets the clerk pick the community
+// and shows the main frame; or, with --screenshot, renders a picture of a
+// window and exits.
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -18,7 +18,9 @@
 #include "app/backup_actions.h"
 #include "app/command_line.h"
 #include "app/community_dialog.h"
+#include "app/first_start.h"
 #include "app/main_window.h"
+#include "app/new_community_dialog.h"
 #include "app/qt_host.h"
 #include "app/quit_when_painted.h"
 #include "app/register_tab.h"
@@ -48,27 +50,7 @@ public:
 
     int run() {
         host_.set_unattended(unattended_);
-        QString db = database_path();
-        if (db.isEmpty()) return 1;
-        // A server's message names it without the password a URI may hold.
-        const bool server = is_server_target(db.toStdString());
-        status st = host_.connect(db.toStdString());
-        // The clerk's own login: a password neither the settings, PGPASSWORD
-        // nor ~/.pgpass gives is asked for, and kept for this run only, so
-        // that the backups' tools connect with it too.
-        while (!st && server && !unattended_ && st.message().starts_with(k_password_needed)) {
-            bool given = false;
-            const QString password = QInputDialog::getText(
-                nullptr, "连接数据库服务器",
-                QString::fromStdString(st.message()) + "\n\n请输入本账号在数据库服务器上的密码：",
-                QLineEdit::Password, {}, &given);
-            if (!given) return fail("没有输入密码，没有连接数据库服务器。");
-            qputenv("PGPASSWORD", password.toUtf8());
-            st = host_.connect(db.toStdString());
-        }
-        if (!st)
-            return fail("无法打开数据库" + (server ? QString() : " " + db) + "：\n" +
-                        QString::fromStdString(st.message()));
+        if (!open_database()) return exit_code_;
         std::string commno;
         QString name;
         if (!choose_community(commno, name)) return exit_code_;
@@ -108,38 +90,86 @@ private:
         exit_code_ = 1;
         return 1;
     }
+    bool failed(const QString& why) {
+        (void)fail(why);
+        return false;
+    }
 
-    // The database to open; the demo database is made on first start.
-    QString database_path() {
+    // Opens the database given (--db, --demo), else the one remembered,
+    // else the demo database when it is there; else the clerk chooses.
+    // False when nothing was opened: a failure (status 1) or a cancel (0).
+    bool open_database() {
+        if (c_.demo) {
+            auto made = demo_database(host_);
+            if (!made) return failed(QString::fromStdString(made.message()));
+            return connect_to(*made);
+        }
         if (!c_.db.isEmpty())
-            return is_server_target(c_.db.toStdString()) ? c_.db : QFileInfo(c_.db).absoluteFilePath();
+            return connect_to(is_server_target(c_.db.toStdString())
+                                  ? c_.db
+                                  : QFileInfo(c_.db).absoluteFilePath());
         // The workstations of an office that shares a server name it once,
-        // in the settings ("database"), instead of on every start.
-        const QString configured = QSettings().value("database").toString();
-        if (!configured.isEmpty()) return configured;
-        QString db = default_database_path();
-        if (QFileInfo::exists(db)) return db;
-        if (!QDir().mkpath(QFileInfo(db).absolutePath())) {
-            fail("无法创建文件夹 " + QFileInfo(db).absolutePath());
-            return {};
+        // in the settings ("database"); the first start remembers the
+        // clerk's choice there too.
+        const QString remembered = QSettings().value("database").toString();
+        QString note = "这是第一次启动，还没有数据库。";
+        if (!remembered.isEmpty()) {
+            if (is_server_target(remembered.toStdString()) || QFileInfo::exists(remembered))
+                return connect_to(remembered);
+            // A file moved away leaves the clerk a choice, not an error at
+            // every start.
+            note = "上次使用的数据库 " + remembered + " 已经不在了。";
+        } else if (const QString demo = default_database_path(); QFileInfo::exists(demo)) {
+            return connect_to(demo);
         }
-        if (status st = create_demo_database(db.toStdString(), host_); !st) {
-            fail("无法创建演示数据库 " + db + "：\n" + QString::fromStdString(st.message()));
-            return {};
+        if (unattended_)
+            return failed("没有要打开的数据库：请用 --db 指定数据库，或用 --demo 打开演示数据库。");
+        const QString chosen = run_first_start(
+            host_, [this](const QString& db) { return host_.connect(db.toStdString()); }, note);
+        if (chosen.isEmpty()) {
+            exit_code_ = 0;
+            return false;
         }
-        return db;
+        QSettings().setValue("database", chosen);
+        return true;
+    }
+
+    bool connect_to(const QString& db) {
+        // A server's message names it without the password a URI may hold.
+        const bool server = is_server_target(db.toStdString());
+        status st = host_.connect(db.toStdString());
+        // The clerk's own login: a password neither the settings, PGPASSWORD
+        // nor ~/.pgpass gives is asked for, and kept for this run only, so
+        // that the backups' tools connect with it too.
+        while (!st && server && !unattended_ && st.message().starts_with(k_password_needed)) {
+            bool given = false;
+            const QString password = QInputDialog::getText(
+                nullptr, "连接数据库服务器",
+                QString::fromStdString(st.message()) + "\n\n请输入本账号在数据库服务器上的密码：",
+                QLineEdit::Password, {}, &given);
+            if (!given) return failed("没有输入密码，没有连接数据库服务器。");
+            qputenv("PGPASSWORD", password.toUtf8());
+            st = host_.connect(db.toStdString());
+        }
+        if (!st)
+            return failed("无法打开数据库" + (server ? QString() : " " + db) + "：\n" +
+                          QString::fromStdString(st.message()));
+        return true;
     }
 
     bool choose_community(std::string& commno, QString& name) {
         auto all = community_dialog::load(host_.sqlca());
-        if (!all) {
-            fail("无法读取社区：" + QString::fromStdString(all.message()));
-            return false;
+        if (all && all->empty() && !unattended_ && !is_server_target(host_.database_path())) {
+            // A new, blank database: the office names its community first.
+            new_community_dialog first(host_.sqlca());
+            if (first.exec() != QDialog::Accepted) {
+                exit_code_ = 0;
+                return false;
+            }
+            all = community_dialog::load(host_.sqlca());
         }
-        if (all->empty()) {
-            fail("数据库中没有社区（tc_ge_community 没有记录）。");
-            return false;
-        }
+        if (!all) return failed("无法读取社区：" + QString::fromStdString(all.message()));
+        if (all->empty()) return failed("数据库中没有社区（tc_ge_community 没有记录）。");
         QSettings settings;
         std::string remembered = settings.value("community").toString().toStdString();
         auto find = [&](const std::string& no) -> const community* {

@@ -16,6 +16,7 @@
 #include "app/screen_fit.h"
 #include "storage/database.h"
 #include "storage/file_access.h"
+#include "storage/file_places.h"
 #include "storage/system_clock.h"
 
 namespace officerecords::app {
@@ -240,7 +241,7 @@ int qt_host::gf_readphotofile(const std::string& path, blob& bytes) {
 }
 
 int qt_host::gf_writephotofile(const std::string& path, const blob& bytes) {
-    return write_file(resolve_for_writing(path).toStdString(), bytes);
+    return write_display_file(path, bytes, this_process_places());
 }
 
 void qt_host::show_help(std::string_view window) {

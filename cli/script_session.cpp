@@ -11,6 +11,7 @@
 #include "foundation/picture_format.h"
 #include "foundation/register_page.h"
 #include "storage/file_access.h"
+#include "storage/file_places.h"
 #include "catalog/person_selection.h"
 #include "storage/record_history.h"
 #include "storage/system_clock.h"
@@ -710,8 +711,10 @@ int script_session::gf_readphotofile(const std::string& path, blob& bytes) {
     return read_photo_file(path, bytes);
 }
 
+// The display file goes to the user's cache, never the working folder,
+// which may be anyone's; the transcript names it as the window does.
 int script_session::gf_writephotofile(const std::string& path, const blob& bytes) {
-    return write_file(path, bytes);
+    return write_display_file(path, bytes, this_process_places());
 }
 
 void script_session::calendar_changed(w_modify&, std::string_view column) {

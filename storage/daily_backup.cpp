@@ -1,7 +1,6 @@
 #include "storage/daily_backup.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -9,6 +8,7 @@
 #include "storage/backup.h"
 #include "storage/database.h"
 #include "storage/file_access.h"
+#include "storage/file_places.h"
 #include "storage/server_backend.h"
 #include "storage/server_accounts.h"
 
@@ -48,12 +48,7 @@ std::optional<date> day_named(const std::string& file, const std::string& stem,
 std::string backup_folder_for(const std::string& database) {
     // A server has no folder beside it: each workstation keeps its copies
     // in the user's data folder.
-    if (is_server_target(database)) {
-        const char* data = std::getenv("XDG_DATA_HOME");
-        const char* home = std::getenv("HOME");
-        const fs::path base = data && *data ? fs::path(data) : fs::path(home ? home : ".") / ".local/share";
-        return (base / "OfficeRecords" / "备份").string();
-    }
+    if (is_server_target(database)) return (fs::path(user_folder_path(user_folder::data)) / "备份").string();
     return (fs::path(database).parent_path() / "备份").string();
 }
 

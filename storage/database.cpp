@@ -184,6 +184,7 @@ status create_database(const std::string& target, const clock_source& clock,
             return status::error("不能新建数据库 " + target + "：" + t->sqlerrtext());
         return status::ok();
     }();
+    if (st) st = take_umask_mode(built);
     // Something may have taken the name meanwhile: it is never replaced.
     if (st) st = move_into_place(built, target, false, "数据库");
     if (!st) remove_database_files(built);

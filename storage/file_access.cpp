@@ -87,6 +87,27 @@ bool is_open_database(const std::string& path) {
     return false;
 }
 
+namespace {
+
+// The umask, read without changing it (another thread may be making a
+// file); set and put back only where the kernel does not tell it.
+mode_t current_umask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("Umask:")) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+}  // namespace
+
+status take_umask_mode(const std::string& path) {
+    if (::chmod(native_path(path).c_str(), 0666 & ~current_umask()) != 0)
+        return status::error("不能设置文件的权限 " + path + "：" + file_error_text(errno));
+    return status::ok();
+}
+
 int read_file(const std::string& path, blob& bytes) {
     if (is_open_database(path)) return -1;
     std::ifstream in(native_path(path), std::ios::binary);

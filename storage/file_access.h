@@ -116,6 +116,12 @@ private:
     int fd_ = -1;
 };
 
+// Gives a file SQLite made the mode every other new file of this process
+// gets, 0666 less the umask. SQLite makes its files 0644 whatever the
+// umask: the other clerks of a shared folder, with umask 0002, could not
+// write a database one of them made.
+[[nodiscard]] status take_umask_mode(const std::string& path);
+
 // The database files this process has open through SQLite, by identity
 // (device and inode). Opening such a file, or its -wal, -shm or -journal,
 // any other way and closing it again would drop every lock the process

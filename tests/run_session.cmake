@@ -95,6 +95,9 @@ if(BACKEND STREQUAL "postgresql")
     string(REGEX REPLACE "^(postgres(ql)?://)[^@/]*@" "\\1${clerk}@" windows_db "${db}")
     set(sql_db --sql-db ${db})
 endif()
+# Files written for display go to the user's cache: the session's own,
+# never the tester's. The working folder has no bmp/ of its own.
+set(ENV{XDG_CACHE_HOME} ${work}/cache)
 execute_process(COMMAND ${CLI} run ${SCRIPT} --db ${windows_db} ${sql_db}
     WORKING_DIRECTORY ${work}
     RESULT_VARIABLE rc OUTPUT_VARIABLE actual ERROR_VARIABLE err)

@@ -7,6 +7,7 @@
 // speaks through the real message box.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -159,12 +160,13 @@ private Q_SLOTS:
     }
     void init() {
         office_ = std::make_unique<scratch_office>();
-        // The member photos are written to bmp\ of the working folder: the
-        // scratch office's own, with the default photo beside them.
+        // The member photos are written to the user's cache, the scratch
+        // office's own; the default photo is read from the working folder.
         QDir office(office_->dir.path());
         QVERIFY(office.mkpath("bmp"));
         QVERIFY(QFile::copy(start_dir_ + "/bmp/photo.jpg", office.filePath("bmp/photo.jpg")));
         QVERIFY(QDir::setCurrent(office.path()));
+        qputenv("XDG_CACHE_HOME", office.filePath("cache").toUtf8());
         office_->sess().gs_apppath = office.path().toStdString();
     }
     void cleanup() {
@@ -210,6 +212,10 @@ private Q_SLOTS:
         QVERIFY(!photo->pixmap().isNull());
         QCOMPARE(photo_shown(d), stored_photo(office_->sess(), k_li_wenjing));
         QVERIFY(fitted(*photo));
+        // Written for display into the cache, never into the working folder.
+        QDir office(office_->dir.path());
+        QVERIFY(QFileInfo::exists(office.filePath("cache/OfficeRecords/bmp/cap_model.bmp")));
+        QVERIFY(!QFileInfo::exists(office.filePath("bmp/cap_model.bmp")));
         // Beside the form, not scrolled with it.
         auto* scroll = d.findChild<QScrollArea*>();
         QVERIFY(scroll && !scroll->isAncestorOf(photo));

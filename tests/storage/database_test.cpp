@@ -4,6 +4,7 @@
 #include "storage/database.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -134,6 +135,24 @@ TEST(CreateDatabaseTest, RefusesAnExistingFileAndLeavesIt) {
     ASSERT_FALSE(again.is_ok());
     EXPECT_EQ(again.message(), "文件已经存在，不会覆盖它：" + target);
     EXPECT_EQ(fs::file_size(target), size);
+}
+
+// Clerks sharing a folder make their files group-writable with umask
+// 0002; a new database must be too, as any other new file, and a private
+// umask keeps it private.
+TEST(CreateDatabaseTest, ANewDatabaseHasTheModeTheUmaskGives) {
+    scratch_dir dir;
+    const mode_t before = ::umask(0);
+    for (const auto& [mask, mode] : {std::pair{mode_t(0002), 0664u}, std::pair{mode_t(0077), 0600u},
+                                     std::pair{mode_t(0022), 0644u}}) {
+        ::umask(mask);
+        const std::string target = dir.file("office-" + std::to_string(mask) + ".db");
+        ASSERT_TRUE(create_database(target, k_clock).is_ok());
+        struct stat st {};
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode) << "umask " << std::oct << mask;
+    }
+    ::umask(before);
 }
 
 }  // namespace

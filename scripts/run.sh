@@ -16,4 +16,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
     echo "screenshots: build/bin/officerecords --screenshot FILE.png" >&2
     exit 1
 fi
-exec "$root/build/bin/officerecords" "$@"
+exec "$root/build/bin/officerecords" --demo "$@"

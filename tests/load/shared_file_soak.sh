@@ -86,9 +86,14 @@ done
 # A damaged file makes the queries below fail: that is reported, not a
 # reason to stop before saying so.
 set +e
-# The acknowledged saves: "goodsname = TAG-I" then "orderno = N".
+# The acknowledged saves: "goodsname = TAG-I" then "orderno = N". A killed
+# workstation's transcript may end in the middle of a line (its output
+# buffer was written out in blocks): "orderno = 1" of "orderno = 1234" is
+# no acknowledgement, so a last line without its line feed is left out.
 acknowledged="$work/acknowledged.txt"
-cat "$work"/*.out | awk '/^goodsname = / { name = $3; next }
+for out in "$work"/*.out; do
+    if [ -n "$(tail -c 1 "$out")" ]; then sed '$d' "$out"; else cat "$out"; fi
+done | awk '/^goodsname = / { name = $3; next }
     /^orderno = [0-9]+$/ && name != "" { print name "|" $3 } { name = "" }' | sort >"$acknowledged"
 stored="$work/stored.txt"
 sqlite3 "$db" "SELECT goodsname || '|' || orderno FROM tc_og_assetregister" | sort >"$stored"

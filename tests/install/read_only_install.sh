@@ -9,8 +9,9 @@
 #   read_only_install.sh PACKAGE_DIR SESSIONS_DIR WORK
 #
 # PACKAGE_DIR, or OFFICERECORDS_PACKAGE_DIR when set, holds
-# officerecords_VERSION_amd64.deb (scripts/package.sh builds it into
-# build-package/); without one the test is skipped. As
+# officerecords_VERSION_amd64.deb (scripts/test.sh makes it of the build
+# in build/package/, scripts/package.sh in build-package/package/);
+# without one the test is skipped. As
 # root, whom file modes do not stop, the programs run as the user nobody,
 # or, where that is refused, over read-only bind mounts.
 set -euo pipefail

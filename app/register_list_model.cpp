@@ -7,6 +7,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "foundation/record_name.h"
 #include "foundation/register_page.h"
 #include "storage/list_export.h"
 
@@ -115,7 +116,10 @@ QVariant register_list_model::data(const QModelIndex& index, int role) const {
         italic.setItalic(true);
         return italic;
     }
-    QString text = col == 0 ? QString::number(index.row() + 1)
+    // The counter's tooltip names the record as its history and the
+    // record window do: its 记录号 and what the register names it by.
+    QString text = col == 0 ? (role == Qt::ToolTipRole ? QString::fromStdString(record_label(dw_, r))
+                                                       : QString::number(index.row() + 1))
                             : QString::fromStdString(dw_.display_text(r, col));
     if (role == Qt::ToolTipRole && saved_unchecked(r)) return text + "\n" + k_unchecked_note;
     if (col == 0 && role == Qt::DisplayRole) return index.row() + 1;

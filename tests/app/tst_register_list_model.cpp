@@ -85,6 +85,14 @@ private Q_SLOTS:
         // Codes by name, money in the list's format.
         QCOMPARE(m.data(m.index(0, 1), Qt::DisplayRole).toString(), QString("电子设备"));
         QCOMPARE(m.data(m.index(0, 7), Qt::DisplayRole).toString(), QString("19,960.00"));
+        // The counter names the record by its 记录号, as its history does,
+        // also once sorted the other way round.
+        QCOMPARE(m.data(m.index(0, 0), Qt::ToolTipRole).toString(),
+                 QString("记录号 1（台式计算机，2019-04-10，19,960.00）"));
+        m.sort(0, Qt::DescendingOrder);
+        QCOMPARE(m.data(m.index(0, 0), Qt::DisplayRole).toInt(), 1);
+        QVERIFY(m.data(m.index(0, 0), Qt::ToolTipRole).toString().startsWith(
+            QString("记录号 %1（").arg(qs(page_.dw_1.getitem(m.dw_row(0), "orderno").to_text()))));
     }
 
     void sorts_by_a_column_and_keeps_the_record_data() {

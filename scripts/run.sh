@@ -6,7 +6,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh" run
-# The first build takes about ten minutes on two cores; its progress shows.
+# The first build takes two to three minutes on two cores; its progress shows.
 echo "building the program in $root/build ..."
 "$root/scripts/build.sh" program
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

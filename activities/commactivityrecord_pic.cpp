@@ -143,46 +143,36 @@ void w_m_og_commactivityrecord_pic::show_position() {
     wf_getdata();
 }
 
-bool w_m_og_commactivityrecord_pic::has_unsaved_photo() const {
+bool w_m_og_commactivityrecord_pic::has_unsaved_changes() const {
     return ib_notsaved || sle_note.text() != is_loadednote;
 }
 
-bool w_m_og_commactivityrecord_pic::leave_photo() {
-    if (!has_unsaved_photo()) return true;
-    switch (host().ask_unsaved("提示信息", "当前记录已经修改，是否保存？")) {
-        case unsaved_choice::save:
-            cb_save_clicked();
-            return !has_unsaved_photo();
-        case unsaved_choice::discard:
-            // What is left is dropped: the position shows what is stored.
-            ib_notsaved = false;
-            return true;
-        case unsaved_choice::cancel:
-            return false;
-    }
-    return false;
+void w_m_og_commactivityrecord_pic::drop_unsaved_changes() {
+    // What is left is dropped: the position shows what is stored.
+    ib_notsaved = false;
+    sle_note.set_text(is_loadednote);
 }
 
 void w_m_og_commactivityrecord_pic::cb_first_clicked() {
-    if (il_photono <= 1 || !leave_photo()) return;
+    if (il_photono <= 1 || !leave_record()) return;
     il_photono = 1;
     show_position();
 }
 
 void w_m_og_commactivityrecord_pic::cb_prior_clicked() {
-    if (il_photono <= 1 || !leave_photo()) return;
+    if (il_photono <= 1 || !leave_record()) return;
     --il_photono;
     show_position();
 }
 
 void w_m_og_commactivityrecord_pic::cb_next_clicked() {
-    if (total() < il_photono || !leave_photo()) return;
+    if (total() < il_photono || !leave_record()) return;
     ++il_photono;
     show_position();
 }
 
 void w_m_og_commactivityrecord_pic::cb_last_clicked() {
-    if (!leave_photo()) return;
+    if (!leave_record()) return;
     il_photono = total();
     show_position();
 }
@@ -195,7 +185,7 @@ void w_m_og_commactivityrecord_pic::cb_roll_clicked() {
 }
 
 // Closing the album leaves the photo too: unsaved work is asked about.
-int w_m_og_commactivityrecord_pic::wf_closequery() { return leave_photo() ? 0 : 1; }
+int w_m_og_commactivityrecord_pic::wf_closequery() { return leave_record() ? 0 : 1; }
 
 bool w_m_og_commactivityrecord_pic::choose_file() {
     std::optional<std::string> chosen =

@@ -63,11 +63,10 @@ public:
     control cb_alter;
     control cb_del;
 
-    // A new photo, a replaced picture or an edited note not yet saved.
-    bool has_unsaved_photo() const;
-    // Before the album leaves the photo: asks the frame's question with
-    // 是/否/取消 when it holds unsaved work. False keeps the clerk on it.
-    bool leave_photo();
+    // A new photo, a replaced picture or an edited note not yet saved: the
+    // album leaves it only after the frame's question (leave_record).
+    bool has_unsaved_changes() const override;
+    void drop_unsaved_changes() override;
 
 private:
     long total() const;

@@ -79,6 +79,7 @@ bool w_modify::leave_record() {
             cb_save_clicked();
             return !has_unsaved_changes();
         case unsaved_choice::discard:
+            drop_unsaved_changes();
             return true;
         case unsaved_choice::cancel:
             return false;

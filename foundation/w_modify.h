@@ -88,8 +88,9 @@ public:
     // community, its owner and what it shows of them): the row stays
     // unmodified by it.
     void set_owned_item(long row, std::string_view column, const value& v);
-    // dw_1 holds changes that are not saved.
-    bool has_unsaved_changes() const;
+    // The window holds changes that are not saved: dw_1's, or what a
+    // window keeps outside it (the album's photo).
+    virtual bool has_unsaved_changes() const;
     // The last save's connection broke while the server had its commit, and
     // whether it was written is not known yet: Save finds out first, and
     // writes nothing while it cannot.
@@ -102,6 +103,9 @@ public:
     // Offers to save unsaved changes before the record is left; false
     // when the user chose to stay.
     bool leave_record();
+    // The clerk chose to leave without saving: a window drops what it keeps
+    // outside dw_1, whose changes the next record replaces.
+    virtual void drop_unsaved_changes() {}
 
     // The clerk leaves the field being edited: what was typed is entered
     // (accepttext, which raises itemchanged). False when the column refused

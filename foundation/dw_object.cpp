@@ -130,6 +130,13 @@ void append_reserved(std::vector<column_def>& columns) {
     columns.push_back(column("prepare6").text(254).update());
 }
 
+std::string label_caption(std::string label) {
+    for (const char* colon : {":", "：", ";", "；"})
+        if (label.ends_with(colon)) label.erase(label.size() - std::string_view(colon).size());
+    while (label.ends_with(' ')) label.pop_back();
+    return label;
+}
+
 dw_object make_list(const dw_object& form, std::string name, const std::vector<list_column>& shown) {
     dw_object list = form;
     list.name = std::move(name);

@@ -66,6 +66,11 @@ struct column_def {
     int display_order = 0;   // list objects: left-to-right position (1-based)
 };
 
+// A form label as the clerk reads it for a caption: without its closing
+// colon or semicolon (half or full width) and the blanks before it;
+// "价值（元）:" is "价值（元）", "品   牌:" is "品   牌".
+std::string label_caption(std::string label);
+
 // A fluent builder so that a register reads as a table of its columns.
 class column {
 public:

@@ -2,19 +2,6 @@
 
 namespace officerecords {
 
-namespace {
-
-// A label as messages quote it, without the colon and the spacing of the
-// form ("品   牌:" is named "品   牌" or "品牌").
-std::string bare_label(std::string label) {
-    for (const char* colon : {":", "：", ";", "；"})
-        if (label.ends_with(colon)) label.erase(label.size() - std::string_view(colon).size());
-    while (!label.empty() && label.back() == ' ') label.pop_back();
-    return label;
-}
-
-}  // namespace
-
 std::vector<value> row_items(const data_window& dw, long row) {
     std::vector<value> items;
     if (row < 1 || row > dw.rowcount()) return items;
@@ -36,7 +23,8 @@ std::string refused_field(const data_window& dw, long row, const std::vector<val
     for (int col = 1; col <= dw.column_count(); ++col) {
         if (!dw.state(col).visible) continue;
         const std::string& name = dw.column_definition(col).name;
-        const std::string label = bare_label(dw.label_text(name));
+        // As messages quote it, with or without the label's colon.
+        const std::string label = label_caption(dw.label_text(name));
         if (label.empty()) continue;
         const std::size_t at = message.find(label);
         if (at == std::string_view::npos) continue;

@@ -79,11 +79,7 @@ std::string checked_in_words(const value& v) {
 // person's number), which the history does not show.
 std::string caption_of(const column_def& c) {
     if (c.name == k_checked_column) return k_checked_caption;
-    std::string label = c.label;
-    for (const char* colon : {":", "：", ";"})
-        if (label.ends_with(colon)) label.erase(label.size() - std::string_view(colon).size());
-    while (label.ends_with(' ')) label.pop_back();
-    return label;
+    return label_caption(c.label);
 }
 
 // A stored value as the form shows it; as stored when it does not read as

@@ -442,6 +442,14 @@ register_tab* main_window::open_register(const window_entry& entry) {
     connect(tab, &register_tab::row_activated, this, &main_window::modify_record);
     connect(tab, &register_tab::current_changed, this, &main_window::update_status);
     connect(tab, &register_tab::date_problem_changed, this, &main_window::update_status);
+    connect(tab, &register_tab::reading_progressed, this, &main_window::update_status);
+    // A record window opened from the list while it was read has its place now.
+    connect(tab, &register_tab::reading_finished, this, [] {
+        if (record_dialog* d = record_dialog::topmost()) d->refresh();
+    });
+    connect(tab, &register_tab::reading_failed, this, [this](const QString& why) {
+        host_.message_box("警告信息", "读取数据失败！" + why.toStdString(), icon::stop);
+    });
     tabs_->setCurrentIndex(tabs_->addTab(tab, qs(entry.caption)));
     tab->view().setFocus();
     return tab;
@@ -489,6 +497,13 @@ void main_window::update_status() {
     }
     long all = tab->page().dw_1.rowcount();
     int shown = tab->model().rowCount();
+    // The rest of the list is still being read behind its first page.
+    if (tab->reading()) {
+        const long expected = tab->reading_expected();
+        count_->setText(expected > 0 ? QString("正在读取… %1 / %2").arg(all).arg(expected)
+                                     : QString("正在读取… %1").arg(all));
+        return;
+    }
     // While a narrowing runs, the count is of the list shown until it ends.
     count_->setText((!tab->model().narrowed()
                          ? QString("共 %1 条记录").arg(all)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <unordered_map>
+#include <utility>
 
 #include "foundation/record_name.h"
 #include "foundation/register_page.h"
@@ -44,8 +45,9 @@ register_list_model::register_list_model(data_window& dw, QObject* parent)
     connect(&slices_, &QTimer::timeout, this, [this] {
         if (run_slice(false))
             publish();
-        else
+        else if (job_.next <= dw_.rowcount())
             slices_.start();
+        // else: every row read so far is narrowed; rows_appended goes on.
     });
 }
 
@@ -146,6 +148,13 @@ void register_list_model::sort(int section, Qt::SortOrder order) {
 }
 
 void register_list_model::sort_keeping_current(int section, Qt::SortOrder order) {
+    if (reading_) {
+        // Shown as asked at once, done over every row once they are in.
+        sorted_section_ = section;
+        sort_order_ = order;
+        sort_waiting_ = true;
+        return;
+    }
     int col = column_of(section);
     std::string key_column = record_key_column(dw_.object());
     if (col == 0) col = dw_.column_number(key_column);
@@ -189,7 +198,7 @@ void register_list_model::start(const QString& text, std::optional<date> from,
     // A short list is narrowed at once; a long one goes on in slices.
     if (run_slice(false))
         publish();
-    else
+    else if (job_.next <= dw_.rowcount())
         slices_.start();
 }
 
@@ -202,8 +211,8 @@ void register_list_model::restart_job() {
 
 void register_list_model::finish_narrowing() {
     if (!job_.running) return;
-    run_slice(true);
-    publish();
+    // Part of the list is no narrowing of it: that waits for the rest.
+    if (run_slice(true)) publish();
 }
 
 bool register_list_model::narrows(const narrowing& n) const {
@@ -229,7 +238,8 @@ bool register_list_model::run_slice(bool whole) {
             return false;
         if (meets(job_.next, job_.wanted)) job_.rows.push_back(job_.next);
     }
-    return true;
+    // The rows still to come may meet it too.
+    return !reading_;
 }
 
 void register_list_model::publish() {
@@ -369,6 +379,35 @@ void register_list_model::relist(bool resort) {
         }
         restart_job();
     });
+}
+
+void register_list_model::set_reading(bool reading) {
+    if (reading == reading_) return;
+    reading_ = reading;
+    if (reading_) return;
+    // The list is whole: the sort asked for meanwhile, and the narrowing
+    // waiting for the last rows.
+    reset_with([&] {
+        if (std::exchange(sort_waiting_, false) && sorted_section_ >= 0)
+            sort_keeping_current(sorted_section_, sort_order_);
+        realign(false);
+        restart_job();
+    });
+}
+
+void register_list_model::rows_appended() {
+    const long n = dw_.rowcount();
+    // The search texts and keys follow the rows: the new ones are unbuilt.
+    if (!texts_.empty() && texts_.size() < static_cast<std::size_t>(n)) {
+        texts_.resize(static_cast<std::size_t>(n));
+        keys_.resize(static_cast<std::size_t>(n), k_no_key);
+    }
+    if (!filtered_ && n > reported_rows_) {
+        beginInsertRows({}, reported_rows_, static_cast<int>(n) - 1);
+        reported_rows_ = static_cast<int>(n);
+        endInsertRows();
+    }
+    if (job_.running && !slices_.isActive()) slices_.start();
 }
 
 void register_list_model::touch() {

@@ -15,6 +15,12 @@
 // over a per-row search text (the shown cells lowercased) built once and
 // kept in step with the data window. Until it completes the view shows
 // the last complete narrowing; a newer narrowing supersedes a running one.
+//
+// While the list is still being read (set_reading), rows come in at the
+// data window's end and the view grows with them. A narrowing completes
+// only once every row is in, and a sort asked for meanwhile is remembered
+// and done then: either over part of the list would show the clerk a
+// wrong result.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -80,6 +86,12 @@ public:
     const std::vector<long>& narrowed_rows() const { return shown_; }
     // Every data-window row the view shows, in order.
     std::vector<long> view_rows() const;
+
+    // Whether rows are still being read into the data window.
+    void set_reading(bool reading);
+    bool reading() const { return reading_; }
+    // Rows were read in at the data window's end.
+    void rows_appended();
 
     // Draws the list again after the data window changed (merged,
     // deleted): the filter is applied anew, and with `resort` the last
@@ -148,6 +160,8 @@ private:
     bool filtered_ = false;
     std::vector<long> shown_;  // data-window rows while filtered
     int reported_rows_ = 0;    // the row count the views were last told
+    bool reading_ = false;
+    bool sort_waiting_ = false;  // asked for while reading, done when complete
 
     // Per data-window row (index row - 1): its search text, "" until built,
     // and its record's key, read when it was narrowed, so both follow the

@@ -1,5 +1,6 @@
 #include "app/register_tab.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <optional>
 
 #include "app/register_list_model.h"
+#include "app/register_stream.h"
 #include "foundation/register_page.h"
 #include "import/typed_value.h"
 
@@ -104,6 +106,9 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& now) {
                 if (syncing_ || !now.isValid()) return;
+                // The clerk chose: the record current before, still to be
+                // read in, no longer is.
+                wanted_key_ = value();
                 page_.dw_1.setrow(model_->dw_row(now.row()));
                 Q_EMIT current_changed();
             });
@@ -123,6 +128,17 @@ register_tab::register_tab(const window_entry& entry, QWidget* parent)
         select_current();
         syncing_ = false;
         Q_EMIT current_changed();
+    });
+
+    stream_ = new register_stream(page_, this);
+    connect(stream_, &register_stream::rows_added, this, &register_tab::on_rows_read);
+    connect(stream_, &register_stream::finished, this, &register_tab::on_reading_finished);
+    connect(stream_, &register_stream::failed, this, [this](const QString& why) {
+        // What was read stays listed, and is what a narrowing or a sort
+        // works on now; the record window lists the whole register again.
+        model_->set_reading(false);
+        Q_EMIT reading_failed(why);
+        Q_EMIT reading_progressed();
     });
 
     // Narrowing 100,000 rows waits until the clerk pauses typing.
@@ -189,32 +205,97 @@ void register_tab::apply_narrowing() {
 
 void register_tab::finish_narrowing() {
     if (search_delay_->isActive()) apply_narrowing();
+    // A narrowing is of the whole list: the rest is read first.
+    if (model_->narrowing_pending()) (void)finish_reading();
     model_->finish_narrowing();
 }
 
 std::vector<long> register_tab::shown_rows() {
+    (void)finish_reading();
     finish_narrowing();
     return model_->view_rows();
 }
 
+bool register_tab::reading() const { return stream_->reading(); }
+
+long register_tab::reading_expected() const { return stream_->expected(); }
+
+status register_tab::finish_reading() {
+    if (!stream_->reading()) return status::ok();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const status st = stream_->finish();
+    QApplication::restoreOverrideCursor();
+    return st;
+}
+
 status register_tab::load(session& s) {
+    // Whatever was being read is of the list before.
+    stream_->cancel();
     std::string key_column = record_key_column(entry_.list());
     value key;
     if (page_.dw_1.has_object() && page_.dw_1.getrow() > 0)
         key = page_.dw_1.getitem(page_.dw_1.getrow(), key_column);
+    wanted_key_ = value();
     syncing_ = true;
-    status st = list_register(page_, std::string(entry_.window), entry_.list(), s);
-    if (st && !key.is_null())
-        if (long r = find_listed(page_, key)) page_.dw_1.setrow(r);
+    status st = list_register_first(page_, std::string(entry_.window), entry_.list(), s,
+                                    k_first_page_rows);
+    const bool partial = st && page_.partial();
+    if (st && !key.is_null()) {
+        if (long r = find_listed(page_, key))
+            page_.dw_1.setrow(r);
+        else if (partial)
+            wanted_key_ = key;
+    }
+    if (partial) model_->set_reading(true);
     model_->relist(true);
+    if (!partial) model_->set_reading(false);
+    read_rows_ = page_.dw_1.rowcount();
     if (st && !sized_) {
         sized_ = true;
         fit_columns(false);
     }
     select_current();
     syncing_ = false;
+    if (partial) stream_->start(s);
     Q_EMIT current_changed();
+    Q_EMIT reading_progressed();
     return st;
+}
+
+void register_tab::on_rows_read() {
+    const long before = read_rows_;
+    read_rows_ = page_.dw_1.rowcount();
+    model_->rows_appended();
+    // The record current before the list was read anew is current again
+    // once it is in, unless the clerk chose another meanwhile.
+    if (!wanted_key_.is_null()) {
+        const std::string key = record_key_column(page_.dw_1.object());
+        for (long r = std::max(1L, before); r <= read_rows_; ++r) {
+            if (page_.dw_1.getitem(r, key) != wanted_key_) continue;
+            wanted_key_ = value();
+            page_.dw_1.setrow(r);
+            syncing_ = true;
+            select_current();
+            syncing_ = false;
+            Q_EMIT current_changed();
+            break;
+        }
+    }
+    Q_EMIT reading_progressed();
+}
+
+void register_tab::on_reading_finished() {
+    wanted_key_ = value();
+    read_rows_ = page_.dw_1.rowcount();
+    syncing_ = true;
+    model_->rows_appended();
+    model_->set_reading(false);
+    show_sort();
+    select_current();
+    syncing_ = false;
+    Q_EMIT current_changed();
+    Q_EMIT reading_finished();
+    Q_EMIT reading_progressed();
 }
 
 void register_tab::fit_columns(bool only_grow) {
@@ -234,6 +315,7 @@ long register_tab::current_row() const {
 }
 
 void register_tab::sync() {
+    stream_->settle();
     syncing_ = true;
     model_->reload();
     select_current();
@@ -242,6 +324,7 @@ void register_tab::sync() {
 }
 
 void register_tab::follow() {
+    stream_->settle();
     syncing_ = true;
     model_->touch();
     select_current();
@@ -250,6 +333,7 @@ void register_tab::follow() {
 }
 
 void register_tab::after_save() {
+    stream_->settle();
     syncing_ = true;
     model_->reload(true);
     fit_columns(true);

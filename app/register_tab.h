@@ -7,6 +7,12 @@
 // The range's bounds are read as dates typed into a sheet are; one that is
 // no date is marked, and said so.
 // Enter or Down in the search box moves on to the first record shown.
+//
+// A long register is listed in two steps: its first page at once, the
+// rest read in behind it (register_stream) while the clerk already sees
+// and works with the list. What needs every row (a narrowing, a sort, an
+// export) waits for the rest, and a record window opened meanwhile gets
+// its place in the list once the list is whole.
 #pragma once
 
 #include <QWidget>
@@ -25,6 +31,7 @@ class QTimer;
 namespace officerecords::app {
 
 class register_list_model;
+class register_stream;
 
 class register_tab final : public QWidget {
     Q_OBJECT
@@ -37,6 +44,17 @@ public:
     // record stays current while it is still listed. The message says why
     // the list failed.
     status load(session& s);
+
+    // Whether the rest of the list is still being read, and the records
+    // that will be listed then.
+    bool reading() const;
+    long reading_expected() const;
+    // Reads the rest of the list now (the clerk waits, with the busy
+    // pointer); the message says why it could not be read.
+    status finish_reading();
+    register_stream& stream() { return *stream_; }
+    // The records listed at once, the rest being read behind them.
+    static constexpr long k_first_page_rows = 500;
 
     const window_entry& entry() const { return entry_; }
     uo_tabpg_datawindow& page() { return page_; }
@@ -88,10 +106,16 @@ Q_SIGNALS:
     void row_activated();
     void current_changed();
     void date_problem_changed();
+    // The reading behind the first page went on, ended, or failed (why).
+    void reading_progressed();
+    void reading_finished();
+    void reading_failed(const QString& why);
 
 private:
     QLineEdit* make_date_field(const QString& name, const QString& placeholder);
     void select_current();
+    void on_rows_read();
+    void on_reading_finished();
     void on_header_clicked(int section);
     void show_sort();
     // Each column as wide as its header and the cells shown need, at most
@@ -102,6 +126,10 @@ private:
     const window_entry& entry_;
     uo_tabpg_datawindow page_;
     register_list_model* model_ = nullptr;
+    register_stream* stream_ = nullptr;
+    // The record current before the list was read anew, still to come in.
+    value wanted_key_;
+    long read_rows_ = 0;  // the page's rows when last read into
     QTableView* view_ = nullptr;
     QLineEdit* search_ = nullptr;
     QLineEdit* date_from_ = nullptr;

@@ -54,6 +54,49 @@ status list_register(uo_tabpg_datawindow& page, const std::string& window, const
     return status::ok();
 }
 
+status list_register_first(uo_tabpg_datawindow& page, const std::string& window,
+                           const dw_object& list, session& s, long rows) {
+    page.window = window;
+    page.listed_partly = nullptr;
+    if (status st = page.dw_1.set_dataobject(list, s.sqlca); !st) return st;
+    const std::vector<value> params{value(s.gs_commno), value(static_cast<std::int64_t>(rows))};
+    const long n = page.dw_1.retrieve("commno = ?", params, record_key_column(list) + " LIMIT ?");
+    if (n < 0) return status::error(page.dw_1.last_error());
+    // A page as long as asked for may be followed by more.
+    if (n >= rows) page.listed_partly = &list;
+    return status::ok();
+}
+
+long list_next_records(uo_tabpg_datawindow& page, session& s, const value& after,
+                       std::span<const value> listed, long rows) {
+    const std::string column = record_key_column(page.dw_1.object());
+    std::string condition = "commno = ? AND " + column + " > ?";
+    std::vector<value> params{value(s.gs_commno), after};
+    if (!listed.empty()) {
+        condition += " AND " + column + " NOT IN (";
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            condition += i ? ", ?" : "?";
+            params.push_back(listed[i]);
+        }
+        condition += ")";
+    }
+    condition += " ORDER BY " + column + " LIMIT ?";
+    params.emplace_back(static_cast<std::int64_t>(rows));
+    const long before = page.dw_1.rowcount();
+    if (page.dw_1.merge(condition, params, merge_place::append) < 0) return -1;
+    return page.dw_1.rowcount() - before;
+}
+
+std::optional<long> count_listed_register(const uo_tabpg_datawindow& page, session& s) {
+    const std::string sql = "SELECT count(*) FROM (" + page.dw_1.object().select + ") q WHERE commno = ?";
+    const value commno(s.gs_commno);
+    const std::optional<value> n = s.sqlca.select_value(sql, {&commno, 1});
+    if (!n) return std::nullopt;
+    const std::optional<double> d = n->as_double();
+    if (!d) return std::nullopt;
+    return static_cast<long>(*d);
+}
+
 status uo_tabpg_datawindow::complete(session& s) {
     if (!listed_partly) return status::ok();
     const dw_object& list = *listed_partly;

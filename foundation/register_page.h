@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "foundation/session.h"
@@ -18,6 +19,23 @@ std::string record_key_column(const dw_object& object);
 // order. The page remembers which record window edits them.
 status list_register(uo_tabpg_datawindow& page, const std::string& window, const dw_object& list,
                      session& s);
+
+// Lists the community's first `rows` records of the register, in key
+// order: what the screen shows first. When there may be more, the page is
+// left partial (see complete()) and list_next_records reads on.
+status list_register_first(uo_tabpg_datawindow& page, const std::string& window,
+                           const dw_object& list, session& s, long rows);
+
+// Appends to a partial page the community's next `rows` records, in key
+// order, after the key `after`, leaving out the keys in `listed` (records
+// that came into the page otherwise). Returns how many were appended, -1
+// on a failed read (the page's data window has the text).
+long list_next_records(uo_tabpg_datawindow& page, session& s, const value& after,
+                       std::span<const value> listed, long rows);
+
+// How many records of the community the page's register holds, counted as
+// the page lists them; nullopt on a failed read.
+std::optional<long> count_listed_register(const uo_tabpg_datawindow& page, session& s);
 
 // Makes the page hold only the record of the community whose key is `key`
 // (none for a null key), so that a record window can show it, or add one,

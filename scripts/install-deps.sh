@@ -36,6 +36,8 @@ test_packages=(
     libasan8 libubsan1
     # Qt's SQLite driver, for the plain Qt list the GUI benchmark compares with.
     libqt6sql6-sqlite
+    # Its PostgreSQL driver, for the same Qt lists over a server.
+    libqt6sql6-psql
     # The printed lists' PDF files, read back by the tests (pdftotext, pdfinfo).
     poppler-utils
     # The server and psql the server's tests start and use.

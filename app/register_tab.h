@@ -54,7 +54,7 @@ public:
     status finish_reading();
     register_stream& stream() { return *stream_; }
     // The records listed at once, the rest being read behind them.
-    static constexpr long k_first_page_rows = 500;
+    static constexpr long k_first_page_rows = 120;
 
     const window_entry& entry() const { return entry_; }
     uo_tabpg_datawindow& page() { return page_; }

@@ -214,30 +214,40 @@ void run_ours(qt_host& host, const window_entry& entry, const expected& e) {
     check(model.rowCount(), e.narrowed, "narrow again", "ours");
 }
 
-// The anchor: a plain Qt list over the very SELECT our list runs, every
-// row fetched (ours holds every row too, to sort and narrow them).
-void run_anchor(QSqlDatabase& db, const dw_object& list, const QString& commno, const expected& e) {
+// The very SELECT our list runs, in Qt's model, and our list's columns.
+std::unique_ptr<QSqlQueryModel> anchor_model(QSqlDatabase& db, const dw_object& list, const QString& commno) {
     const std::string key = record_key_column(list);
     const QString sql = QString::fromStdString("SELECT * FROM (" + list.select +
                                                ") q WHERE commno = ? ORDER BY " + key);
-    QElapsedTimer t;
-    t.start();
     auto source = std::make_unique<QSqlQueryModel>();
     QSqlQuery q(db);
     q.prepare(sql);
     q.addBindValue(commno);
     if (!q.exec()) die("anchor: " + q.lastError().text());
     source->setQuery(std::move(q));
+    return source;
+}
+
+void show_columns_of(QTableView& view, const dw_object& list) {
+    std::vector<bool> shown(list.columns.size(), false);
+    for (int col : list.shown_columns()) shown[static_cast<std::size_t>(col - 1)] = true;
+    for (std::size_t c = 0; c < shown.size(); ++c)
+        view.setColumnHidden(static_cast<int>(c), !shown[c]);
+}
+
+// The anchor: a plain Qt list over the very SELECT our list runs, every
+// row fetched (ours holds every row too, to sort and narrow them).
+void run_anchor(QSqlDatabase& db, const dw_object& list, const QString& commno, const expected& e) {
+    QElapsedTimer t;
+    t.start();
+    auto source = anchor_model(db, list, commno);
     while (source->canFetchMore()) source->fetchMore();
     auto proxy = std::make_unique<QSortFilterProxyModel>();
     proxy->setSourceModel(source.get());
     auto view = std::make_unique<QTableView>();
     view->setModel(proxy.get());
     // The same columns as our list shows.
-    std::vector<bool> shown(list.columns.size(), false);
-    for (int col : list.shown_columns()) shown[static_cast<std::size_t>(col - 1)] = true;
-    for (std::size_t c = 0; c < shown.size(); ++c)
-        view->setColumnHidden(static_cast<int>(c), !shown[c]);
+    show_columns_of(*view, list);
     view->resize(1200, 700);
     view->show();
     paint(*view);
@@ -264,23 +274,12 @@ void run_anchor(QSqlDatabase& db, const dw_object& list, const QString& commno, 
 // The lazy anchor: the same SELECT in a QSqlQueryModel shown by a
 // QTableView alone, which fetches rows as they are scrolled to.
 void run_lazy_anchor(QSqlDatabase& db, const dw_object& list, const QString& commno) {
-    const std::string key = record_key_column(list);
-    const QString sql = QString::fromStdString("SELECT * FROM (" + list.select +
-                                               ") q WHERE commno = ? ORDER BY " + key);
     QElapsedTimer t;
     t.start();
-    auto source = std::make_unique<QSqlQueryModel>();
-    QSqlQuery q(db);
-    q.prepare(sql);
-    q.addBindValue(commno);
-    if (!q.exec()) die("lazy anchor: " + q.lastError().text());
-    source->setQuery(std::move(q));
+    auto source = anchor_model(db, list, commno);
     auto view = std::make_unique<QTableView>();
     view->setModel(source.get());
-    std::vector<bool> shown(list.columns.size(), false);
-    for (int col : list.shown_columns()) shown[static_cast<std::size_t>(col - 1)] = true;
-    for (std::size_t c = 0; c < shown.size(); ++c)
-        view->setColumnHidden(static_cast<int>(c), !shown[c]);
+    show_columns_of(*view, list);
     view->resize(1200, 700);
     view->show();
     paint(*view);

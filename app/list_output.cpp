@@ -151,11 +151,14 @@ print_document list_output::list_document(register_tab& tab) {
 }
 
 bool list_output::export_pdf(register_tab& tab) {
+    return save_pdf(qs(tab.entry().caption), [this, &tab] { return list_document(tab).pdf(); });
+}
+
+bool list_output::save_pdf(const QString& default_name, const std::function<QByteArray()>& make) {
     bool overwrite = false;
-    const QString path =
-        choose_file("导出PDF", qs(tab.entry().caption), "PDF 文件 (*.pdf)", "pdf", overwrite);
+    const QString path = choose_file("导出PDF", default_name, "PDF 文件 (*.pdf)", "pdf", overwrite);
     if (path.isEmpty()) return false;
-    const QByteArray bytes = list_document(tab).pdf();
+    const QByteArray bytes = make();
     status st = bytes.isEmpty() ? status::error("无法生成PDF文件的页面。") : status::ok();
     if (st) {
         auto file = staged_file::create(path.toStdString());

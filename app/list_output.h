@@ -6,7 +6,9 @@
 // clerk agreed, and the clerk is told how it went.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -47,6 +49,9 @@ public:
     // written (cancelled, refused, failed: the clerk was told why).
     bool export_list(register_tab& tab, export_format format);
     bool export_pdf(register_tab& tab);
+    // Saves the PDF file `make` returns into a file the clerk chooses
+    // (named `default_name` at first); false when nothing was written.
+    bool save_pdf(const QString& default_name, const std::function<QByteArray()>& make);
     void preview_list(register_tab& tab);
     // The print preview of the list's current record, read by its record
     // window as that window would show it.

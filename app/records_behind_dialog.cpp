@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/qt_host.h"
 #include "app/register_list_model.h"

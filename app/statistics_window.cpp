@@ -170,16 +170,16 @@ void statistics_window::build_period_bar() {
         communities_->addItem("全部社区", true);
     bar->addWidget(communities_);
     bar->addStretch(1);
-    auto* refresh = new QPushButton("刷新", this);
-    refresh->setObjectName("refresh");
+    auto* again = new QPushButton("刷新", this);
+    again->setObjectName("refresh");
     auto* print = new QPushButton("打印…", this);
     print->setObjectName("print");
     auto* pdf = new QPushButton("导出PDF…", this);
     pdf->setObjectName("export_pdf");
-    bar->addWidget(refresh);
+    bar->addWidget(again);
     bar->addWidget(print);
     bar->addWidget(pdf);
-    connect(refresh, &QPushButton::clicked, this, [this] {
+    connect(again, &QPushButton::clicked, this, [this] {
         results_.clear();
         (void)refresh();
     });

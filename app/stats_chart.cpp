@@ -8,6 +8,7 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QPen>
+#include <QRegularExpression>
 #include <QStackedBarSeries>
 #include <QValueAxis>
 #include <algorithm>
@@ -56,8 +57,20 @@ std::vector<int> charted_rows(const stats_table& table) {
 double chart_value(const stats_cell& cell) { return cell.number ? cell.number->to_double() : 0; }
 
 QChart* make_stats_chart(const stats_table& table) {
-    const int figures = static_cast<int>(table.header.size()) - table.label_columns;
     const std::vector<int> rows = charted_rows(table);
+    // Counts beside amounts would lie flat under them on one axis: a
+    // table with amounts draws its amounts alone.
+    std::vector<int> drawn;
+    int scale = -1;
+    for (int c = table.label_columns; c < static_cast<int>(table.header.size()); ++c) {
+        int s = 0;
+        for (const auto& row : table.rows)
+            if (static_cast<std::size_t>(c) < row.size() && row[static_cast<std::size_t>(c)].number)
+                s = std::max(s, row[static_cast<std::size_t>(c)].number->scale());
+        if (s > scale) drawn.clear(), scale = s;
+        if (s == scale) drawn.push_back(c);
+    }
+    const int figures = static_cast<int>(drawn.size());
     if (table.chart == stats_chart::none || figures <= 0 || rows.empty()) return nullptr;
 
     QStringList categories;
@@ -68,9 +81,17 @@ QChart* make_stats_chart(const stats_table& table) {
             label << qs(row[static_cast<std::size_t>(c)].text);
         categories << label.join(' ');
     }
+    // "2025年1月" … "2025年12月": the year once is enough, in the heading.
+    static const QRegularExpression year(R"(^\d{4}年(?=\d))");
+    bool same_year = categories.size() > 1;
+    const QString first_year = categories.value(0).left(5);
+    for (const QString& c : categories)
+        same_year = same_year && year.match(c).hasMatch() && c.left(5) == first_year;
+    if (same_year)
+        for (QString& c : categories) c.remove(0, 5);
     auto figure = [&](int r, int f) -> double {
         const auto& row = table.rows[static_cast<std::size_t>(r)];
-        const auto c = static_cast<std::size_t>(table.label_columns + f);
+        const auto c = static_cast<std::size_t>(drawn[static_cast<std::size_t>(f)]);
         return c < row.size() ? chart_value(row[c]) : 0;
     };
 
@@ -84,7 +105,7 @@ QChart* make_stats_chart(const stats_table& table) {
     auto* x = new QBarCategoryAxis;
     x->append(categories);
     // A month's or a category's name stays readable beside its bar.
-    if (categories.size() > 6) x->setLabelsAngle(-60);
+    if (categories.size() > 12) x->setLabelsAngle(-60);
     chart->addAxis(x, Qt::AlignBottom);
     auto* y = new QValueAxis;
     y->setLabelFormat("%.0f");
@@ -93,7 +114,7 @@ QChart* make_stats_chart(const stats_table& table) {
     if (table.chart == stats_chart::lines) {
         for (int f = 0; f < figures; ++f) {
             auto* line = new QLineSeries;
-            line->setName(qs(table.header[static_cast<std::size_t>(table.label_columns + f)]));
+            line->setName(qs(table.header[static_cast<std::size_t>(drawn[static_cast<std::size_t>(f)])]));
             QPen pen(QColor(30, 30, 30));
             pen.setWidthF(2);
             pen.setStyle(k_dashes[static_cast<std::size_t>(f) % std::size(k_dashes)]);
@@ -115,7 +136,7 @@ QChart* make_stats_chart(const stats_table& table) {
                                        : new QBarSeries;
         std::vector<double> stacked(rows.size(), 0);
         for (int f = 0; f < figures; ++f) {
-            auto* set = new QBarSet(qs(table.header[static_cast<std::size_t>(table.label_columns + f)]));
+            auto* set = new QBarSet(qs(table.header[static_cast<std::size_t>(drawn[static_cast<std::size_t>(f)])]));
             set->setBrush(fill_brush(static_cast<std::size_t>(f)));
             set->setPen(QPen(QColor(20, 20, 20), 1));
             for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -23,6 +23,8 @@ constexpr double k_footer_points = 9;
 // under half as tall, drawn from a view of this many pixels across.
 constexpr double k_chart_height = 230;
 constexpr int k_chart_pixels = 900;
+// Beside a table, at least this tall.
+constexpr double k_side_chart_height = 170;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
@@ -56,6 +58,7 @@ public:
     int run() {
         heading();
         for (const stats_table& t : r_.result.tables) {
+            if (beside(t)) continue;
             if (!table(t)) return 0;
             if (!chart(t)) return 0;
         }
@@ -153,23 +156,53 @@ private:
         return true;
     }
 
+    // A narrow table that fits on one page has its chart at its right, as
+    // on the screen; false when it is laid out otherwise.
+    bool beside(const stats_table& t) {
+        std::unique_ptr<QChart> c(make_stats_chart(t));
+        if (!c) return false;
+        const std::vector<double> w = widths(t);
+        double wide = 0;
+        for (double x : w) wide += x;
+        const double head = line_ + 2 * per_point_;
+        const double rows = static_cast<double>(t.rows.size() + 1) * row_;
+        const double h = std::max(rows, k_side_chart_height * per_point_);
+        if (wide > width_ / 2 || head + h > bottom_) return false;
+        // The block goes whole onto the next page when this one is full; a
+        // page that cannot be begun fails in table() as well.
+        if (!need(head + h)) return false;
+        text(QRectF(0, y_, width_, line_), bold_, Qt::AlignLeft, qs(t.title));
+        y_ += head;
+        const double top = y_;
+        row(t, &t.header, nullptr, false, w);
+        for (std::size_t r = 0; r < t.rows.size(); ++r)
+            row(t, nullptr, &t.rows[r], t.total_row && r + 1 == t.rows.size(), w);
+        const double gap = 12 * per_point_;
+        draw_chart(std::move(c), QRectF(wide + gap, top, width_ - wide - gap, h));
+        y_ = top + h + 12 * per_point_;
+        return true;
+    }
+
     bool chart(const stats_table& t) {
         std::unique_ptr<QChart> c(make_stats_chart(t));
         if (!c) return true;
         const double h = k_chart_height * per_point_;
         if (!need(h)) return false;
-        if (p_) {
-            // Laid out at a screen's size, then drawn into the page's box:
-            // the type keeps its proportion to the bars.
-            const double ratio = width_ / h;
-            QChartView view(c.release());
-            view.setRenderHint(QPainter::Antialiasing);
-            view.resize(k_chart_pixels, static_cast<int>(k_chart_pixels / ratio));
-            view.chart()->resize(view.size());
-            view.render(p_, QRectF(0, y_, width_, h), view.rect());
-        }
+        draw_chart(std::move(c), QRectF(0, y_, width_, h));
         y_ += h + 12 * per_point_;
         return true;
+    }
+
+    void draw_chart(std::unique_ptr<QChart> c, const QRectF& box) {
+        if (!p_) return;
+        // Laid out at a screen's size, then drawn into the page's box: the
+        // type keeps its proportion to the bars. The grab lays the view
+        // out (a view never shown has not been).
+        QChartView view(c.release());
+        view.setRenderHint(QPainter::Antialiasing);
+        view.resize(k_chart_pixels, static_cast<int>(k_chart_pixels * box.height() / box.width()));
+        (void)view.grab();
+        view.render(p_, box, view.rect());
     }
 
     void foot() {

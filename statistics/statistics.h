@@ -110,5 +110,9 @@ std::string stats_text(const stats_result& r);
 // The view as CSV (UTF-8 with a byte order mark, CR LF), its tables one
 // after another with a blank line between.
 std::string stats_csv(const stats_result& r);
+// The view as a workbook at `file`: each table under its title, figures as
+// numbers (amounts with two decimals), and beside each table that has a
+// chart a native chart over its cells. The message says what failed.
+[[nodiscard]] status stats_xlsx(const stats_result& r, const std::string& file);
 
 }  // namespace officerecords

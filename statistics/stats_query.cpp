@@ -226,6 +226,37 @@ result<std::vector<std::string>> stats_context::codes(const dimension& d) {
     return out;
 }
 
+result<stats_table> stats_context::rows_table(const std::string& title, const std::string& header,
+                                              const std::vector<std::pair<std::string, records_of>>& rows,
+                                              const std::vector<measure>& measures, stats_chart chart) {
+    stats_table table;
+    table.title = title;
+    table.chart = chart;
+    table.header.push_back(header);
+    for (std::string& h : figure_headers(communities_, measures)) table.header.push_back(std::move(h));
+    std::vector<std::vector<std::string>> columns;
+    for (const community& c : communities_) columns.push_back({c.commno});
+    if (communities_.size() > 1) columns.push_back(all_commnos());
+    for (const auto& [label, records] : rows) {
+        auto found = query(records, {}, measures);
+        if (!found) return status::error(found.message());
+        std::vector<stats_cell> row{{label, std::nullopt, std::nullopt}};
+        for (const auto& commnos : columns) {
+            std::vector<std::int64_t> sums(measures.size(), 0);
+            for (const auto& [k, s] : *found)
+                if (std::find(commnos.begin(), commnos.end(), k[0]) != commnos.end())
+                    for (std::size_t m = 0; m < s.size(); ++m) sums[m] += s[m];
+            for (std::size_t m = 0; m < measures.size(); ++m) {
+                stats_cell cell = measures[m].how == measure::kind::amount ? amount_cell(sums[m]) : count_cell(sums[m]);
+                cell.behind = behind(records, commnos);
+                row.push_back(std::move(cell));
+            }
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
 result<stats_table> stats_context::table(const table_request& request) {
     auto found = query(request.records, request.dims, request.measures);
     if (!found) return status(status::error(found.message()));

@@ -78,6 +78,12 @@ public:
     // The table of a request; fails with the database's message.
     result<stats_table> table(const table_request& request);
 
+    // A table whose rows are each a set of records of its own (在用,
+    // 本期报废), which may overlap: it has no 合计 row.
+    result<stats_table> rows_table(const std::string& title, const std::string& header,
+                                   const std::vector<std::pair<std::string, records_of>>& rows,
+                                   const std::vector<measure>& measures, stats_chart chart = stats_chart::bars);
+
     // The GROUP BY itself: the sums of `measures` by community and the
     // dimensions' keys ("" for an empty code or date) over the records.
     result<grouped> query(const records_of& records, const std::vector<dimension>& dims,

@@ -128,8 +128,12 @@ inline void expect_table(transaction& t, const stats_table& table, const expecte
         const stats_cell& c = row[at + static_cast<std::size_t>(shape.count_at >= 0 ? shape.count_at : shape.sum_at)];
         ASSERT_TRUE(c.behind) << row[0].text;
         const figure got = retrieved(t, *c.behind, shape.sum_at >= 0 ? shape.sum_column : "", shape.amount);
-        if (shape.count_at >= 0) EXPECT_EQ(got.count, f.count) << row[0].text << " " << c.behind->condition;
-        if (shape.sum_at >= 0) EXPECT_EQ(got.fen, f.fen) << row[0].text << " " << c.behind->condition;
+        if (shape.count_at >= 0) {
+            EXPECT_EQ(got.count, f.count) << row[0].text << " " << c.behind->condition;
+        }
+        if (shape.sum_at >= 0) {
+            EXPECT_EQ(got.fen, f.fen) << row[0].text << " " << c.behind->condition;
+        }
     };
     for (std::size_t r = 0; r + 1 < table.rows.size(); ++r) {
         const auto& row = table.rows[r];
@@ -165,7 +169,9 @@ inline void expect_table(transaction& t, const stats_table& table, const expecte
         all.count += grand[commnos[c]].count;
         all.fen += grand[commnos[c]].fen;
     }
-    if (columns > 1) EXPECT_EQ(cell_figure(last, commnos.size()), all);
+    if (columns > 1) {
+        EXPECT_EQ(cell_figure(last, commnos.size()), all);
+    }
 }
 
 inline const stats_table* find_table(const stats_result& r, const std::string& title) {

@@ -20,6 +20,7 @@ class QWidget;
 
 namespace officerecords {
 struct session;
+class staged_file;
 }
 
 namespace officerecords::app {
@@ -52,6 +53,12 @@ public:
     // Saves the PDF file `make` returns into a file the clerk chooses
     // (named `default_name` at first); false when nothing was written.
     bool save_pdf(const QString& default_name, const std::function<QByteArray()>& make);
+    // The same for any file: `write` fills the staged file (or writes at
+    // its path), which is published when it succeeds; the clerk is told
+    // "已导出`what` PATH。" or why it failed.
+    bool save_file(const QString& title, const QString& default_name, const QString& filter,
+                   const QString& extension, const QString& what,
+                   const std::function<status(staged_file&)>& write);
     void preview_list(register_tab& tab);
     // The print preview of the list's current record, read by its record
     // window as that window would show it.

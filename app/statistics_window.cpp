@@ -25,6 +25,7 @@
 #include "app/records_behind_dialog.h"
 #include "app/stats_chart.h"
 #include "app/stats_report.h"
+#include "storage/file_access.h"
 #include "storage/server_backend.h"
 
 namespace officerecords::app {
@@ -176,15 +177,19 @@ void statistics_window::build_period_bar() {
     print->setObjectName("print");
     auto* pdf = new QPushButton("导出PDF…", this);
     pdf->setObjectName("export_pdf");
+    auto* xlsx = new QPushButton("导出Excel…", this);
+    xlsx->setObjectName("export_xlsx");
     bar->addWidget(again);
     bar->addWidget(print);
     bar->addWidget(pdf);
+    bar->addWidget(xlsx);
     connect(again, &QPushButton::clicked, this, [this] {
         results_.clear();
         (void)refresh();
     });
     connect(print, &QPushButton::clicked, this, &statistics_window::print);
-    connect(pdf, &QPushButton::clicked, this, &statistics_window::export_pdf);
+    connect(pdf, &QPushButton::clicked, this, [this] { (void)export_pdf(); });
+    connect(xlsx, &QPushButton::clicked, this, [this] { (void)export_xlsx(); });
     connect(kind_, &QComboBox::currentIndexChanged, this, [this] {
         update_period_fields();
         choices_changed();
@@ -429,11 +434,19 @@ void statistics_window::print() {
     dialog.exec();
 }
 
-void statistics_window::export_pdf() {
+bool statistics_window::export_pdf() {
     const stats_result* r = shown();
-    if (!r) return;
+    if (!r) return false;
     list_output out(host_, nullptr, this);
-    (void)out.save_pdf(stats_report{*r, {}, {}}.title(), [this] { return report_pdf(); });
+    return out.save_pdf(stats_report{*r, {}, {}}.title(), [this] { return report_pdf(); });
+}
+
+bool statistics_window::export_xlsx() {
+    const stats_result* r = shown();
+    if (!r) return false;
+    list_output out(host_, nullptr, this);
+    return out.save_file("导出Excel", stats_report{*r, {}, {}}.title(), "Excel 工作簿 (*.xlsx)", "xlsx",
+                         "Excel工作簿", [r](staged_file& file) { return stats_xlsx(*r, file.path()); });
 }
 
 }  // namespace officerecords::app

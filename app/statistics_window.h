@@ -82,7 +82,9 @@ public:
     QString made_by() const;
     QByteArray report_pdf() const;
     void print();
-    void export_pdf();
+    // Both ask for the file; false when nothing was written.
+    bool export_pdf();
+    bool export_xlsx();
 
 protected:
     void showEvent(QShowEvent* event) override;

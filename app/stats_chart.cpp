@@ -105,7 +105,9 @@ QChart* make_stats_chart(const stats_table& table) {
     auto* x = new QBarCategoryAxis;
     x->append(categories);
     // A month's or a category's name stays readable beside its bar.
-    if (categories.size() > 12) x->setLabelsAngle(-60);
+    qsizetype longest = 0;
+    for (const QString& c : categories) longest = std::max(longest, c.size());
+    if (categories.size() > 6 && longest > 3) x->setLabelsAngle(-45);
     chart->addAxis(x, Qt::AlignBottom);
     auto* y = new QValueAxis;
     y->setLabelFormat("%.0f");

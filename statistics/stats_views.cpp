@@ -35,7 +35,7 @@ status add(stats_context& c, std::vector<stats_table>& out, const table_request&
 status balance_table(stats_context& c, std::vector<stats_table>& out) {
     const records_of income{k_income, "recorddate"}, outgo{k_outgo, "recorddate"};
     const std::vector<dimension> by_month{month_of("recorddate")};
-    const std::vector<measure> sum{amount_of("金额", "moneysum")};
+    const std::vector<measure> sum{k_records, amount_of("金额（元）", "moneysum")};
     auto in = c.query(income, by_month, sum);
     if (!in) return status::error(in.message());
     auto away = c.query(outgo, by_month, sum);
@@ -60,7 +60,7 @@ status balance_table(stats_context& c, std::vector<stats_table>& out) {
         std::int64_t fen = 0;
         for (const auto& [k, sums] : g)
             if (std::find(commnos.begin(), commnos.end(), k[0]) != commnos.end() && (!month || k[1] == *month))
-                fen += sums[0];
+                fen += sums[1];
         return fen;
     };
 
@@ -127,6 +127,14 @@ status balance_table(stats_context& c, std::vector<stats_table>& out) {
 status money_tables(stats_context& c, std::vector<stats_table>& out) {
     const records_of income{k_income, "recorddate"}, outgo{k_outgo, "recorddate"};
     const std::vector<measure> figures{k_records, amount_of("金额（元）", "moneysum")};
+    // One pass over each register; every table below adds up its groups.
+    if (status s = c.prefetch(income, {month_of("recorddate"), code_of("经费类别", "outlaysort", "dddw_og_outlaysort")}, figures); !s)
+        return s;
+    if (status s = c.prefetch(outgo, {month_of("recorddate"), code_of("经费类别", "outlaysort", "dddw_og_outlaysort"),
+                                       code_of("经费使用范围", "usebound", "dddw_og_usebound")},
+                              figures);
+        !s)
+        return s;
     for (const table_request& r : {
              table_request{"收入：按类别", income, {code_of("经费类别", "outlaysort", "dddw_og_outlaysort")}, figures},
              table_request{"收入：按月份", income, {month_of("recorddate")}, figures},

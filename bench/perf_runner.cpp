@@ -41,6 +41,7 @@
 #include "bench/bench_support.h"
 #include "bench/perf_report.h"
 #include "bench/raw_sql.h"
+#include "bench/stats_bench.h"
 #include "finance/assetregister.h"
 #include "foundation/register_page.h"
 #include "foundation/session.h"
@@ -810,7 +811,7 @@ int main_runner(int argc, char** argv) {
     if (const char* e = std::getenv("OFFICERECORDS_PG_URI")) pg = e;
     bool gui = true;
     // One group of workloads alone, to profile it: retrieve, cli, save,
-    // photo, start or gui.
+    // photo, start, stats or gui.
     std::string only;
     // Leaves the SQLite files behind (their folder is printed), to look into.
     bool keep = false;
@@ -896,6 +897,11 @@ int main_runner(int argc, char** argv) {
             if (wanted("save")) save_and_add(dbs[b], quick, rows);
         }
         if (gui && size >= 100000) gui_lists(bin, dbs[0], std::max(3, rounds / 2), size == sizes.back(), rows);
+        report(from);
+    }
+    if (wanted("stats")) {
+        const std::size_t from = rows.size();
+        for (int size : sizes) stats_rows(g_scratch, size, std::max(3, rounds / 2), rows);
         report(from);
     }
     if (wanted("import")) {

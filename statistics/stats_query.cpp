@@ -165,8 +165,57 @@ void stats_context::narrow(stats_records& r, const dimension& d, const std::stri
     }
 }
 
+namespace {
+
+bool same_records(const records_of& a, const records_of& b) {
+    return a.window == b.window && a.date_column == b.date_column && a.condition == b.condition &&
+           a.params == b.params && a.undated == b.undated;
+}
+
+bool same_measures(const std::vector<measure>& a, const std::vector<measure>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].how != b[i].how || a[i].column != b[i].column) return false;
+    return true;
+}
+
+}  // namespace
+
+status stats_context::prefetch(const records_of& records, const std::vector<dimension>& dims,
+                               const std::vector<measure>& measures) {
+    auto sums = run_query(records, dims, measures);
+    if (!sums) return status::error(sums.message());
+    fetched_.push_back({records, dims, measures, sums.take()});
+    return status::ok();
+}
+
 result<grouped> stats_context::query(const records_of& records, const std::vector<dimension>& dims,
                                      const std::vector<measure>& measures) {
+    for (const fetched& f : fetched_) {
+        if (!same_records(f.records, records) || !same_measures(f.measures, measures)) continue;
+        std::vector<std::size_t> at;
+        for (const dimension& d : dims)
+            for (std::size_t i = 0; i < f.dims.size(); ++i)
+                if (f.dims[i].how == d.how && f.dims[i].column == d.column) {
+                    at.push_back(i);
+                    break;
+                }
+        if (at.size() != dims.size()) continue;
+        grouped out;
+        for (const auto& [key, sums] : f.sums) {
+            std::vector<std::string> k{key[0]};
+            for (std::size_t i : at) k.push_back(key[1 + i]);
+            auto& into = out[k];
+            if (into.empty()) into.assign(sums.size(), 0);
+            for (std::size_t m = 0; m < sums.size(); ++m) into[m] += sums[m];
+        }
+        return out;
+    }
+    return run_query(records, dims, measures);
+}
+
+result<grouped> stats_context::run_query(const records_of& records, const std::vector<dimension>& dims,
+                                         const std::vector<measure>& measures) {
     const std::string* select = list_select(records.window);
     if (!select) return status::error("没有这个登记窗口：" + records.window);
     std::string sql = "SELECT commno";

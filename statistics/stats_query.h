@@ -89,6 +89,12 @@ public:
     result<grouped> query(const records_of& records, const std::vector<dimension>& dims,
                           const std::vector<measure>& measures);
 
+    // Runs one GROUP BY by all of `dims` and keeps it: a later query of the
+    // same records and measures by some of these dimensions adds it up
+    // instead of reading the register again.
+    [[nodiscard]] status prefetch(const records_of& records, const std::vector<dimension>& dims,
+                                  const std::vector<measure>& measures);
+
     // The condition and parameters that select `records` in the period for
     // the communities given (one, or all of the view's for a 合计).
     stats_records behind(const records_of& records, const std::vector<std::string>& commnos) const;
@@ -106,6 +112,15 @@ public:
     std::vector<std::string> all_commnos() const;
 
 private:
+    struct fetched {
+        records_of records;
+        std::vector<dimension> dims;
+        std::vector<measure> measures;
+        grouped sums;
+    };
+    result<grouped> run_query(const records_of& records, const std::vector<dimension>& dims,
+                              const std::vector<measure>& measures);
+    std::vector<fetched> fetched_;
     result<const std::map<std::string, std::string>*> code_names(const dimension& d);
 
     transaction& t_;

@@ -35,7 +35,7 @@ status add(stats_context& c, std::vector<stats_table>& out, const table_request&
 status balance_table(stats_context& c, std::vector<stats_table>& out) {
     const records_of income{k_income, "recorddate"}, outgo{k_outgo, "recorddate"};
     const std::vector<dimension> by_month{month_of("recorddate")};
-    const std::vector<measure> sum{amount_of("金额", "moneysum")};
+    const std::vector<measure> sum{k_records, amount_of("金额（元）", "moneysum")};
     auto in = c.query(income, by_month, sum);
     if (!in) return status::error(in.message());
     auto away = c.query(outgo, by_month, sum);
@@ -60,7 +60,7 @@ status balance_table(stats_context& c, std::vector<stats_table>& out) {
         std::int64_t fen = 0;
         for (const auto& [k, sums] : g)
             if (std::find(commnos.begin(), commnos.end(), k[0]) != commnos.end() && (!month || k[1] == *month))
-                fen += sums[0];
+                fen += sums[1];
         return fen;
     };
 
@@ -127,6 +127,14 @@ status balance_table(stats_context& c, std::vector<stats_table>& out) {
 status money_tables(stats_context& c, std::vector<stats_table>& out) {
     const records_of income{k_income, "recorddate"}, outgo{k_outgo, "recorddate"};
     const std::vector<measure> figures{k_records, amount_of("金额（元）", "moneysum")};
+    // One pass over each register; every table below adds up its groups.
+    if (status s = c.prefetch(income, {month_of("recorddate"), code_of("经费类别", "outlaysort", "dddw_og_outlaysort")}, figures); !s)
+        return s;
+    if (status s = c.prefetch(outgo, {month_of("recorddate"), code_of("经费类别", "outlaysort", "dddw_og_outlaysort"),
+                                       code_of("经费使用范围", "usebound", "dddw_og_usebound")},
+                              figures);
+        !s)
+        return s;
     for (const table_request& r : {
              table_request{"收入：按类别", income, {code_of("经费类别", "outlaysort", "dddw_og_outlaysort")}, figures},
              table_request{"收入：按月份", income, {month_of("recorddate")}, figures},
@@ -150,21 +158,10 @@ namespace {
 constexpr const char* k_assets = "w_m_og_assetregister";
 constexpr const char* k_members = "w_m_og_councilmemberinfo";
 
-dimension month_by(std::string column) { return {"月份", dimension::kind::month, std::move(column), {}}; }
-dimension code_by(std::string header, std::string column, std::string code_table) {
-    return {std::move(header), dimension::kind::code, std::move(column), std::move(code_table)};
-}
 dimension yes_no_by(std::string header, std::string column) {
     return {std::move(header), dimension::kind::code, std::move(column), {}, {{"1", "是"}, {"0", "否"}}};
 }
 const measure k_count{"件数", measure::kind::records, {}};
-
-status add_table(stats_context& c, std::vector<stats_table>& out, const table_request& request) {
-    auto t = c.table(request);
-    if (!t) return status::error(t.message());
-    out.push_back(t.take());
-    return status::ok();
-}
 
 status add_rows(stats_context& c, std::vector<stats_table>& out, const std::string& title, const std::string& header,
                 const std::vector<std::pair<std::string, records_of>>& rows, const std::vector<measure>& measures) {
@@ -190,7 +187,7 @@ status top_assets(stats_context& c, const records_of& held, std::vector<stats_ta
     if (several) t.header.push_back("社区");
     t.header.insert(t.header.end(), {"资产名称", "资产分类", "原值（元）"});
     t.label_columns = several ? 3 : 2;
-    const dimension sort = code_by("资产分类", "assetsort", "dddw_og_assetsort");
+    const dimension sort = code_of("资产分类", "assetsort", "dddw_og_assetsort");
     while (rows->fetch()) {
         const std::string commno(rows->column_text(0));
         const value orderno = rows->column_value(1);
@@ -223,10 +220,10 @@ status asset_tables(stats_context& c, std::vector<stats_table>& out) {
     const records_of scrapped{k_assets, "scrapedate", {}, {}, false};
     const std::vector<measure> figures{k_count, {"数量", measure::kind::whole, "goodscount"},
                                        {"原值（元）", measure::kind::amount, "originvalue"}};
-    if (status s = add_table(c, out, {"资产：按分类", held, {code_by("资产分类", "assetsort", "dddw_og_assetsort")}, figures}); !s)
+    if (status s = add(c, out, {"资产：按分类", held, {code_of("资产分类", "assetsort", "dddw_og_assetsort")}, figures}); !s)
         return s;
     if (status s = add_rows(c, out, "在用与本期报废", "状态", {{"在用", in_use}, {"本期报废", scrapped}}, figures); !s) return s;
-    if (status s = add_table(c, out, {"本期添置：按月份", {k_assets, "purchasedate"}, {month_by("purchasedate")}, figures}); !s)
+    if (status s = add(c, out, {"本期添置：按月份", {k_assets, "purchasedate"}, {month_of("purchasedate")}, figures}); !s)
         return s;
     return top_assets(c, held, out);
 }
@@ -237,15 +234,15 @@ status work_tables(stats_context& c, std::vector<stats_table>& out) {
     const records_of movein{"w_m_og_comminregister", "registdate"};
     const std::vector<measure> n{k_count};
     for (const table_request& r : {
-             table_request{"日常工作：按月份", work, {month_by("meetdate")}, n},
-             table_request{"日常工作：按所属组织", work, {code_by("所属组织", "organise", "dddw_og_organise")}, n},
-             table_request{"日常工作：按呈报职能部门", work, {code_by("呈报职能部门", "submitdept", "dddw_og_relatedept")}, n},
-             table_request{"用章：按月份", seal, {month_by("applydate")}, n},
-             table_request{"用章：按用章分类", seal, {code_by("用章分类", "sealusesort", "dddw_og_sealusesort")}, n},
-             table_request{"准入登记：按月份", movein, {month_by("registdate")}, n},
+             table_request{"日常工作：按月份", work, {month_of("meetdate")}, n},
+             table_request{"日常工作：按所属组织", work, {code_of("所属组织", "organise", "dddw_og_organise")}, n},
+             table_request{"日常工作：按呈报职能部门", work, {code_of("呈报职能部门", "submitdept", "dddw_og_relatedept")}, n},
+             table_request{"用章：按月份", seal, {month_of("applydate")}, n},
+             table_request{"用章：按用章分类", seal, {code_of("用章分类", "sealusesort", "dddw_og_sealusesort")}, n},
+             table_request{"准入登记：按月份", movein, {month_of("registdate")}, n},
              table_request{"准入登记：按是否同意", movein, {yes_no_by("社区居委会是否同意", "isagree")}, n},
          })
-        if (status s = add_table(c, out, r); !s) return s;
+        if (status s = add(c, out, r); !s) return s;
     return status::ok();
 }
 
@@ -257,11 +254,11 @@ status activity_tables(stats_context& c, std::vector<stats_table>& out) {
                                        {"活动经费（元）", measure::kind::amount, "activitycost"}};
     const std::vector<measure> costs{{"次数", measure::kind::records, {}}, {"活动经费（元）", measure::kind::amount, "activitycost"}};
     for (const table_request& r : {
-             table_request{"活动：按月份", held, {month_by("activitydate")}, figures},
-             table_request{"活动：按主题", held, {code_by("活动主题", "activitytopic", "dddw_og_activitytopic")}, figures},
-             table_request{"活动经费：按经费来源", held, {code_by("经费来源", "outlaysource", "dddw_og_outlaysource")}, costs},
+             table_request{"活动：按月份", held, {month_of("activitydate")}, figures},
+             table_request{"活动：按主题", held, {code_of("活动主题", "activitytopic", "dddw_og_activitytopic")}, figures},
+             table_request{"活动经费：按经费来源", held, {code_of("经费来源", "outlaysource", "dddw_og_outlaysource")}, costs},
          })
-        if (status s = add_table(c, out, r); !s) return s;
+        if (status s = add(c, out, r); !s) return s;
     records_of photos = held, chronicle = held;
     photos.condition = "orderno IN (SELECT OrderNo FROM TS_CommActivePhoto)";
     chronicle.condition = "isbigaffair = ?";
@@ -289,7 +286,7 @@ status committee_tables(stats_context& c, const std::string& term, std::string& 
         if (c.trans().sqlcode() != 100) return status::error("统计失败：" + c.trans().sqlerrtext());
         if (chosen.empty()) return status::error("到 " + c.period().to.iso() + " 为止还没有居委会成员的届次。");
     }
-    auto name = c.code_name(code_by("届次", "falldue", "dddw_ds_falldue"), chosen);
+    auto name = c.code_name(code_of("届次", "falldue", "dddw_ds_falldue"), chosen);
     if (!name) return status::error(name.message());
     term_out = *name;
     const value in_term(chosen);
@@ -300,13 +297,13 @@ status committee_tables(stats_context& c, const std::string& term, std::string& 
     const std::vector<measure> people{{"人数", measure::kind::records, {}}};
     const std::vector<measure> n{k_count};
     for (const table_request& r : {
-             table_request{"成员：按职务", members, {code_by("职务", "duty", "dddw_ge_duty")}, people},
-             table_request{"成员：按性别", members, {code_by("性别", "sex", "dddw_gb_sex")}, people},
-             table_request{"成员：按政治面貌", members, {code_by("政治面貌", "polity", "dddw_gb_polity")}, people},
-             table_request{"成员：按文化程度", members, {code_by("文化程度", "edulevel", "dddw_gb_edulevel")}, people},
-             table_request{"成员：按来源", members, {code_by("来源", "formeridentity", "dddw_ds_formeridentity")}, people},
+             table_request{"成员：按职务", members, {code_of("职务", "duty", "dddw_ge_duty")}, people},
+             table_request{"成员：按性别", members, {code_of("性别", "sex", "dddw_gb_sex")}, people},
+             table_request{"成员：按政治面貌", members, {code_of("政治面貌", "polity", "dddw_gb_polity")}, people},
+             table_request{"成员：按文化程度", members, {code_of("文化程度", "edulevel", "dddw_gb_edulevel")}, people},
+             table_request{"成员：按来源", members, {code_of("来源", "formeridentity", "dddw_ds_formeridentity")}, people},
          })
-        if (status s = add_table(c, out, r); !s) return s;
+        if (status s = add(c, out, r); !s) return s;
     // Age in whole years on period.to, in bands that include their lower
     // bound: under 35, 35 to 49, 50 to 59, 60 and over.
     const value on(c.period().to);
@@ -328,21 +325,21 @@ status committee_tables(stats_context& c, const std::string& term, std::string& 
         return s;
     for (const table_request& r : {
              table_request{"组织机构：按机构类别", of("w_m_og_councilorgduty"),
-                           {code_by("机构类别", "organtype", "dddw_og_organtype")}, {{"机构数", measure::kind::records, {}}}},
+                           {code_of("机构类别", "organtype", "dddw_og_organtype")}, {{"机构数", measure::kind::records, {}}}},
              table_request{"组织机构成员：按机构中职务", of("w_m_og_councilorgmember"),
-                           {code_by("机构中职务", "duty", "dddw_ge_duty")}, people},
+                           {code_of("机构中职务", "duty", "dddw_ge_duty")}, people},
              table_request{"培训：按级别", of("w_m_og_councilmembertrain", "traindate"),
-                           {code_by("培训级别", "trainlevel", "dddw_ge_level")}, {{"人次", measure::kind::records, {}}}},
+                           {code_of("培训级别", "trainlevel", "dddw_ge_level")}, {{"人次", measure::kind::records, {}}}},
              table_request{"培训：按是否合格", of("w_m_og_councilmembertrain", "traindate"),
                            {yes_no_by("是否合格", "ispass")}, {{"人次", measure::kind::records, {}}}},
              table_request{"考核评议：按结果", of("w_m_og_councilmemberappr"),
-                           {code_by("考核评议结果", "assessresult", "dddw_og_assessresult")}, {{"人次", measure::kind::records, {}}}},
+                           {code_of("考核评议结果", "assessresult", "dddw_og_assessresult")}, {{"人次", measure::kind::records, {}}}},
              table_request{"荣誉：按级别", of("w_m_og_councilmemberhonor", "prizedate"),
-                           {code_by("奖励级别", "prizelevel", "dddw_ge_level")}, {{"项数", measure::kind::records, {}}}},
+                           {code_of("奖励级别", "prizelevel", "dddw_ge_level")}, {{"项数", measure::kind::records, {}}}},
              table_request{"社会兼职：按职务", of("w_m_og_parttimejob"),
-                           {code_by("社会兼职", "parttimejob", "dddw_gb_parttimejob")}, {{"人次", measure::kind::records, {}}}},
+                           {code_of("社会兼职", "parttimejob", "dddw_gb_parttimejob")}, {{"人次", measure::kind::records, {}}}},
          })
-        if (status s = add_table(c, out, r); !s) return s;
+        if (status s = add(c, out, r); !s) return s;
     return status::ok();
 }
 

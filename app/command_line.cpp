@@ -46,6 +46,18 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
                 why = "--import needs WINDOW and SHEETFILE";
                 return std::nullopt;
             }
+        } else if (a == "--statistics") {
+            QString year;
+            if (!value_of(i, c.statistics_view) || !value_of(i, year)) {
+                why = "--statistics needs VIEW and YEAR";
+                return std::nullopt;
+            }
+            bool number = false;
+            c.statistics_year = year.toInt(&number);
+            if (!number || c.statistics_year < 1949 || c.statistics_year > 9999) {
+                why = "--statistics needs a year from 1949 to 9999, not " + year;
+                return std::nullopt;
+            }
         } else if (a == "--list") {
             if (!value_of(i, c.list_window)) return std::nullopt;
         } else if (a == "--print-preview") {
@@ -108,6 +120,13 @@ std::optional<command_line> parse_command_line(const QStringList& args, QString&
         why = "--import is only used with --screenshot, without --open, --filter and --print-preview";
         return std::nullopt;
     }
+    if (!c.statistics_view.isEmpty() &&
+        (c.screenshot.isEmpty() || !c.open_window.isEmpty() || !c.import_window.isEmpty() ||
+         !c.list_window.isEmpty() || c.filter || c.print_preview)) {
+        why = "--statistics is only used with --screenshot, without --open, --import, --list, "
+              "--filter and --print-preview";
+        return std::nullopt;
+    }
     if (c.quit_after_first_paint && !c.screenshot.isEmpty()) {
         why = "--quit-after-first-paint is not used with --screenshot";
         return std::nullopt;
@@ -123,7 +142,8 @@ QString usage_text() {
            "                                          | [--open WINDOW MODE [KEY]\n"
            "                                             [--type NAME TEXT | --press CONTROL]...\n"
            "                                             [--show-message | --history]]\n"
-           "                                          | [--import WINDOW SHEETFILE]]\n"
+           "                                          | [--import WINDOW SHEETFILE]\n"
+           "                                          | [--statistics VIEW YEAR]]\n"
            "       officerecords --modules   (loads every module and says where each is)\n"
            "       officerecords --version | --help\n";
 }

@@ -5,7 +5,8 @@
 //                                        | [--open WINDOW MODE [KEY]
 //                                           [--type NAME TEXT | --press CONTROL]...
 //                                           [--show-message | --history]]
-//                                        | [--import WINDOW SHEETFILE]]
+//                                        | [--import WINDOW SHEETFILE]
+//                                        | [--statistics VIEW YEAR]]
 //
 // --demo opens the demo database in the user's data folder, made there
 // when missing, instead of the database given or remembered.
@@ -27,6 +28,9 @@
 // history window (修改记录) of the record the topmost window shows.
 // --import pictures the 导入… dialog of the register of WINDOW with the
 // check of SHEETFILE (XLSX, XLS or CSV) shown; nothing is imported.
+// --statistics pictures the statistics window on VIEW (money, assets,
+// work, activities, committee) over the year YEAR for the community;
+// with a FILE.pdf to --screenshot the view is printed to it instead.
 // --version prints the program's version and exits.
 // --modules loads every module of the program and says where each was
 // found, or what is missing, without a display.
@@ -69,6 +73,8 @@ struct command_line {
     QString filter_from;
     QString filter_to;
     bool print_preview = false;
+    QString statistics_view;
+    int statistics_year = 0;
     bool quit_after_first_paint = false;
     bool help = false;
     bool version = false;

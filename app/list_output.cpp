@@ -151,25 +151,33 @@ print_document list_output::list_document(register_tab& tab) {
 }
 
 bool list_output::export_pdf(register_tab& tab) {
+    return save_pdf(qs(tab.entry().caption), [this, &tab] { return list_document(tab).pdf(); });
+}
+
+bool list_output::save_pdf(const QString& default_name, const std::function<QByteArray()>& make) {
+    return save_file("导出PDF", default_name, "PDF 文件 (*.pdf)", "pdf", "PDF文件",
+                     [&make](staged_file& file) {
+                         const QByteArray bytes = make();
+                         if (bytes.isEmpty()) return status::error("无法生成PDF文件的页面。");
+                         return file.append(std::string_view(bytes.constData(), bytes.size()));
+                     });
+}
+
+bool list_output::save_file(const QString& title, const QString& default_name, const QString& filter,
+                            const QString& extension, const QString& what,
+                            const std::function<status(staged_file&)>& write) {
     bool overwrite = false;
-    const QString path =
-        choose_file("导出PDF", qs(tab.entry().caption), "PDF 文件 (*.pdf)", "pdf", overwrite);
+    const QString path = choose_file(title, default_name, filter, extension, overwrite);
     if (path.isEmpty()) return false;
-    const QByteArray bytes = list_document(tab).pdf();
-    status st = bytes.isEmpty() ? status::error("无法生成PDF文件的页面。") : status::ok();
-    if (st) {
-        auto file = staged_file::create(path.toStdString());
-        if (!file)
-            st = status::error(file.message());
-        else if (st = file->append(std::string_view(bytes.constData(), bytes.size())); st)
-            st = file->publish(overwrite);
-    }
+    auto file = staged_file::create(path.toStdString());
+    status st = file ? write(*file) : status::error(file.message());
+    if (st) st = file->publish(overwrite);
     if (!st) {
         host_.message_box("警告信息", "导出失败！" + st.message(), icon::stop);
         return false;
     }
     host_.message_box(
-        "提示信息", QString("已导出PDF文件 %1。").arg(QDir::toNativeSeparators(path)).toStdString(),
+        "提示信息", QString("已导出%1 %2。").arg(what, QDir::toNativeSeparators(path)).toStdString(),
         icon::information);
     return true;
 }

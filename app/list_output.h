@@ -6,7 +6,9 @@
 // clerk agreed, and the clerk is told how it went.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +20,7 @@ class QWidget;
 
 namespace officerecords {
 struct session;
+class staged_file;
 }
 
 namespace officerecords::app {
@@ -47,6 +50,15 @@ public:
     // written (cancelled, refused, failed: the clerk was told why).
     bool export_list(register_tab& tab, export_format format);
     bool export_pdf(register_tab& tab);
+    // Saves the PDF file `make` returns into a file the clerk chooses
+    // (named `default_name` at first); false when nothing was written.
+    bool save_pdf(const QString& default_name, const std::function<QByteArray()>& make);
+    // The same for any file: `write` fills the staged file (or writes at
+    // its path), which is published when it succeeds; the clerk is told
+    // "已导出`what` PATH。" or why it failed.
+    bool save_file(const QString& title, const QString& default_name, const QString& filter,
+                   const QString& extension, const QString& what,
+                   const std::function<status(staged_file&)>& write);
     void preview_list(register_tab& tab);
     // The print preview of the list's current record, read by its record
     // window as that window would show it.

@@ -58,6 +58,7 @@ public:
         QString title = name + "（" + QString::fromStdString(commno) + "）";
 
         if (headless_) {
+            if (!c_.statistics_view.isEmpty()) return screenshot_statistics(host_, c_);
             if (!c_.import_window.isEmpty())
                 return screenshot_import(host_, c_.import_window, c_.import_file, c_.screenshot);
             if (c_.open_window.isEmpty()) return screenshot_main_frame(host_, title, c_);

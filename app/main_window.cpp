@@ -34,6 +34,7 @@
 #include "app/register_list_model.h"
 #include "app/register_tab.h"
 #include "app/screen_fit.h"
+#include "app/statistics_window.h"
 #include "foundation/register_page.h"
 #include "storage/record_history.h"
 
@@ -281,6 +282,11 @@ void main_window::build_actions() {
     register_history->setStatusTip("查看本登记簿在一段时间内的全部修改记录");
     connect(register_history, &QAction::triggered, this, &main_window::show_register_history);
     records->addActions({history_, register_history});
+    QMenu* figures = menuBar()->addMenu("统计(&S)");
+    QAction* statistics = figures->addAction("统计…");
+    statistics->setObjectName("statistics");
+    statistics->setStatusTip("按年、季度或月统计收支、固定资产、日常工作、社区活动和居委会组织");
+    connect(statistics, &QAction::triggered, this, [this] { (void)show_statistics(); });
     QMenu* help = menuBar()->addMenu("帮助(&H)");
     QAction* keys = help->addAction("常用按键(&K)");
     keys->setObjectName("help_keys");
@@ -631,6 +637,18 @@ void main_window::show_register_history() {
     history_dialog::show_for(host_, tab->entry(), {}, this);
 }
 
+statistics_window* main_window::show_statistics() {
+    if (!statistics_) {
+        const date today = host_.today();
+        statistics_ = new statistics_window(host_, QDate(today.year(), today.month(), today.day()), this);
+        statistics_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    statistics_->show();
+    statistics_->raise();
+    statistics_->activateWindow();
+    return statistics_;
+}
+
 void main_window::show_backup_result(const QString& text, bool failed) {
     backup_failed_->setVisible(failed);
     if (failed) {
@@ -653,6 +671,7 @@ void main_window::restore_data() {
         if (auto* tab = qobject_cast<register_tab*>(tabs_->widget(i))) open << qs(tab->entry().window);
     const QString current = current_tab() ? qs(current_tab()->entry().window) : QString();
     save_settings();
+    delete statistics_;
     while (tabs_->count() > 0) {
         QWidget* tab = tabs_->widget(0);
         tabs_->removeTab(0);

@@ -18,6 +18,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStyle>
 #include <map>
 #include <memory>
@@ -43,6 +44,7 @@ class backup_actions;
 class list_output;
 class qt_host;
 class register_tab;
+class statistics_window;
 
 class main_window final : public QMainWindow {
     Q_OBJECT
@@ -89,6 +91,9 @@ public:
     void show_backup_result(const QString& text, bool failed);
     // Closes the tab at `index`, remembering its list's widths and sort.
     void close_tab(int index);
+    // 统计…: the statistics window of the current community, one beside
+    // the frame, raised when already open.
+    statistics_window* show_statistics();
 
 protected:
     // While today's backup runs, the frame stays until it is done, saying
@@ -149,6 +154,7 @@ private:
     QLabel* backup_failed_ = nullptr;
     QMessageBox* quit_waiting_ = nullptr;  // shown while quitting waits for the backup
     QSettings* settings_ = nullptr;
+    QPointer<statistics_window> statistics_;
     // A record window saved into a list: once its event is over, the list
     // sorts and narrows it into place.
     bool saved_pending_ = false;

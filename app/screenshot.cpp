@@ -24,6 +24,7 @@
 #include "app/qt_host.h"
 #include "app/record_dialog.h"
 #include "app/register_tab.h"
+#include "app/statistics_window.h"
 #include "foundation/register_page.h"
 #include "storage/file_access.h"
 
@@ -41,17 +42,21 @@ void settle() {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
+// Published as every file the program writes: whole, or not at all.
+int publish_bytes(const QByteArray& bytes, const QString& file) {
+    auto staged = staged_file::create(file.toStdString());
+    status st = staged ? staged->append(std::string_view(bytes.constData(), bytes.size()))
+                       : status::error(staged.message());
+    if (st) st = staged->publish(true);
+    return st ? 0 : fail(QString::fromStdString(st.message()));
+}
+
 int publish(const QPixmap& picture, const QString& file) {
     QByteArray png;
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG"))
         return fail("cannot draw " + file);
-    // Published as every file the program writes: whole, or not at all.
-    auto staged = staged_file::create(file.toStdString());
-    status st = staged ? staged->append(std::string_view(png.constData(), png.size()))
-                       : status::error(staged.message());
-    if (st) st = staged->publish(true);
-    return st ? 0 : fail(QString::fromStdString(st.message()));
+    return publish_bytes(png, file);
 }
 
 int save(QWidget& w, const QString& file) {
@@ -315,6 +320,23 @@ int screenshot_import(qt_host& host, const QString& window, const QString& sheet
     dialog.show();
     if (!dialog.choose_file(sheet_file)) return fail("cannot check " + sheet_file + ": " + dialog.summary());
     return save(dialog, file);
+}
+
+int screenshot_statistics(qt_host& host, const command_line& c) {
+    const std::optional<stats_view> view = stats_view_named(c.statistics_view.toStdString());
+    if (!view) return fail("no statistics view " + c.statistics_view);
+    const date today = host.today();
+    statistics_window window(host, QDate(today.year(), today.month(), today.day()));
+    window.choose_period(period_kind::year, c.statistics_year);
+    window.show_view(*view);
+    if (status st = window.refresh(); !st) return fail(QString::fromStdString(st.message()));
+    if (c.screenshot.endsWith(".pdf", Qt::CaseInsensitive)) {
+        const QByteArray pdf = window.report_pdf();
+        return pdf.isEmpty() ? fail("cannot print " + c.screenshot) : publish_bytes(pdf, c.screenshot);
+    }
+    window.resize(1280, 860);
+    window.show();
+    return save(window, c.screenshot);
 }
 
 }  // namespace officerecords::app

@@ -33,6 +33,10 @@ int screenshot_main_frame(qt_host& host, const QString& community, const command
 int screenshot_record(qt_host& host, const command_line& c);
 // Renders the 导入… dialog of the register `window` with the check of
 // `sheet_file` shown (nothing is written) to `file`.
+// Renders the statistics window on the view `c.statistics_view` over the
+// year `c.statistics_year` to `c.screenshot`, or, for a FILE.pdf, prints
+// the view to it as the window's 导出PDF… does.
+int screenshot_statistics(qt_host& host, const command_line& c);
 int screenshot_import(qt_host& host, const QString& window, const QString& sheet_file, const QString& file);
 
 }  // namespace officerecords::app

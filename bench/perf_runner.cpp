@@ -41,6 +41,7 @@
 #include "bench/bench_support.h"
 #include "bench/perf_report.h"
 #include "bench/raw_sql.h"
+#include "bench/stats_bench.h"
 #include "finance/assetregister.h"
 #include "foundation/register_page.h"
 #include "foundation/session.h"
@@ -822,7 +823,7 @@ int main_runner(int argc, char** argv) {
     if (const char* e = std::getenv("OFFICERECORDS_PG_URI")) pg = e;
     bool gui = true;
     // One group of workloads alone, to profile it: retrieve, cli, save,
-    // photo, start or gui.
+    // photo, start, stats or gui.
     std::string only;
     // Leaves the SQLite files behind (their folder is printed), to look into.
     bool keep = false;
@@ -911,6 +912,11 @@ int main_runner(int argc, char** argv) {
         if (gui && size >= 100000)
             for (std::size_t b = 0; b < dbs.size(); ++b)
                 gui_lists(bin, dbs[b], std::max(3, rounds / 2), b == 0 && size == sizes.back(), rows);
+        report(from);
+    }
+    if (wanted("stats")) {
+        const std::size_t from = rows.size();
+        for (int size : sizes) stats_rows(g_scratch, size, std::max(3, rounds / 2), rows);
         report(from);
     }
     if (wanted("import")) {

@@ -8,6 +8,8 @@
 //       [--map CAPTION=COLUMN]... [--dry-run] [--skip-duplicates] [--rejects FILE.xlsx]
 //   officerecords-cli import-photos ACTIVITY --db DB [--community C] --from FOLDER
 //   officerecords-cli history WINDOW KEY --db DB [--community COMMNO]
+//   officerecords-cli stats money|assets|work|activities|committee --db DB [--community C|--all]
+//                             --from DATE --to DATE [--format text|csv|xlsx] [--out FILE]
 //   officerecords-cli backup --db DB --out FILE
 //   officerecords-cli restore --db DB --from FILE
 //   officerecords-cli account add NAME --db URI (--communities C1,C2 | --supervisor)
@@ -32,6 +34,7 @@
 #include "cli/register_export.h"
 #include "cli/register_import_command.h"
 #include "cli/script_session.h"
+#include "cli/stats_command.h"
 #include "demo/demo_data.h"
 #include "officerecords_version.h"
 #include "storage/database.h"
@@ -55,6 +58,9 @@ int usage(std::ostream& out = std::cerr, int code = 2) {
            "FILE.xlsx]\n"
            "       officerecords-cli import-photos ACTIVITY --db DB [--community C] --from FOLDER\n"
            "       officerecords-cli history WINDOW KEY --db DB [--community COMMNO]\n"
+           "       officerecords-cli stats money|assets|work|activities|committee --db DB"
+           " [--community C|--all]\n"
+           "              --from DATE --to DATE [--format text|csv|xlsx] [--out FILE]\n"
            "       officerecords-cli backup --db DB --out FILE\n"
            "       officerecords-cli restore --db DB --from FILE\n"
            "       officerecords-cli account add NAME --db URI (--communities C1,C2 | --supervisor)"
@@ -261,6 +267,50 @@ int restore_command(int argc, char** argv) {
     return restore(a.options.at("--db"), a.options.at("--from"), std::cout, std::cerr);
 }
 
+int stats(int argc, char** argv) {
+    stats_request request;
+    bool all = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (arg == "--all") {
+            all = true;
+        } else if (arg == "--community" && has_value) {
+            // Several communities side by side: --community C1,C2 or the option again.
+            std::string list = argv[++i];
+            for (std::size_t at = 0; at <= list.size();) {
+                const std::size_t comma = std::min(list.find(',', at), list.size());
+                if (comma > at) request.communities.push_back(list.substr(at, comma - at));
+                at = comma + 1;
+            }
+        } else if (arg == "--db" && has_value) {
+            request.database = argv[++i];
+        } else if (arg == "--from" && has_value) {
+            request.from = argv[++i];
+        } else if (arg == "--to" && has_value) {
+            request.to = argv[++i];
+        } else if (arg == "--format" && has_value) {
+            request.format = argv[++i];
+        } else if (arg == "--out" && has_value) {
+            request.out = argv[++i];
+        } else if (request.view.empty() && !arg.starts_with("--")) {
+            request.view = arg;
+        } else {
+            std::cerr << "error: 不认识的参数或缺少它的值：" << arg << '\n';
+            return usage();
+        }
+    }
+    if (all && !request.communities.empty()) {
+        std::cerr << "error: --community 和 --all 只能用一个\n";
+        return usage();
+    }
+    if (request.view.empty() || request.database.empty() || request.from.empty() || request.to.empty()) {
+        std::cerr << "error: stats 需要统计的种类、--db、--from 和 --to\n";
+        return usage();
+    }
+    return stats_command(request, std::cout, std::cerr);
+}
+
 int account(int argc, char** argv) {
     // --supervisor takes no value: it is taken out before the others.
     std::vector<char*> rest(argv, argv + argc);
@@ -291,6 +341,7 @@ int main(int argc, char** argv) {
     if (command == "backup") return backup_command(argc, argv);
     if (command == "restore") return restore_command(argc, argv);
     if (command == "account") return account(argc, argv);
+    if (command == "stats") return stats(argc, argv);
     if (command == "--version" && argc == 2) {
         std::cout << "officerecords-cli " << k_version_full << '\n';
         return 0;

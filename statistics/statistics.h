@@ -43,6 +43,9 @@ std::string period_text(const stats_period& period);
 // community the connection sees (tc_ge_community), in code order.
 struct stats_scope {
     std::vector<std::string> communities;
+    // The committee view's term, a code of dddw_ds_falldue ("06"); empty:
+    // the term in force on period.to.
+    std::string term = {};
 };
 
 // The records behind a figure: the register's list (its record window in
@@ -84,6 +87,9 @@ struct stats_result {
     stats_view view;
     stats_period period;
     std::vector<std::string> community_names;  // as covered, for the heading
+    // The committee view's term as its code table names it ("第六届");
+    // empty for the other views.
+    std::string term_name = {};
     std::vector<stats_table> tables;
 };
 
@@ -104,5 +110,9 @@ std::string stats_text(const stats_result& r);
 // The view as CSV (UTF-8 with a byte order mark, CR LF), its tables one
 // after another with a blank line between.
 std::string stats_csv(const stats_result& r);
+// The view as a workbook at `file`: each table under its title, figures as
+// numbers (amounts with two decimals), and beside each table that has a
+// chart a native chart over its cells. The message says what failed.
+[[nodiscard]] status stats_xlsx(const stats_result& r, const std::string& file);
 
 }  // namespace officerecords

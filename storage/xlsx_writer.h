@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/status.h"
 #include "foundation/value.h"
@@ -19,6 +20,21 @@ struct cell_look {
     bool bold = false;
     double size = 0;  // points; 0: the default
     bool wrap = false;
+};
+
+enum class xlsx_chart_kind { columns, stacked_columns, lines };
+
+struct xlsx_chart {
+    struct series {
+        std::string name;
+        std::uint16_t col = 0;
+    };
+    xlsx_chart_kind kind = xlsx_chart_kind::columns;
+    std::string title;
+    std::uint32_t first_row = 0;
+    std::uint32_t last_row = 0;
+    std::uint16_t category_col = 0;
+    std::vector<series> values;
 };
 
 // One sheet of a new workbook. The first failure of any call is kept and
@@ -39,6 +55,11 @@ public:
     virtual void print_a4(bool landscape) = 0;
     // Writes the file; the first failure, in the clerk's words.
     [[nodiscard]] virtual status close() = 0;
+
+    // A native chart with its top left corner at (row, col), drawing each
+    // series' cells (rows first_row..last_row of its column) over the
+    // category labels of `category_col` in the same rows.
+    virtual void chart(std::uint32_t row, std::uint16_t col, const xlsx_chart& c) = 0;
 };
 
 class xlsx_writer {

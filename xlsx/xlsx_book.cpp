@@ -103,6 +103,9 @@ private:
     std::map<std::string, lxw_format*> formats_;
     std::string title_;
     lxw_error error_ = LXW_NO_ERROR;
+
+public:
+    void chart(std::uint32_t row, std::uint16_t col, const xlsx_chart& c) override;
 };
 
 class libxlsxwriter_writer final : public xlsx_writer {
@@ -119,6 +122,36 @@ public:
         return std::unique_ptr<xlsx_sheet>(std::make_unique<book_sheet>(book, sheet));
     }
 };
+
+}  // namespace
+
+namespace {
+
+void book_sheet::chart(std::uint32_t row, std::uint16_t col, const xlsx_chart& c) {
+    if (error_ != LXW_NO_ERROR) return;
+    const std::uint8_t type = c.kind == xlsx_chart_kind::lines             ? LXW_CHART_LINE
+                              : c.kind == xlsx_chart_kind::stacked_columns ? LXW_CHART_COLUMN_STACKED
+                                                                           : LXW_CHART_COLUMN;
+    lxw_chart* chart = workbook_add_chart(book_, type);
+    if (!chart) {
+        keep(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        return;
+    }
+    chart_title_set_name(chart, c.title.c_str());
+    // The series refer to the sheet's own cells, so the chart follows them.
+    const char* sheet = sheet_->name;
+    for (const xlsx_chart::series& s : c.values) {
+        lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
+        if (!series) {
+            keep(LXW_ERROR_MEMORY_MALLOC_FAILED);
+            return;
+        }
+        chart_series_set_categories(series, sheet, c.first_row, c.category_col, c.last_row, c.category_col);
+        chart_series_set_values(series, sheet, c.first_row, s.col, c.last_row, s.col);
+        chart_series_set_name(series, s.name.c_str());
+    }
+    keep(worksheet_insert_chart(sheet_, row, col, chart));
+}
 
 }  // namespace
 

@@ -139,6 +139,24 @@ private Q_SLOTS:
             << k_open + QStringList{"--list", "w_m_og_assetregister"}
             << "--list, --filter and --print-preview are only used with --screenshot, without "
                "--open and --import";
+        QTest::newRow("statistics without a year")
+            << QStringList{"--screenshot", "a.png", "--statistics", "money"}
+            << "--statistics needs VIEW and YEAR";
+        QTest::newRow("statistics of no year")
+            << QStringList{"--screenshot", "a.png", "--statistics", "money", "20x5"}
+            << "--statistics needs a year from 1949 to 9999, not 20x5";
+        QTest::newRow("statistics before the republic")
+            << QStringList{"--screenshot", "a.png", "--statistics", "money", "1948"}
+            << "--statistics needs a year from 1949 to 9999, not 1948";
+        QTest::newRow("statistics without a picture")
+            << QStringList{"--statistics", "money", "2025"}
+            << "--statistics is only used with --screenshot, without --open, --import, --list, "
+               "--filter and --print-preview";
+        QTest::newRow("statistics and a list")
+            << QStringList{"--screenshot", "a.png", "--statistics", "money", "2025", "--list",
+                           "w_m_og_assetregister"}
+            << "--statistics is only used with --screenshot, without --open, --import, --list, "
+               "--filter and --print-preview";
         QTest::newRow("timed start with a picture")
             << QStringList{"--quit-after-first-paint", "--screenshot", "a.png"}
             << "--quit-after-first-paint is not used with --screenshot";
@@ -151,12 +169,21 @@ private Q_SLOTS:
         QCOMPARE(said, why);
     }
 
+    void statistics_view_and_year() {
+        QString why;
+        auto c = parse_command_line({"--demo", "--screenshot", "r.pdf", "--statistics", "committee", "2025"}, why);
+        QVERIFY2(c, qPrintable(why));
+        QCOMPARE(c->statistics_view, QString("committee"));
+        QCOMPARE(c->statistics_year, 2025);
+        QCOMPARE(c->screenshot, QString("r.pdf"));
+    }
+
     void usage_names_every_option() {
         const QString usage = usage_text();
         for (const char* option :
              {"--db", "--community", "--quit-after-first-paint", "--screenshot", "--list",
               "--filter", "--print-preview", "--open", "--type", "--press", "--show-message",
-              "--history", "--import", "--modules"})
+              "--history", "--import", "--statistics", "--modules"})
             QVERIFY2(usage.contains(option), option);
     }
 };

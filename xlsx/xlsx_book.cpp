@@ -3,6 +3,9 @@
 
 #include <cerrno>
 #include <map>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "storage/file_access.h"
 #include "storage/xlsx_writer.h"
@@ -36,7 +39,8 @@ std::string xlsx_error_text(lxw_error e, int err) {
 
 class book_sheet final : public xlsx_sheet {
 public:
-    book_sheet(lxw_workbook* book, lxw_worksheet* sheet) : book_(book), sheet_(sheet) {}
+    book_sheet(lxw_workbook* book, lxw_worksheet* sheet, std::unique_ptr<std::string> tmpdir)
+        : book_(book), sheet_(sheet), tmpdir_(std::move(tmpdir)) {}
     ~book_sheet() override {
         if (book_) lxw_workbook_free(book_);
     }
@@ -82,6 +86,17 @@ public:
 private:
     lxw_format* format(const cell_look* look) {
         if (!look) return nullptr;
+        // A sheet has a handful of looks, asked for cell after cell: they
+        // are compared as they are before a key is made.
+        for (const auto& [seen, f] : seen_)
+            if (look->number_format == seen.number_format && look->bold == seen.bold && look->size == seen.size &&
+                look->wrap == seen.wrap)
+                return f;
+        lxw_format* f = keyed_format(look);
+        if (seen_.size() < 16) seen_.emplace_back(*look, f);
+        return f;
+    }
+    lxw_format* keyed_format(const cell_look* look) {
         const std::string key = look->number_format + "|" + std::to_string(look->bold) + "|" +
                                 std::to_string(look->size) + "|" + std::to_string(look->wrap);
         auto it = formats_.find(key);
@@ -100,23 +115,33 @@ private:
 
     lxw_workbook* book_;
     lxw_worksheet* sheet_;
+    std::unique_ptr<std::string> tmpdir_;
     std::map<std::string, lxw_format*> formats_;
+    std::vector<std::pair<cell_look, lxw_format*>> seen_;
     std::string title_;
     lxw_error error_ = LXW_NO_ERROR;
 };
 
 class libxlsxwriter_writer final : public xlsx_writer {
 public:
-    result<std::unique_ptr<xlsx_sheet>> create(const std::string& file,
-                                               const std::string& sheet_name) const override {
-        lxw_workbook* book = workbook_new(file.c_str());
+    result<std::unique_ptr<xlsx_sheet>> create(const std::string& file, const std::string& sheet_name,
+                                               xlsx_rows rows) const override {
+        lxw_workbook_options options{};
+        options.constant_memory = rows == xlsx_rows::in_order ? LXW_TRUE : LXW_FALSE;
+        // The finished rows wait in a temporary file beside the target, on
+        // the disk that takes the file anyway, not in a /tmp that may be
+        // small or in memory.
+        // The book keeps the folder's name until it is closed.
+        auto folder = std::make_unique<std::string>(containing_folder(file));
+        options.tmpdir = folder->data();
+        lxw_workbook* book = workbook_new_opt(file.c_str(), &options);
         if (!book) return status::error(xlsx_error_text(LXW_ERROR_MEMORY_MALLOC_FAILED, 0));
         lxw_worksheet* sheet = workbook_add_worksheet(book, sheet_name.c_str());
         if (!sheet) {
             lxw_workbook_free(book);
             return status::error(xlsx_error_text(LXW_ERROR_MEMORY_MALLOC_FAILED, 0));
         }
-        return std::unique_ptr<xlsx_sheet>(std::make_unique<book_sheet>(book, sheet));
+        return std::unique_ptr<xlsx_sheet>(std::make_unique<book_sheet>(book, sheet, std::move(folder)));
     }
 };
 

@@ -534,12 +534,17 @@ TEST_F(LongListExportTest, ADiskFillingMidwayLeavesTheOldFile) {
             return st.is_ok() ? std::string("written") : st.message();
         });
         EXPECT_EQ(child.status, 0);
-        EXPECT_TRUE(child.output.starts_with("不能写入文件 " + file + "：文件超出了允许的大小")) << child.output;
+        // The sheet's writer finds its temporary cut short only at the end.
+        const std::string why = f == export_format::csv ? "文件超出了允许的大小" : "表格没有完整地写入文件，磁盘空间可能不足";
+        EXPECT_TRUE(child.output.starts_with("不能写入文件 " + file + "：" + why)) << child.output;
         EXPECT_EQ(read(file), "old");
         EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产"});
-        // Without the limit the same export is written, larger than it.
+        // Without the limit the same export is written (the CSV larger than
+        // the limit, the sheet's rows before they are packed).
         ASSERT_TRUE(exported(list_export::all_rows(dw)).write(f, file, true).is_ok());
-        EXPECT_GT(std::filesystem::file_size(file), 600u * 1024);
+        if (f == export_format::csv) {
+            EXPECT_GT(std::filesystem::file_size(file), 600u * 1024);
+        }
         std::filesystem::remove(file);
     }
 }

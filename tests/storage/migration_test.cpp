@@ -156,15 +156,16 @@ TEST_P(EarlierFormat, IsBroughtUpWhenOpenedWithEveryValueKept) {
               "2");
     EXPECT_EQ(history_of_upgrade(path),
               (std::vector<std::string>{"officerecords|升级|版本=1", "officerecords|升级|版本=2",
-                                        "officerecords|升级|版本=3", "officerecords|升级|版本=4"}));
+                                        "officerecords|升级|版本=3", "officerecords|升级|版本=4",
+                                        "officerecords|升级|版本=5"}));
     // Each step names the program that made it, after what it changed.
     EXPECT_EQ(
         now.one(
             "SELECT group_concat(i.itemno || ':' || i.newvalue, ',') FROM tc_og_changelog c JOIN "
             "tc_og_changelog_item i ON i.logno = c.logno WHERE c.tablename = '数据库' AND "
             "i.columnname = '程序版本'"),
-        "3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full) +
-            ",3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full));
+        "3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full) + ",3:" +
+            std::string(k_version_full) + ",3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full));
 
     // The backup taken first is the database as it was.
     std::vector<fs::path> backups;

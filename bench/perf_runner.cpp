@@ -39,6 +39,8 @@
 
 #include "activities/photo_store.h"
 #include "bench/bench_support.h"
+#include "bench/export_bench.h"
+#include "bench/history_bench.h"
 #include "bench/perf_report.h"
 #include "bench/raw_sql.h"
 #include "bench/stats_bench.h"
@@ -816,6 +818,7 @@ std::string machine_facts() {
 }
 
 int main_runner(int argc, char** argv) {
+    if (const int side = export_side(argc, argv); side >= 0) return side;
     std::vector<int> sizes = {10000, 100000, 1000000};
     int rounds = 11;
     std::string out_file = "docs/performance.md";
@@ -823,7 +826,7 @@ int main_runner(int argc, char** argv) {
     if (const char* e = std::getenv("OFFICERECORDS_PG_URI")) pg = e;
     bool gui = true;
     // One group of workloads alone, to profile it: retrieve, cli, save,
-    // photo, start, stats or gui.
+    // photo, start, export, history, stats or gui.
     std::string only;
     // Leaves the SQLite files behind (their folder is printed), to look into.
     bool keep = false;
@@ -908,6 +911,8 @@ int main_runner(int argc, char** argv) {
             if (wanted("cli")) cli_open(bin / "officerecords-cli", small[b], dbs[b], quick, rows);
             if (wanted("save")) save_and_add(dbs[b], quick, rows);
         }
+        if (wanted("export"))
+            export_lists(dbs[0].where, dbs[0].size(), g_scratch.string(), std::min(rounds, size >= 1000000 ? 3 : 5), rows);
         // The list on every backend; the program's start once, on SQLite.
         if (gui && size >= 100000)
             for (std::size_t b = 0; b < dbs.size(); ++b)
@@ -917,6 +922,11 @@ int main_runner(int argc, char** argv) {
     if (wanted("stats")) {
         const std::size_t from = rows.size();
         for (int size : sizes) stats_rows(g_scratch, size, std::max(3, rounds / 2), rows);
+        report(from);
+    }
+    if (wanted("history")) {
+        const std::size_t from = rows.size();
+        record_histories(g_scratch.string(), {1000, sizes.empty() || sizes.back() < 1000000 ? 10000 : 1000000}, quick, rows);
         report(from);
     }
     if (wanted("import")) {

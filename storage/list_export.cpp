@@ -246,31 +246,47 @@ status list_export::check_rows() const {
     return status::ok();
 }
 
-std::string list_export::csv() const {
+status list_export::write_csv(const byte_sink& sink) const {
     std::string out = "\xEF\xBB\xBF";
+    out.reserve(k_csv_piece + 4096);
     out += k_row_counter;
     for (int col : columns_) {
         out += ',';
         append_csv_field(out, list_.column_definition(col).label);
     }
     out += "\r\n";
+    std::vector<bool> typed_text;
+    for (int col : columns_) typed_text.push_back(list_.column_definition(col).type == column_type::text);
     long counter = 0;
+    std::string field;
     for (long r : rows_) {
         out += std::to_string(++counter);
-        for (int col : columns_) {
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
             out += ',';
-            std::string field = list_.display_text(r, col);
+            field = list_.display_text(r, columns_[i]);
             // A typed text a spreadsheet would run as a formula ("=…", "+…",
             // "-…", "@…", or one led by a tab or carriage return) is kept a
             // text by a leading apostrophe; a plain negative number ("-5.00")
             // is no formula and stays as typed, as numbers and dates do.
-            if (list_.column_definition(col).type == column_type::text && spreadsheet_would_run(field))
-                field.insert(0, 1, '\'');
+            if (typed_text[i] && spreadsheet_would_run(field)) field.insert(0, 1, '\'');
             append_csv_field(out, field);
         }
         out += "\r\n";
+        if (out.size() >= k_csv_piece) {
+            if (status st = sink(out); !st) return st;
+            out.clear();
+        }
     }
-    return out;
+    return out.empty() ? status::ok() : sink(out);
+}
+
+std::string list_export::csv() const {
+    std::string whole;
+    (void)write_csv([&](std::string_view piece) {
+        whole += piece;
+        return status::ok();
+    });
+    return whole;
 }
 
 status list_export::write(export_format format, const std::string& path, bool overwrite) const {
@@ -279,29 +295,18 @@ status list_export::write(export_format format, const std::string& path, bool ov
     if (there.state == target_state::refused) return status::error(there.text);
     if (there.state == target_state::replaceable && !overwrite)
         return status::error("文件已经存在，不会覆盖它：" + path);
-    // Every record and every cell's text must fit before anything is
-    // written: a sheet cut short would lose what the clerk wrote.
-    if (format == export_format::xlsx) {
-        if (rows_.size() > k_sheet_records)
-            return status::error("要导出 " + std::to_string(rows_.size()) +
-                                 " 条记录，超过了一张表格能容纳的 " +
-                                 std::to_string(k_sheet_records) + " 条，请改为导出 CSV 文件");
-        long counter = 0;
-        for (long r : rows_) {
-            ++counter;
-            for (int col : columns_)
-                if (std::size_t n = utf8_length(list_.display_text(r, col)); n > k_cell_characters)
-                    return status::error(
-                        "第 " + std::to_string(counter) + " 行的“" +
-                        list_.column_definition(col).label + "”有 " + std::to_string(n) +
-                        " 个字，超过了表格单元格能容纳的 32767 个，请改为导出 CSV 文件");
-        }
-    }
+    // A sheet cut short would lose what the clerk wrote: a list longer than
+    // a sheet is refused here, a text longer than a cell while the sheet is
+    // written, which then leaves no file (the staged file is dropped).
+    if (format == export_format::xlsx && rows_.size() > k_sheet_records)
+        return status::error("要导出 " + std::to_string(rows_.size()) + " 条记录，超过了一张表格能容纳的 " +
+                             std::to_string(k_sheet_records) + " 条，请改为导出 CSV 文件");
 
     auto staged = staged_file::create(path);
     if (!staged) return status::error(staged.message());
     if (format == export_format::csv) {
-        if (status st = staged->append(csv()); !st) return st;
+        if (status st = write_csv([&](std::string_view piece) { return staged->append(piece); }); !st)
+            return st;
     } else {
         if (status st = write_xlsx(staged->path(), path); !st) return st;
     }
@@ -314,7 +319,9 @@ status list_export::write_xlsx(const std::string& file, const std::string& targe
     };
     auto writer = xlsx_writer_module();
     if (!writer) return failed(writer.message());
-    auto sheet = (*writer)->create(file, sheet_name(title_.caption));
+    // Title, header, records and footer go down the sheet in order, so the
+    // writer keeps only the row it is filling.
+    auto sheet = (*writer)->create(file, sheet_name(title_.caption), xlsx_rows::in_order);
     if (!sheet) return failed(sheet.message());
     sheet_writer out(**sheet, columns_.size() + 1);
 
@@ -344,6 +351,10 @@ status list_export::write_xlsx(const std::string& file, const std::string& targe
             const column_def& c = list_.column_definition(col);
             const value v = list_.getitem(r, col);
             const std::string shown = list_.display_text(r, col);
+            if (std::size_t n = utf8_length(shown); n > k_cell_characters)
+                return status::error("第 " + std::to_string(row - header) + " 行的“" + c.label + "”有 " +
+                                     std::to_string(n) +
+                                     " 个字，超过了表格单元格能容纳的 32767 个，请改为导出 CSV 文件");
             if (v.is_null() && shown.empty()) continue;
             // Codes and value lists show their names; an unreadable item
             // (null here) shows what is stored, as the list does.

@@ -15,6 +15,7 @@
 // an existing file is replaced only when the caller asks.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,9 +56,18 @@ public:
     // Every row of `list`, in list order.
     static std::vector<long> all_rows(const data_window& list);
 
-    // The CSV file's bytes, byte order mark first. A row number that is
-    // not a row of the list gives empty cells here; write() refuses it.
+    // Takes the bytes of a file in pieces, in order; a failure ends the
+    // writing and is what the writer reports.
+    using byte_sink = std::function<status(std::string_view)>;
+
+    // The CSV file's bytes, byte order mark first, handed to `sink` a piece
+    // of about k_csv_piece bytes at a time, so that a list of a million
+    // records never stands in memory as one text. A row number that is not
+    // a row of the list gives empty cells here; write() refuses it.
+    [[nodiscard]] status write_csv(const byte_sink& sink) const;
+    // The same bytes as one text, for a list small enough to hold.
     std::string csv() const;
+    static constexpr std::size_t k_csv_piece = 256 * 1024;
 
     // Writes the file at `path`. Fails with a message in Chinese, leaving
     // no file behind and an existing one as it was, when `path` exists and

@@ -8,6 +8,7 @@
 #include "foundation/record_name.h"
 #include "foundation/register_page.h"
 #include "storage/list_export.h"
+#include "storage/server_backend.h"
 
 namespace officerecords {
 
@@ -255,6 +256,41 @@ std::string history_key(const dw_object& form, const std::vector<value>& key) {
     return text;
 }
 
+std::optional<std::string> prefix_successor(std::string_view prefix) {
+    std::string after(prefix);
+    while (!after.empty()) {
+        // The last character, whole: UTF-8 orders as its code points do.
+        std::size_t at = after.size() - 1;
+        while (at > 0 && (static_cast<unsigned char>(after[at]) & 0xC0) == 0x80) --at;
+        const auto lead = static_cast<unsigned char>(after[at]);
+        const std::size_t length = after.size() - at;
+        char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = at + 1; k < after.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(after[k]) & 0x3F);
+        after.erase(at);
+        // The last character has no successor: the one before carries.
+        if (cp >= 0x10FFFF) continue;
+        cp = cp + 1 == 0xD800 ? 0xE000 : cp + 1;
+        if (cp < 0x80) {
+            after += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            after += static_cast<char>(0xC0 | (cp >> 6));
+            after += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            after += static_cast<char>(0xE0 | (cp >> 12));
+            after += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            after += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            after += static_cast<char>(0xF0 | (cp >> 18));
+            after += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            after += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            after += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        return after;
+    }
+    return std::nullopt;
+}
+
 std::string record_number(const std::string& key) { return key_numbers(key, true); }
 
 result<std::vector<history_line>> record_history(transaction& t, const dw_object& form,
@@ -268,11 +304,18 @@ result<std::vector<history_line>> record_history(transaction& t, const dw_object
         // record it deleted) are none of this record's.
         const std::string number = key_part(key, owned->key_column);
         if (!number.empty()) {
-            sql +=
-                " OR (c.tablename = ? AND c.commno = ? AND substr(c.recordkey, 1, length(?)) = ?)";
+            // The keys starting with the prefix are a range of the index on
+            // (tablename, recordkey), compared byte by byte: a server's
+            // collation of the language would order "1;" among "1 " and
+            // "1-" and miss keys.
             const std::string prefix = std::string(owned->key_prefix) + number + ";";
-            params.insert(params.end(), {value(owned->table), value(key_part(key, "commno")),
-                                         value(prefix), value(prefix)});
+            const std::optional<std::string> after = prefix_successor(prefix);
+            const bool server = is_server_target(t.describe_target());
+            const std::string key_column = server ? "c.recordkey COLLATE \"C\"" : "c.recordkey";
+            sql += " OR (c.tablename = ? AND c.commno = ? AND " + key_column + " >= ?" +
+                   (after ? " AND " + key_column + " < ?" : std::string()) + ")";
+            params.insert(params.end(), {value(owned->table), value(key_part(key, "commno")), value(prefix)});
+            if (after) params.push_back(value(*after));
         }
     }
     return read(t, form, sql + " ORDER BY c.logno DESC, i.itemno", params);

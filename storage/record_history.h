@@ -4,7 +4,9 @@
 // amounts in the form's formats), and their export like a list's.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/clock.h"
@@ -47,6 +49,12 @@ std::string history_key(const dw_object& form, const std::vector<value>& key);
 // The numbers of a record's key without its community: "2" for
 // "commno=420106001001;orderno=2".
 std::string record_number(const std::string& key);
+
+// The least text after every text that starts with `prefix`, in the order
+// of their bytes (UTF-8's order of code points): its last character one
+// on, carrying past U+10FFFF and skipping the surrogates. Nullopt when
+// there is none (an empty prefix, or one of U+10FFFF alone).
+std::optional<std::string> prefix_successor(std::string_view prefix);
 
 // The history of one record (`key` as history_key gives it) of the form's
 // update table, newest change first, columns in the form's order; with

@@ -289,12 +289,17 @@ std::vector<std::string> index_ddl(const table_def& t) {
     return statements;
 }
 
+std::string history_key_index_ddl() {
+    return "CREATE INDEX ix_tc_og_changelog_recordkey_bytes ON tc_og_changelog (tablename, recordkey COLLATE \"C\")";
+}
+
 std::vector<std::string> schema_ddl(sql_dialect d) {
     std::vector<std::string> statements;
     for (const table_def& t : schema_tables()) statements.push_back(create_table(t, d, {}, true));
     for (const table_def& t : schema_tables())
         for (std::string& sql : index_ddl(t)) statements.push_back(std::move(sql));
     if (d == sql_dialect::postgresql) {
+        statements.push_back(history_key_index_ddl());
         statements.push_back("CREATE TABLE " + std::string(k_version_table) + " (version INTEGER NOT NULL)");
         // The functions the data-window statements call, which SQLite gets
         // from the connection. today() is the workstation's date, which each

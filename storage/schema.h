@@ -56,7 +56,7 @@ enum class sql_dialect { sqlite, postgresql };
 // The version of the database format this program reads and writes. Each
 // migration step (storage/migration.h) takes a database one version on;
 // a database of a higher version is left alone.
-inline constexpr int k_schema_version = 4;
+inline constexpr int k_schema_version = 5;
 // What a SQLite file of this program says it is, in its header ("ORec").
 inline constexpr std::int32_t k_application_id = 0x4F526563;
 // The server's one-row table of the version (SQLite keeps it in its header).
@@ -74,6 +74,12 @@ std::vector<std::string> schema_ddl(sql_dialect d);
 // rule asks otherwise; and the CREATE INDEX statements of its indexes.
 std::string table_ddl(const table_def& t, sql_dialect d, std::string_view name = {}, bool keys_not_null = true);
 std::vector<std::string> index_ddl(const table_def& t);
+
+// The server's index of the history by record key in the order of the
+// key's bytes (COLLATE "C"), whatever the database's collation: a record's
+// history finds the keys that start with its number as a range of it.
+// SQLite's index of (tablename, recordkey) compares bytes already.
+std::string history_key_index_ddl();
 
 // Creates every table and index on `t`, inside the caller's write
 // transaction; the database must be empty of these tables. On failure the

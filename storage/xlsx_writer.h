@@ -62,12 +62,19 @@ public:
     virtual void chart(std::uint32_t row, std::uint16_t col, const xlsx_chart& c) = 0;
 };
 
+// How the cells of a sheet are written. A sheet written in row order (each
+// row's cells after every cell of the rows above it) keeps only its current
+// row in memory, its finished rows going to a temporary file: a list of a
+// million records is written in a few megabytes. A cell above the current
+// row is then refused, and close() reports it.
+enum class xlsx_rows { any_order, in_order };
+
 class xlsx_writer {
 public:
     virtual ~xlsx_writer() = default;
     // A workbook at `file` with one sheet named `sheet_name`.
-    virtual result<std::unique_ptr<xlsx_sheet>> create(const std::string& file,
-                                                       const std::string& sheet_name) const = 0;
+    virtual result<std::unique_ptr<xlsx_sheet>> create(const std::string& file, const std::string& sheet_name,
+                                                       xlsx_rows rows = xlsx_rows::any_order) const = 0;
 };
 
 // The writer, its module loaded by the first call; a message names the

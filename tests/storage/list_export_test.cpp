@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "finance/assetregister.h"
 #include "tests/test_support.h"
@@ -301,8 +302,8 @@ TEST_F(ListExportTest, WhatCannotBeWrittenIsRefusedWithItsReasonAndLeavesNothing
     EXPECT_TRUE(names_in(out.file("")).empty());
 }
 
-// A text a spreadsheet cell cannot hold is refused before anything is
-// written, so no sheet ever holds a note cut short; the CSV takes it.
+// A text a spreadsheet cell cannot hold fails the export and leaves no
+// file, so no sheet ever holds a note cut short; the CSV takes it.
 TEST_F(ListExportTest, ATextTooLongForACellRefusesTheXlsxButNotTheCsv) {
     std::vector<value> p{value(std::string(40000, 'x'))};
     ASSERT_EQ(db.sqlca().execute("UPDATE tc_og_assetregister SET note = ? WHERE orderno = 2", p),
@@ -345,6 +346,206 @@ TEST_F(ListExportTest, AFullDiskFailsTheExportAndKeepsTheOldFile) {
         EXPECT_TRUE(said.starts_with("不能写入文件 " + file + "：文件超出了允许的大小")) << said;
         EXPECT_EQ(read(file), "old");
         EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产"});
+    }
+}
+
+// A list long enough that its CSV goes out in several pieces: every text
+// needs quoting or is Chinese, every fifth note has two lines.
+class LongListExportTest : public ListExportTest {
+protected:
+    static constexpr int k_records = 6000;
+
+    void SetUp() override {
+        ListExportTest::SetUp();
+        transaction& t = db.sqlca();
+        const char* insert =
+            "INSERT INTO tc_og_assetregister (commno, orderno, assetsort, goodsname, goodstype, "
+            "goodscount, originvalue, purchasedate, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+        for (int i = 0; i < k_records; ++i) {
+            std::vector<value> p{value("420106001002"),
+                                 value(100 + i),
+                                 value(i % 2 ? "01" : "02"),
+                                 value(name(i)),
+                                 value(type(i)),
+                                 value(i + 1),
+                                 value(decimal(i * 100LL + 50, 2)),
+                                 value(day(i)),
+                                 value(note(i))};
+            ASSERT_EQ(t.execute(insert, p), sql_code::ok) << t.sqlerrtext();
+        }
+        ASSERT_EQ(t.commit(), sql_code::ok);
+        value commno("420106001002");
+        ASSERT_EQ(dw.retrieve("commno = ?", {&commno, 1}, "orderno"), k_records);
+    }
+
+    static std::string name(int i) { return "资产" + std::to_string(i) + "号, 第" + std::to_string(i % 7) + "类"; }
+    static std::string type(int i) { return "型号\"" + std::to_string(i) + "\""; }
+    static std::string note(int i) {
+        return i % 5 == 0 ? "第一行" + std::to_string(i) + "\r\n第二行" : "备注" + std::string(40, 'x');
+    }
+    static date day(int i) { return date::from_days(date::parse("2020-01-01")->days() + i % 365); }
+    static std::string grouped(int n) {
+        std::string whole = std::to_string(n), out;
+        for (std::size_t k = 0; k < whole.size(); ++k) {
+            if (k > 0 && (whole.size() - k) % 3 == 0) out += ',';
+            out += whole[k];
+        }
+        return out;
+    }
+};
+
+// RFC 4180 read back: quoted fields with doubled quotes and line breaks.
+std::vector<std::vector<std::string>> parse_csv(std::string_view text) {
+    std::vector<std::vector<std::string>> rows(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"') {
+                field += c;
+            } else if (i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(std::exchange(field, {}));
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            rows.back().push_back(std::exchange(field, {}));
+            rows.emplace_back();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    if (rows.back().empty()) rows.pop_back();
+    return rows;
+}
+
+TEST_F(LongListExportTest, TheCsvGoesOutInPiecesAndReadsBackWhole) {
+    const list_export e = exported(list_export::all_rows(dw));
+    std::vector<std::size_t> pieces;
+    std::string joined;
+    ASSERT_TRUE(e.write_csv([&](std::string_view piece) {
+                     pieces.push_back(piece.size());
+                     joined += piece;
+                     return status::ok();
+                 }).is_ok());
+    ASSERT_GE(pieces.size(), 3u);
+    for (std::size_t n : pieces) EXPECT_LT(n, list_export::k_csv_piece + 4096);
+    EXPECT_EQ(joined, e.csv());
+
+    const std::string file = out.file("资产.csv");
+    ASSERT_TRUE(e.write(export_format::csv, file).is_ok());
+    const std::string bytes = read(file);
+    EXPECT_EQ(bytes, joined);
+    ASSERT_TRUE(bytes.starts_with("\xEF\xBB\xBF"));
+    const auto rows = parse_csv(std::string_view(bytes).substr(3));
+    ASSERT_EQ(rows.size(), std::size_t{k_records} + 1);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"序号", "资产分类", "资产名称", "规格, 型号", "数量",
+                                                 "价值（元）", "添置日期", "备注"}));
+    for (int i = 0; i < k_records; ++i) {
+        const std::vector<std::string> want{std::to_string(i + 1), i % 2 ? "办公家具" : "电子设备",
+                                            name(i), type(i), grouped(i + 1),
+                                            grouped(i) + ".50", day(i).iso(), note(i)};
+        ASSERT_EQ(rows[static_cast<std::size_t>(i) + 1], want) << "record " << i + 1;
+    }
+}
+
+TEST_F(LongListExportTest, TheXlsxReadsBackWhole) {
+    const std::string file = out.file("资产.xlsx");
+    status st = exported(list_export::all_rows(dw)).write(export_format::xlsx, file);
+    ASSERT_TRUE(st.is_ok()) << st.message();
+    EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产.xlsx"});
+    const testkit::outcome sheet = testkit::read_xlsx(file);
+    ASSERT_EQ(sheet.status, 0) << sheet.output;
+    std::string want;
+    const auto json = [](std::string_view text) {
+        std::string out = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\') out += '\\';
+            if (c == '\n') {
+                out += "\\n";
+                continue;
+            }
+            out += c;
+        }
+        return out + "\"";
+    };
+    for (int i = 0; i < k_records; ++i) {
+        const std::string n = std::to_string(i + 3);
+        std::string lines = note(i);
+        if (const auto cr = lines.find('\r'); cr != std::string::npos) lines.erase(cr, 1);
+        want += "A" + n + " number " + std::to_string(i + 1) + ".0\n";
+        want += "B" + n + " text " + json(i % 2 ? "办公家具" : "电子设备") + "\n";
+        want += "C" + n + " text " + json(name(i)) + "\n";
+        want += "D" + n + " text " + json(type(i)) + "\n";
+        want += "E" + n + " number " + std::to_string(i + 1) + ".0 [#,##0]\n";
+        want += "F" + n + " number " + std::to_string(i) + ".5 [#,##0.00]\n";
+        want += "G" + n + " date " + day(i).iso() + " [yyyy-mm-dd]\n";
+        want += "H" + n + " text " + json(lines) + (i % 5 == 0 ? " wrap\n" : "\n");
+    }
+    const std::size_t first = sheet.output.find("\nA3 ");
+    const std::size_t footer = sheet.output.find("A" + std::to_string(k_records + 4) + " text \"制表时间");
+    ASSERT_NE(first, std::string::npos) << sheet.output.substr(0, 2000);
+    ASSERT_NE(footer, std::string::npos);
+    EXPECT_TRUE(sheet.output.substr(first + 1, footer - first - 1) == want) << "the records differ";
+    // The widths come from every record, the widest name and note included.
+    EXPECT_NE(sheet.output.find("\nwidth C 19\n"), std::string::npos) << sheet.output.substr(0, 400);
+    EXPECT_NE(sheet.output.find("\nwidth H 46\n"), std::string::npos) << sheet.output.substr(0, 400);
+}
+
+// The sink refuses a piece in the middle: nothing more is handed to it and
+// its failure is the export's.
+TEST_F(LongListExportTest, AFailingSinkEndsTheCsvWithItsFailure) {
+    std::size_t taken = 0, calls_after = 0;
+    bool failed = false;
+    status st = exported(list_export::all_rows(dw)).write_csv([&](std::string_view piece) {
+        if (failed) ++calls_after;
+        if (taken + piece.size() > 600 * 1024) {
+            failed = true;
+            return status::error("磁盘已满");
+        }
+        taken += piece.size();
+        return status::ok();
+    });
+    EXPECT_FALSE(st.is_ok());
+    EXPECT_EQ(st.message(), "磁盘已满");
+    EXPECT_GT(taken, list_export::k_csv_piece);
+    EXPECT_EQ(calls_after, 0u);
+}
+
+// The disk fills in the middle of the file (a child's file size limit,
+// below the file's size and above its first pieces): no file is left and
+// the old one is kept whole.
+TEST_F(LongListExportTest, ADiskFillingMidwayLeavesTheOldFile) {
+    for (export_format f : {export_format::csv, export_format::xlsx}) {
+        const std::string file = out.file("资产");
+        std::ofstream(file) << "old";
+        const testkit::outcome child = testkit::said_in_child([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{600 * 1024, 600 * 1024};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            status st = exported(list_export::all_rows(dw)).write(f, file, true);
+            return st.is_ok() ? std::string("written") : st.message();
+        });
+        EXPECT_EQ(child.status, 0);
+        // The sheet's writer finds its temporary cut short only at the end.
+        const std::string why = f == export_format::csv ? "文件超出了允许的大小" : "表格没有完整地写入文件，磁盘空间可能不足";
+        EXPECT_TRUE(child.output.starts_with("不能写入文件 " + file + "：" + why)) << child.output;
+        EXPECT_EQ(read(file), "old");
+        EXPECT_EQ(names_in(out.file("")), std::vector<std::string>{"资产"});
+        // Without the limit the same export is written (the CSV larger than
+        // the limit, the sheet's rows before they are packed).
+        ASSERT_TRUE(exported(list_export::all_rows(dw)).write(f, file, true).is_ok());
+        if (f == export_format::csv) {
+            EXPECT_GT(std::filesystem::file_size(file), 600u * 1024);
+        }
+        std::filesystem::remove(file);
     }
 }
 

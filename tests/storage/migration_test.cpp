@@ -156,15 +156,16 @@ TEST_P(EarlierFormat, IsBroughtUpWhenOpenedWithEveryValueKept) {
               "2");
     EXPECT_EQ(history_of_upgrade(path),
               (std::vector<std::string>{"officerecords|升级|版本=1", "officerecords|升级|版本=2",
-                                        "officerecords|升级|版本=3", "officerecords|升级|版本=4"}));
+                                        "officerecords|升级|版本=3", "officerecords|升级|版本=4",
+                                        "officerecords|升级|版本=5"}));
     // Each step names the program that made it, after what it changed.
     EXPECT_EQ(
         now.one(
             "SELECT group_concat(i.itemno || ':' || i.newvalue, ',') FROM tc_og_changelog c JOIN "
             "tc_og_changelog_item i ON i.logno = c.logno WHERE c.tablename = '数据库' AND "
             "i.columnname = '程序版本'"),
-        "3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full) +
-            ",3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full));
+        "3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full) + ",3:" +
+            std::string(k_version_full) + ",3:" + std::string(k_version_full) + ",3:" + std::string(k_version_full));
 
     // The backup taken first is the database as it was.
     std::vector<fs::path> backups;
@@ -422,6 +423,46 @@ TEST(MigrationTest, AServerDatabaseKeepsItsVersionAndIsBroughtUpOrRefused) {
                                       0),
               0u)
         << refused.message();
+}
+
+// A server database of version 4 has no index of the history's keys in
+// byte order; opening it adds one, which a record's history range uses.
+TEST(MigrationTest, AServerDatabaseOfVersionFourGetsTheHistoryKeyIndex) {
+    if (!testkit::server_uri()) GTEST_SKIP() << "no PostgreSQL server (OFFICERECORDS_PG_URI not set)";
+    testkit::server_database server;
+    ASSERT_TRUE(create_demo_database(server.target(), k_clock).is_ok());
+    auto check = open_connection(server.target(), k_clock, as_it_is());
+    ASSERT_TRUE(check.is_ok()) << check.message();
+    transaction& t = **check;
+    const std::string index = "SELECT count(*) FROM pg_indexes WHERE indexname = "
+                              "'ix_tc_og_changelog_recordkey_bytes' AND indexdef LIKE '%COLLATE \"C\"%'";
+    EXPECT_EQ(t.select_value(index)->to_text(), "1");
+    ASSERT_EQ(t.execute("DROP INDEX ix_tc_og_changelog_recordkey_bytes"), sql_code::ok) << t.sqlerrtext();
+    ASSERT_EQ(t.execute("UPDATE tc_og_dbversion SET version = 4"), sql_code::ok);
+    ASSERT_EQ(t.commit(), sql_code::ok);
+    EXPECT_EQ(t.select_value(index)->to_text(), "0");
+
+    connection_options o;
+    o.backup_before_upgrade = false;
+    auto opened = open_connection(server.target(), k_clock, o);
+    ASSERT_TRUE(opened.is_ok()) << opened.message();
+    EXPECT_EQ(*database_version(t, sql_dialect::postgresql), k_schema_version);
+    EXPECT_EQ(t.select_value(index)->to_text(), "1");
+    auto step = t.select_value("SELECT count(*) FROM tc_og_changelog WHERE changekind = '升级' AND "
+                               "recordkey = '版本=5'");
+    EXPECT_EQ(step ? step->to_text() : "?", "1");
+
+    // The range of a record's photos is read from the index, not the table.
+    ASSERT_EQ(t.execute("SET enable_seqscan = off"), sql_code::ok);
+    auto plan = t.open_cursor(
+        "EXPLAIN SELECT logno FROM tc_og_changelog c WHERE c.tablename = 'TS_CommActivePhoto' AND "
+        "c.recordkey COLLATE \"C\" >= 'OrderNo=1;' AND c.recordkey COLLATE \"C\" < 'OrderNo=1<'");
+    ASSERT_TRUE(plan) << t.sqlerrtext();
+    std::string plans;
+    while (plan->fetch()) plans += std::string(plan->column_text(0)) + "\n";
+    plan.reset();
+    EXPECT_NE(plans.find("ix_tc_og_changelog_recordkey_bytes"), std::string::npos) << plans;
+    (void)t.rollback();
 }
 
 }  // namespace

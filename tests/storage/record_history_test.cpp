@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "activities/commactivityrecord.h"
 #include "finance/assetregister.h"
 #include "foundation/record_name.h"
 #include "foundation/register_page.h"
@@ -143,6 +144,125 @@ TEST_F(RecordHistoryTest, TheHistoryExportsLikeAList) {
     EXPECT_FALSE(export_history(*lines, false, "固定资产登记", "", db.sqlca(), db.clock, "pdf", out.file("x.pdf"))
                      .is_ok());
 }
+
+TEST(PrefixSuccessorTest, IsTheLeastTextAfterEveryTextWithThePrefix) {
+    const struct {
+        std::string prefix;
+        std::optional<std::string> after;
+    } cases[] = {
+        {"OrderNo=1;", "OrderNo=1<"},
+        {"a", "b"},
+        {"中", "丮"},                      // U+4E2D, U+4E2E: the last byte on
+        {"a\xC2\xBF", "a\xC3\x80"},        // U+00BF, U+00C0: the lead byte carries
+        {"\xE0\xBF\xBF", "\xE1\x80\x80"},  // U+0FFF, U+1000
+        {"x\xED\x9F\xBF", "x\xEE\x80\x80"},  // U+D7FF to U+E000, past the surrogates
+        {"\xEF\xBF\xBF", "\xF0\x90\x80\x80"},  // U+FFFF, U+10000
+        {"a\xF4\x8F\xBF\xBF", "b"},          // U+10FFFF has none: the one before carries
+        {"\xF4\x8F\xBF\xBF", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(prefix_successor(c.prefix), c.after) << c.prefix;
+        if (!c.after) continue;
+        // Byte order: the prefix, anything longer with it, then the successor.
+        EXPECT_LT(c.prefix + "\xF4\x8F\xBF\xBF", *c.after);
+        EXPECT_GT(*c.after, c.prefix);
+    }
+}
+
+// Photo rows' changes under keys that a loose prefix match would take for
+// another record's: "1" and "10", "1|2" and "1|20", Chinese numbers, the
+// key's own separators. The history of each record holds exactly the rows
+// whose key starts with "OrderNo=<number>;" in its community, as the
+// earlier match by substr() found them, on both backends.
+class RecordHistoryRangeTest : public ::testing::TestWithParam<testkit::backend> {};
+
+TEST_P(RecordHistoryRangeTest, AnActivitysPhotosAreTheKeysStartingWithItsNumber) {
+    OFFICERECORDS_NEED_BACKEND(GetParam());
+    scratch_database db(false, GetParam());
+    transaction& t = db.sqlca();
+    // A server column in a language's collation, which orders ";" and "<"
+    // by their letters around them, not by their bytes.
+    if (GetParam() == testkit::backend::postgresql) {
+        auto icu = t.select_value("SELECT count(*) FROM pg_collation WHERE collname = 'und-x-icu'");
+        ASSERT_TRUE(icu) << t.sqlerrtext();
+        if (icu->as_double().value_or(0) > 0) {
+            ASSERT_EQ(t.execute("ALTER TABLE tc_og_changelog ALTER COLUMN recordkey TYPE VARCHAR(254) "
+                                "COLLATE \"und-x-icu\""),
+                      sql_code::ok)
+                << t.sqlerrtext();
+        }
+        ASSERT_EQ(t.commit(), sql_code::ok) << t.sqlerrtext();
+    }
+    const std::vector<std::string> numbers = {"1", "10", "1|2", "1|20", "中", "中文", "文", "2"};
+    const std::vector<std::string> keys = {
+        "OrderNo=1;PhotoNo=1",   "OrderNo=1;PhotoNo=20", "OrderNo=10;PhotoNo=1", "OrderNo=1",
+        "OrderNo=1;",            "OrderNo=1<x",          "OrderNo=1:x",          "OrderNo=1 ;PhotoNo=1",
+        "OrderNo=1|2;PhotoNo=1", "OrderNo=1|20;PhotoNo=1", "OrderNo=1|2",        "OrderNo=中;PhotoNo=1",
+        "OrderNo=中文;PhotoNo=1", "OrderNo=中;",           "OrderNo=中<",         "OrderNo=文;PhotoNo=3",
+        "OrderNo=2;PhotoNo=1",   "orderno=1;PhotoNo=1",  "OrderNo=1;PhotoNo=中", "OrderNo=1-;PhotoNo=1"};
+    struct logged {
+        long logno;
+        std::string commno, key;
+    };
+    std::vector<logged> all;
+    long logno = 0;
+    for (const std::string& commno : {std::string("420106001001"), std::string("420106001002")})
+        for (const std::string& key : keys) all.push_back({++logno, commno, key});
+    ASSERT_EQ(t.begin_write(), sql_code::ok);
+    for (const logged& l : all) {
+        const value change[] = {value(static_cast<std::int64_t>(l.logno)), value(l.commno), value(l.key)};
+        ASSERT_EQ(t.execute("INSERT INTO tc_og_changelog (logno, changetime, workstation, osuser, commno, "
+                            "windowname, tablename, recordkey, changekind, ischecked, dbuser) VALUES (?, "
+                            "'2026-12-08 10:00:00', '前台', 'clerk', ?, 'w_m_og_commactivityrecord_pic', "
+                            "'TS_CommActivePhoto', ?, '修改', '1', '')",
+                            change),
+                  sql_code::ok)
+            << t.sqlerrtext();
+        const value item[] = {value(static_cast<std::int64_t>(l.logno))};
+        ASSERT_EQ(t.execute("INSERT INTO tc_og_changelog_item (logno, itemno, columnname, oldvalue, newvalue) "
+                            "VALUES (?, 1, 'PhotoNote', '旧', '新')",
+                            item),
+                  sql_code::ok)
+            << t.sqlerrtext();
+    }
+    ASSERT_EQ(t.commit(), sql_code::ok) << t.sqlerrtext();
+
+    for (const std::string& commno : {std::string("420106001001"), std::string("420106001002")}) {
+        for (const std::string& number : numbers) {
+            const std::string prefix = "OrderNo=" + number + ";";
+            std::vector<long> want;
+            for (auto l = all.rbegin(); l != all.rend(); ++l)
+                if (l->commno == commno && l->key.starts_with(prefix)) want.push_back(l->logno);
+            // The earlier match, on the same rows.
+            std::vector<long> earlier;
+            const value p[] = {value(commno), value(prefix), value(prefix)};
+            auto rows = t.open_cursor("SELECT logno FROM tc_og_changelog WHERE tablename = 'TS_CommActivePhoto' "
+                                      "AND commno = ? AND substr(recordkey, 1, length(?)) = ? ORDER BY logno DESC",
+                                      p);
+            ASSERT_TRUE(rows) << t.sqlerrtext();
+            while (rows->fetch()) earlier.push_back(static_cast<long>(rows->column_integer(0)));
+            rows.reset();
+            EXPECT_EQ(earlier, want) << prefix;
+
+            // The server's activity numbers are numbers: it names no record
+            // "1|2" (the keys of such photos are there all the same).
+            if (GetParam() == testkit::backend::postgresql &&
+                number.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            const std::string key = "commno=" + commno + ";orderno=" + number;
+            auto lines = record_history(t, d_og_commactivityrecord(), key);
+            ASSERT_TRUE(lines) << lines.message();
+            std::vector<long> got;
+            for (const history_line& h : *lines) got.push_back(h.changeno);
+            EXPECT_EQ(got, want) << commno << " " << prefix;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RecordHistoryRangeTest,
+                         ::testing::Values(testkit::backend::sqlite, testkit::backend::postgresql),
+                         testkit::backend_name);
 
 }  // namespace
 // The history speaks the clerk's words: only the form's captions, whether

@@ -1,10 +1,10 @@
 #include "cli/stats_command.h"
 
-#include <fstream>
 #include <ostream>
 
 #include "statistics/statistics.h"
 #include "storage/database.h"
+#include "storage/file_access.h"
 #include "storage/system_clock.h"
 
 namespace officerecords {
@@ -35,24 +35,23 @@ int stats_command(const stats_request& request, std::ostream& out, std::ostream&
         err << "error: " << r.message() << '\n';
         return 1;
     }
-    if (request.format == "xlsx") {
-        if (status st = stats_xlsx(*r, request.out); !st) {
-            err << "error: " << st.message() << '\n';
-            return 1;
-        }
-        out << "wrote " << request.out << '\n';
+    if (request.format != "xlsx" && request.out.empty()) {
+        out << (request.format == "csv" ? stats_csv(*r) : stats_text(*r));
         return 0;
     }
-    const std::string text = request.format == "csv" ? stats_csv(*r) : stats_text(*r);
-    if (request.out.empty()) {
-        out << text;
-        return 0;
+    // Written beside the file and moved into place whole: a report cut
+    // short never stands where the last one was.
+    auto staged = staged_file::create(request.out);
+    if (!staged) {
+        err << "error: " << staged.message() << '\n';
+        return 1;
     }
-    std::ofstream file(request.out, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file) {
-        err << "error: 不能写入文件 " << request.out << '\n';
+    status written = request.format == "xlsx" ? stats_xlsx(*r, staged->path())
+                     : request.format == "csv" ? staged->append(stats_csv(*r))
+                                               : staged->append(stats_text(*r));
+    if (written) written = staged->publish(true);
+    if (!written) {
+        err << "error: " << written.message() << '\n';
         return 1;
     }
     out << "wrote " << request.out << '\n';

@@ -231,3 +231,94 @@ TEST(StatsPeriod, NamesAndBounds) {
 
 }  // namespace
 }  // namespace officerecords
+
+namespace officerecords {
+namespace {
+
+using namespace stats_testing;
+using testkit::backend;
+
+// The activities view on generated activities: by month and by topic,
+// the count and the cost against reference queries, the units and
+// persons summed, and the records of each figure through the list.
+class ActivityStatsTest : public ::testing::TestWithParam<backend> {
+protected:
+    void SetUp() override {
+        OFFICERECORDS_NEED_BACKEND(GetParam());
+        db_ = std::make_unique<testkit::scratch_database>(false, GetParam());
+        ASSERT_TRUE(db_->db.sqlca);
+    }
+    std::unique_ptr<testkit::scratch_database> db_;
+};
+
+TEST_P(ActivityStatsTest, FiguresEqualTheirReferences) {
+    transaction& t = db_->sqlca();
+    const std::vector<std::pair<std::string, std::string>> topics = {{"01", "文体"}, {"02", "宣传"}};
+    {
+        write_guard w(t);
+        ASSERT_TRUE(w.began());
+        for (const auto& [code, name] : k_communities)
+            insert(t, "tc_ge_community", {"commno", "commname"}, {value(code), value(name)});
+        add_codes(t, "dddw_og_activitytopic", topics);
+        generator g(99);
+        std::int64_t no = 0;
+        for (int i = 0; i < 200; ++i)
+            insert(t, "tc_og_commactivityrecord",
+                   {"commno", "orderno", "activitydate", "activitytopic", "attendcompnum", "attendpersonnum",
+                    "activitycost", "isbigaffair"},
+                   {value(i % 2 ? "S01" : "S02"), value(++no),
+                    g.some_date(*date::parse("2025-11-20"), *date::parse("2026-03-10")), g.some_code({"01", "02"}),
+                    value(g.between(0, 9)), value(g.between(0, 300)), g.chance(5) ? value() : g.some_amount(2000),
+                    value(g.chance(30) ? "1" : "0")});
+        ASSERT_EQ(w.commit(), sql_code::ok) << t.sqlerrtext();
+    }
+    const stats_period period{*date::parse("2025-12-01"), *date::parse("2026-02-28")};
+    auto r = compute_statistics(t, stats_view::activities, period, {{"S01", "S02", "S03"}});
+    ASSERT_TRUE(r) << r.message();
+    const std::vector<std::string> commnos = {"S01", "S02", "S03"};
+    const std::vector<value> p = {value(period.from), value(period.to)};
+    const std::string where = " FROM tc_og_commactivityrecord WHERE (activitydate IS NULL OR (activitydate >= ? AND "
+                              "activitydate <= ?)) ";
+    const bool pg = GetParam() == backend::postgresql;
+    const std::string month = pg ? "COALESCE(to_char(activitydate, 'YYYY-MM'), '')"
+                                 : "COALESCE(strftime('%Y-%m', activitydate), '')";
+    auto topic = [&](int, const std::string& c) {
+        if (c.empty()) return std::string("未填");
+        for (const auto& [code, name] : topics)
+            if (code == c) return name;
+        return c;
+    };
+    const stats_table* by_month = find_table(*r, "活动：按月份");
+    const stats_table* by_topic = find_table(*r, "活动：按主题");
+    ASSERT_TRUE(by_month && by_topic);
+    expect_table(t, *by_month,
+                 reference(t, "SELECT commno, " + month + ", COUNT(*), SUM(activitycost)" + where + "GROUP BY commno, 2", p, 1,
+                           true, [](int, const std::string& m) { return month_label_of(m); }),
+                 commnos, {4, 0, 3, "activitycost", true});
+    expect_table(t, *by_topic,
+                 reference(t, "SELECT commno, COALESCE(activitytopic, ''), COUNT(*), SUM(activitycost)" + where +
+                                  "GROUP BY commno, 2",
+                           p, 1, true, topic),
+                 commnos, {4, 0, 3, "activitycost", true});
+    // The persons taking part, summed as whole numbers.
+    expect_table(t, *by_topic,
+                 reference(t, "SELECT commno, COALESCE(activitytopic, ''), COUNT(*), SUM(attendpersonnum)" + where +
+                                  "GROUP BY commno, 2",
+                           p, 1, false, topic),
+                 commnos, {4, 0, 2, "attendpersonnum", false});
+    // 转存社区大事记: the records marked 1, through the list as well.
+    const stats_table* marks = find_table(*r, "照片与大事记");
+    ASSERT_TRUE(marks);
+    ASSERT_EQ(marks->rows.size(), 2u);
+    auto chronicle = t.select_value("SELECT COUNT(*)" + where + "AND isbigaffair = '1' AND commno = 'S01'", p);
+    ASSERT_TRUE(chronicle) << t.sqlerrtext();
+    EXPECT_EQ(marks->rows[1][1].number->units(), chronicle->integer());
+    EXPECT_EQ(retrieved(t, *marks->rows[1][1].behind, "", false).count, chronicle->integer());
+    EXPECT_EQ(marks->rows[0][1].text, "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ActivityStatsTest, ::testing::Values(backend::sqlite, backend::postgresql),
+                         testkit::backend_name);
+
+}  // namespace
+}  // namespace officerecords

@@ -201,6 +201,17 @@ TEST_F(StatsCliTest, MoneyAsTextIsItsTranscript) {
               "合计       1,305.60  20.50  1,785.10\n");
 }
 
+// CSV: a byte order mark, CR LF, plain numbers a spreadsheet sums, the
+// tables one after another with a blank line between.
+TEST_F(StatsCliTest, MoneyAsCsv) {
+    const auto o = cli("stats money --db '" + path_ + "' --community S01 --from 2026-01-01 --to 2026-03-31 --format csv");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(o.output.starts_with("\xEF\xBB\xBF收入：按类别\r\n经费类别,笔数,金额（元）\r\n行政经费,1,1234.56\r\n"
+                                     "专项经费,2,71.04\r\n合计,3,1305.60\r\n\r\n收入：按月份\r\n"))
+        << o.output;
+    EXPECT_TRUE(o.output.ends_with("日期未填,0.99,0.00,1785.10\r\n合计,1305.60,20.50,1785.10\r\n")) << o.output;
+}
+
 TEST_F(StatsCliTest, BadArgumentsAreRefusedWithStatusTwo) {
     for (const std::string& args : {
              "stats money --db '" + path_ + "' --from 2026-01-01",

@@ -223,4 +223,14 @@ std::string duration(double seconds) {
     return buf;
 }
 
+// "1,000,000": how the rows name their sizes.
+std::string grouped(long long n) {
+    std::string digits = std::to_string(n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
 }  // namespace officerecords

@@ -150,4 +150,7 @@ pair_timing interleaved(int rounds, Window&& window, Raw&& raw, Pause pause = {}
     return {median(std::move(w)), median(std::move(r))};
 }
 
+// 1000000 as "1,000,000", as the report names sizes.
+std::string grouped(long long n);
+
 }  // namespace officerecords

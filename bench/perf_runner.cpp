@@ -96,15 +96,6 @@ void remove_scratch() {
     if (!g_scratch.empty()) fs::remove_all(g_scratch, ec);
 }
 
-std::string grouped(long long n) {
-    std::string digits = std::to_string(n), out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
 double ms(const timing& t) { return t.wall * 1e3; }
 
 // Both sides alternately, each round's wall time in ms.

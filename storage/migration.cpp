@@ -316,11 +316,12 @@ status add_accounts(transaction& t, sql_dialect d, migration_work&) {
 
 // A record's history reads the keys starting with its number as a range;
 // on the server only an index in the keys' byte order serves that range.
-status add_history_key_index(transaction& t, sql_dialect d, migration_work&) {
-    if (d != sql_dialect::postgresql) return status::ok();
-    if (t.execute(if_not_exists(history_key_index_ddl())) != sql_code::ok)
+// The statistics read a community's registers by their dates, which the
+// registers' date indexes (new in this format, beside the others) serve.
+status add_history_key_and_date_indexes(transaction& t, sql_dialect d, migration_work& work) {
+    if (d == sql_dialect::postgresql && t.execute(if_not_exists(history_key_index_ddl())) != sql_code::ok)
         return failed(t, "不能建立表 tc_og_changelog 的索引");
-    return status::ok();
+    return add_history_and_indexes(t, d, work);
 }
 
 }  // namespace
@@ -335,8 +336,9 @@ const std::vector<migration_step>& migration_steps() {
          [](transaction& t, sql_dialect d, migration_work& w) { return fill_keys(t, d, w); }},
         {4, "修改记录记下数据库服务器上的登录账号；服务器上每个社区的记录只有本社区的账号能看到和修改",
          [](transaction& t, sql_dialect d, migration_work& w) { return add_accounts(t, d, w); }},
-        {5, "修改记录按记录号的字节顺序建立索引，查看一条记录的修改记录时不再读遍整个修改记录表",
-         [](transaction& t, sql_dialect d, migration_work& w) { return add_history_key_index(t, d, w); }},
+        {5, "修改记录按记录号的字节顺序建立索引，查看一条记录的修改记录时不再读遍整个修改记录表；"
+            "各登记簿按日期建立索引，统计一段时间的数字时只读这段时间的记录",
+         [](transaction& t, sql_dialect d, migration_work& w) { return add_history_key_and_date_indexes(t, d, w); }},
     };
     return steps;
 }

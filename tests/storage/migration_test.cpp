@@ -467,3 +467,58 @@ TEST(MigrationTest, AServerDatabaseOfVersionFourGetsTheHistoryKeyIndex) {
 
 }  // namespace
 }  // namespace officerecords
+
+namespace officerecords {
+namespace {
+
+// The statistics read a community's registers by date. A database of
+// version 4, on either backend, has no such index; opening it adds them.
+TEST(MigrationTest, ADatabaseOfVersionFourGetsTheRegistersDateIndexes) {
+    const std::vector<std::string> wanted = {
+        "ix_tc_og_incomemoneyrecord_commno_recorddate", "ix_tc_og_moneyoutgorecord_commno_recorddate",
+        "ix_tc_og_dailyworkrecord_commno_meetdate",     "ix_tc_og_sealuserecord_commno_applydate",
+        "ix_tc_og_comminregister_commno_registdate",    "ix_tc_og_commactivityrecord_commno_activitydate"};
+    testkit::scratch_dir dir;
+    std::vector<std::pair<sql_dialect, std::string>> targets = {{sql_dialect::sqlite, dir.file("office.db")}};
+    std::optional<testkit::server_database> server;
+    if (testkit::server_uri()) {
+        server.emplace();
+        targets.emplace_back(sql_dialect::postgresql, server->target());
+    }
+    for (const auto& [d, target] : targets) {
+        SCOPED_TRACE(target);
+        ASSERT_TRUE(create_database(target, k_clock).is_ok());
+        auto check = open_connection(target, k_clock, as_it_is());
+        ASSERT_TRUE(check.is_ok()) << check.message();
+        transaction& t = **check;
+        const std::string present =
+            d == sql_dialect::sqlite ? "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"
+                                     : "SELECT count(*) FROM pg_indexes WHERE indexname = ?";
+        auto count = [&](const std::string& name) {
+            const value v(name);
+            auto n = t.select_value(present, {&v, 1});
+            return n ? n->to_text() : "?";
+        };
+        for (const std::string& name : wanted) {
+            EXPECT_EQ(count(name), "1") << name;
+            ASSERT_EQ(t.execute("DROP INDEX " + name), sql_code::ok) << t.sqlerrtext();
+        }
+        ASSERT_EQ(t.execute(d == sql_dialect::sqlite ? "PRAGMA user_version = 4"
+                                                     : "UPDATE tc_og_dbversion SET version = 4"),
+                  sql_code::ok)
+            << t.sqlerrtext();
+        if (t.in_transaction()) ASSERT_EQ(t.commit(), sql_code::ok);
+        EXPECT_EQ(*database_version(t, d), 4);
+        for (const std::string& name : wanted) EXPECT_EQ(count(name), "0") << name;
+
+        connection_options o;
+        o.backup_before_upgrade = false;
+        auto opened = open_connection(target, k_clock, o);
+        ASSERT_TRUE(opened.is_ok()) << opened.message();
+        EXPECT_EQ(*database_version(t, d), k_schema_version);
+        for (const std::string& name : wanted) EXPECT_EQ(count(name), "1") << name;
+    }
+}
+
+}  // namespace
+}  // namespace officerecords

@@ -218,6 +218,28 @@ result<grouped> stats_context::run_query(const records_of& records, const std::v
                                          const std::vector<measure>& measures) {
     const std::string* select = list_select(records.window);
     if (!select) return status::error("没有这个登记窗口：" + records.window);
+    // "A date in the period or none" cannot be one range of the date's
+    // index; as two queries, each reads only its own index entries.
+    if (!records.date_column.empty() && records.undated) {
+        records_of dated = records;
+        dated.undated = false;
+        records_of none = records;
+        none.date_column.clear();
+        none.undated = false;
+        none.condition = (records.condition.empty() ? "" : "(" + records.condition + ") AND ") +
+                         records.date_column + " IS NULL";
+        auto in_period = run_query(dated, dims, measures);
+        if (!in_period) return in_period;
+        auto without = run_query(none, dims, measures);
+        if (!without) return without;
+        grouped out = in_period.take();
+        for (auto& [key, sums] : *without) {
+            auto& into = out[key];
+            if (into.empty()) into.assign(sums.size(), 0);
+            for (std::size_t m = 0; m < sums.size(); ++m) into[m] += sums[m];
+        }
+        return out;
+    }
     std::string sql = "SELECT commno";
     for (const dimension& d : dims) sql += ", " + key_expression(d);
     for (const measure& m : measures) sql += ", " + sum_expression(m);

@@ -475,9 +475,12 @@ namespace {
 // version 4, on either backend, has no such index; opening it adds them.
 TEST(MigrationTest, ADatabaseOfVersionFourGetsTheRegistersDateIndexes) {
     const std::vector<std::string> wanted = {
-        "ix_tc_og_incomemoneyrecord_commno_recorddate", "ix_tc_og_moneyoutgorecord_commno_recorddate",
-        "ix_tc_og_dailyworkrecord_commno_meetdate",     "ix_tc_og_sealuserecord_commno_applydate",
-        "ix_tc_og_comminregister_commno_registdate",    "ix_tc_og_commactivityrecord_commno_activitydate"};
+        "ix_tc_og_incomemoneyrecord_commno_recorddate_outlaysort_moneysum",
+        "ix_tc_og_moneyoutgorecord_commno_recorddate_outlaysort_usebound_moneysum",
+        "ix_tc_og_dailyworkrecord_commno_meetdate_organise_submitdept",
+        "ix_tc_og_sealuserecord_commno_applydate_sealusesort",
+        "ix_tc_og_comminregister_commno_registdate_isagree",
+        "ix_tc_og_commactivityrecord_commno_activitydate"};
     testkit::scratch_dir dir;
     std::vector<std::pair<sql_dialect, std::string>> targets = {{sql_dialect::sqlite, dir.file("office.db")}};
     std::optional<testkit::server_database> server;
@@ -507,7 +510,9 @@ TEST(MigrationTest, ADatabaseOfVersionFourGetsTheRegistersDateIndexes) {
                                                      : "UPDATE tc_og_dbversion SET version = 4"),
                   sql_code::ok)
             << t.sqlerrtext();
-        if (t.in_transaction()) ASSERT_EQ(t.commit(), sql_code::ok);
+        if (t.in_transaction()) {
+            ASSERT_EQ(t.commit(), sql_code::ok);
+        }
         EXPECT_EQ(*database_version(t, d), 4);
         for (const std::string& name : wanted) EXPECT_EQ(count(name), "0") << name;
 

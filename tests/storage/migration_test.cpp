@@ -389,7 +389,7 @@ TEST(MigrationTest, ABackupOfAnEarlierFormatIsRestoredInThisOneAndStaysAsItWas) 
     EXPECT_EQ(now.one("PRAGMA user_version"), std::to_string(k_schema_version));
     EXPECT_EQ(now.one("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(now.rows(*find_table("tc_og_incomemoneyrecord")), then.rows(*find_table("tc_og_incomemoneyrecord")));
-    EXPECT_EQ(now.one("SELECT typeof(moneysum) FROM tc_og_incomemoneyrecord LIMIT 1"), "integer");
+    EXPECT_EQ(now.one("SELECT typeof(moneysum) FROM tc_og_incomemoneyrecord ORDER BY rowid LIMIT 1"), "integer");
 }
 
 // The server keeps its version in a table; one made before has none.

@@ -1,4 +1,4 @@
-// The work and assets views on generated registers of several
+// The work, assets and committee views on generated registers of several
 // communities, on both backends: every figure against a plain reference
 // query and through the register's list, undated records under 日期未填,
 // and a community without records.
@@ -198,6 +198,86 @@ TEST_P(WorkStatsTest, AssetFiguresEqualTheirReferencesAndItsRecords) {
     }
     EXPECT_EQ(i, 10u);
     EXPECT_EQ(top->rows.size(), 10u);
+}
+
+// Age in whole years on a day, worked out here rather than by the
+// database's function the view asks.
+int age_on(date born, date on) {
+    int age = on.year() - born.year();
+    if (on.month() < born.month() || (on.month() == born.month() && on.day() < born.day())) --age;
+    return age;
+}
+
+TEST_P(WorkStatsTest, CommitteeMembersOfTheTermEqualTheirReferences) {
+    const code_list sexes = {{"1", "男"}, {"2", "女"}};
+    const code_list duties = {{"11", "主任"}, {"12", "副主任"}, {"13", "委员"}};
+    const date on = *date::parse("2025-12-31");
+    // By community: how many members of term 05 fall in each age band.
+    std::map<std::string, std::map<std::string, std::int64_t>> bands;
+    {
+        write_guard w(t());
+        ASSERT_TRUE(w.began()) << t().sqlerrtext();
+        for (const auto& [code, name] : k_communities)
+            insert(t(), "tc_ge_community", {"commno", "commname"}, {value(code), value(name)});
+        add_codes(t(), "dddw_gb_sex", sexes);
+        add_codes(t(), "dddw_ge_duty", duties);
+        add_codes(t(), "dddw_ds_falldue", {{"04", "第四届"}, {"05", "第五届"}});
+        generator g(83);
+        for (std::int64_t no = 1; no <= 90; ++no) {
+            const std::string person = "M" + std::to_string(no);
+            // Birthdays around each band's bounds on the day, and some unknown.
+            value born;
+            if (!g.chance(8)) {
+                const int years = std::vector<int>{34, 35, 49, 50, 59, 60, 72}[static_cast<std::size_t>(g.between(0, 6))];
+                born = value(date::from_days(date::from_ymd(on.year() - years, on.month(), on.day())->days() +
+                                             g.between(-2, 2)));
+            }
+            insert(t(), "tc_ge_personinfo", {"personno", "personname", "sex", "birthdate"},
+                   {value(person), value("成员" + std::to_string(no)), g.some_code(codes_of(sexes)), born});
+            const std::string commno = no % 2 ? "S01" : "S02";
+            const bool in_term = no > 20;
+            insert(t(), "tc_og_councilmemberinfo", {"commno", "orderno", "falldue", "personno", "duty", "ondutydate"},
+                   {value(commno), value(no), value(in_term ? "05" : "04"), value(person),
+                    g.some_code(codes_of(duties)),
+                    value(*date::parse(in_term ? "2024-03-01" : "2021-03-01"))});
+            if (!in_term) continue;
+            std::string band = "出生日期未填";
+            if (!born.is_null()) {
+                const int age = age_on(born.day(), on);
+                band = age < 35 ? "35岁以下" : age < 50 ? "35至49岁" : age < 60 ? "50至59岁" : "60岁及以上";
+            }
+            ++bands[band][commno];
+        }
+        ASSERT_EQ(w.commit(), sql_code::ok) << t().sqlerrtext();
+    }
+    auto r = compute_statistics(t(), stats_view::committee, year_period(2025), {{"S01", "S02", "S03"}});
+    ASSERT_TRUE(r) << r.message();
+    EXPECT_EQ(r->term_name, "第五届");
+    const std::vector<std::string> commnos = {"S01", "S02", "S03"};
+    const std::string members = " FROM tc_og_councilmemberinfo m, tc_ge_personinfo p WHERE m.personno = p.personno "
+                                "AND m.falldue = '05' ";
+    const table_shape people{1, 0, -1, "", false};
+    expect_table(t(), *find_table(*r, "成员：按职务"),
+                 reference(t(), "SELECT m.commno, COALESCE(m.duty, ''), COUNT(*), 0" + members + "GROUP BY m.commno, 2",
+                           {}, 1, false, named_by(duties)),
+                 commnos, people);
+    expect_table(t(), *find_table(*r, "成员：按性别"),
+                 reference(t(), "SELECT m.commno, COALESCE(p.sex, ''), COUNT(*), 0" + members + "GROUP BY m.commno, 2",
+                           {}, 1, false, named_by(sexes)),
+                 commnos, people);
+    const stats_table* ages = find_table(*r, "成员：按年龄段（2025-12-31）");
+    ASSERT_TRUE(ages);
+    std::vector<std::string> labels;
+    for (const auto& row : ages->rows) labels.push_back(row[0].text);
+    EXPECT_EQ(labels, (std::vector<std::string>{"35岁以下", "35至49岁", "50至59岁", "60岁及以上", "出生日期未填"}));
+    for (const auto& row : ages->rows) {
+        for (std::size_t c = 0; c < commnos.size(); ++c) {
+            const std::int64_t want = bands[row[0].text][commnos[c]];
+            EXPECT_EQ(row[1 + c].number->units(), want) << row[0].text << " in " << commnos[c];
+            ASSERT_TRUE(row[1 + c].behind);
+            EXPECT_EQ(retrieved(t(), *row[1 + c].behind, "", false).count, want) << row[0].text;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WorkStatsTest, ::testing::Values(backend::sqlite, backend::postgresql),

@@ -16,18 +16,6 @@ using testkit::backend;
 const std::vector<std::pair<std::string, std::string>> k_sorts = {{"10", "行政经费"}, {"20", "专项经费"}, {"30", "其他经费"}};
 const std::vector<std::pair<std::string, std::string>> k_bounds = {{"11", "办公用品"}, {"12", "水电"}, {"21", "活动"}};
 
-std::vector<std::string> codes_of(const std::vector<std::pair<std::string, std::string>>& list) {
-    std::vector<std::string> out;
-    for (const auto& [code, name] : list) out.push_back(code);
-    return out;
-}
-
-std::string name_in(const std::vector<std::pair<std::string, std::string>>& list, const std::string& code) {
-    if (code.empty()) return "未填";
-    for (const auto& [c, n] : list)
-        if (c == code) return n;
-    return code;
-}
 
 class MoneyStatsTest : public ::testing::TestWithParam<backend> {
 protected:

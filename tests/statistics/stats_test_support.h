@@ -181,6 +181,21 @@ inline const stats_table* find_table(const stats_result& r, const std::string& t
     return nullptr;
 }
 
+// A code table's codes, and what a view shows for a code: its name, 未填
+// for none, the code itself where the table lacks it.
+using code_list = std::vector<std::pair<std::string, std::string>>;
+inline std::vector<std::string> codes_of(const code_list& list) {
+    std::vector<std::string> out;
+    for (const auto& [code, name] : list) out.push_back(code);
+    return out;
+}
+inline std::string name_in(const code_list& list, const std::string& code) {
+    if (code.empty()) return "未填";
+    for (const auto& [c, n] : list)
+        if (c == code) return n;
+    return code;
+}
+
 // A small random generator of register contents, the same on every run.
 class generator {
 public:

@@ -12,26 +12,13 @@ namespace {
 using namespace stats_testing;
 using testkit::backend;
 
-using code_list = std::vector<std::pair<std::string, std::string>>;
 const code_list k_organise = {{"01", "居委会"}, {"02", "党支部"}};
 const code_list k_depts = {{"11", "民政科"}, {"12", "城管科"}, {"13", "派出所"}};
 const code_list k_seal_sorts = {{"1", "证明"}, {"2", "介绍信"}};
 
-std::vector<std::string> codes_of(const code_list& list) {
-    std::vector<std::string> out;
-    for (const auto& [code, name] : list) out.push_back(code);
-    return out;
-}
-
-// What the view shows for a code: its name, 未填 for none, itself when
-// the code table lacks it.
+// The view's text for each code of the list.
 std::function<std::string(int, const std::string&)> named_by(const code_list& list) {
-    return [list](int, const std::string& code) {
-        if (code.empty()) return std::string("未填");
-        for (const auto& [c, n] : list)
-            if (c == code) return n;
-        return code;
-    };
+    return [list](int, const std::string& code) { return name_in(list, code); };
 }
 
 class WorkStatsTest : public ::testing::TestWithParam<backend> {

@@ -21,8 +21,9 @@ run_packages=(
     # The desktop program: Qt widgets, Qt's own Chinese texts, and a CJK
     # font for "宋体" to stand for on a machine without one.
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
-    # The statistics window's charts.
-    qt6-charts-dev
+    # The statistics window's charts; their CMake package needs Qt's OpenGL
+    # module, which qt6-charts-dev does not pull in by itself.
+    qt6-charts-dev libqt6opengl6-dev
     # The shared-server backend's client library (loaded on first use).
     libpq-dev
     # The program's icon, rendered from its SVG at build time.

@@ -33,31 +33,36 @@ std::string history_text(const value& v) {
 status record_change(transaction& t, const change_context& c, std::string_view table,
                      std::string_view key, change_kind kind, const std::vector<column_change>& columns) {
     if (columns.empty()) return status::ok();
-    auto failed = [&t] { return status::error("修改记录写入失败：" + t.sqlerrtext()); };
-    // The write lock is held: the next number is this change's alone.
-    const auto top = t.highest("tc_og_changelog", "logno");
-    if (t.sqlcode() < 0) return failed();
-    const std::int64_t logno =
-        (top && !top->is_null() ? static_cast<std::int64_t>(top->as_double().value_or(0)) : 0) + 1;
+    const std::string prefix = "修改记录写入失败：";
+    auto failed = [&t] { return status::error(t.sqlerrtext()); };
+    transaction::write_check check;
+    check.failed_prefix = prefix;
+    // The history is numbered across every register: its own lock keeps
+    // the next number this change's alone, and the number is read by the
+    // INSERT itself, so the save need not wait for it.
+    if (t.lock_register("tc_og_changelog") != sql_code::ok)
+        return status::error(prefix + t.sqlerrtext());
     const bool imported = kind == change_kind::insert && !c.imported_from.empty();
-    const std::vector<value> change{value(logno),     value(c.when),   value(c.workstation),
+    const std::vector<value> change{value(c.when),   value(c.workstation),
                                     value(c.os_user), value(c.commno), value(c.window),
                                     value(std::string(table)), value(std::string(key)),
                                     value(imported ? "导入" : kind_name(kind)), value(c.checked ? "1" : "0")};
-    if (t.execute("INSERT INTO tc_og_changelog (logno, changetime, workstation, osuser, commno, "
-                  "windowname, tablename, recordkey, changekind, ischecked) VALUES (?, ?, ?, ?, ?, "
-                  "?, ?, ?, ?, ?)",
-                  change) != sql_code::ok)
+    if (t.queue_write("INSERT INTO tc_og_changelog (logno, changetime, workstation, osuser, commno, "
+                      "windowname, tablename, recordkey, changekind, ischecked) SELECT coalesce(" +
+                          t.highest_expression("tc_og_changelog", "logno") +
+                          ", 0) + 1, ?, ?, ?, ?, ?, ?, ?, ?, ?",
+                      change, check) != sql_code::ok)
         return failed();
-    // One statement for all the change's columns: a save pays for one
-    // statement, not one per column.
-    std::string sql = "INSERT INTO tc_og_changelog_item (logno, itemno, columnname, oldvalue, newvalue) VALUES ";
+    // One statement for all the change's columns, under the entry just
+    // written, which holds the highest number while the lock is held.
+    std::string sql =
+        "INSERT INTO tc_og_changelog_item (logno, itemno, columnname, oldvalue, newvalue) SELECT l.logno, "
+        "v.* FROM (SELECT MAX(logno) AS logno FROM tc_og_changelog) AS l, (VALUES ";
     std::vector<value> params;
-    params.reserve((columns.size() + 1) * 5);
+    params.reserve((columns.size() + 1) * 4);
     std::int64_t itemno = 0;
     auto add = [&](const std::string& column, value old_value, value new_value) {
-        sql += itemno ? ", (?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?)";
-        params.emplace_back(logno);
+        sql += itemno ? ", (CAST(? AS INTEGER), ?, ?, ?)" : "(CAST(? AS INTEGER), ?, ?, ?)";
         params.emplace_back(++itemno);
         params.emplace_back(column);
         params.push_back(std::move(old_value));
@@ -67,7 +72,8 @@ status record_change(transaction& t, const change_context& c, std::string_view t
     for (const column_change& col : columns)
         add(col.column, col.old_value.is_null() ? value() : value(history_text(col.old_value)),
             col.new_value.is_null() ? value() : value(history_text(col.new_value)));
-    if (t.execute(sql, params) != sql_code::ok) return failed();
+    sql += ") AS v";
+    if (t.queue_write(sql, params, check) != sql_code::ok) return failed();
     return status::ok();
 }
 

@@ -126,10 +126,15 @@ status data_window::update(const change_context* history) {
     if (!trans_) return status::error("no transaction");
     if (object_.update_table.empty()) return status::error(object_.name + " has no update table");
     for (const auto& s : plan_update()) {
-        if (trans_->execute(s.sql, s.params) != sql_code::ok) return status::error(trans_->sqlerrtext());
-        if (s.expect_one_row && trans_->sqlnrows() != 1)
-            return status::error(s.kind == change_kind::remove ? k_deleted_elsewhere
-                                                               : k_changed_elsewhere);
+        // A row another workstation changed or removed matches nothing: the
+        // save stops there, before anything of it is committed.
+        transaction::write_check check;
+        if (s.expect_one_row) {
+            check.rows = 1;
+            check.otherwise = s.kind == change_kind::remove ? k_deleted_elsewhere : k_changed_elsewhere;
+        }
+        if (trans_->queue_write(s.sql, s.params, check) != sql_code::ok)
+            return status::error(trans_->sqlerrtext());
         if (history) {
             if (status st = record_change(*trans_, *history, object_.update_table, s.key, s.kind,
                                           s.changes);

@@ -54,6 +54,20 @@ std::optional<value> transaction::count_everywhere(std::string_view table,
     return select_value(sql, values);
 }
 
+std::string transaction::highest_expression(std::string_view table, std::string_view column) {
+    return "(SELECT MAX(" + std::string(column) + ") FROM " + std::string(table) + ")";
+}
+
+sql_code transaction::queue_write(std::string_view sql, std::span<const value> params,
+                                  const write_check& check) {
+    if (execute(sql, params) != sql_code::ok) {
+        if (!check.failed_prefix.empty()) (void)set_status(sql_code::error, check.failed_prefix + errtext_);
+        return sql_code::error;
+    }
+    if (check.rows >= 0 && nrows_ != check.rows) return set_status(sql_code::error, check.otherwise);
+    return sql_code::ok;
+}
+
 sql_code transaction::update_blob(std::string_view sql, const blob& bytes,
                                   std::span<const value> params) {
     std::vector<value> all;
@@ -71,6 +85,10 @@ void transaction::rollback_keeping_error() {
 }
 
 write_guard::write_guard(transaction& t) : t_(t) { began_ = t_.begin_write() == sql_code::ok; }
+
+write_guard::write_guard(transaction& t, std::string_view table) : t_(t) {
+    began_ = t_.begin_register_write(table) == sql_code::ok;
+}
 
 write_guard::~write_guard() { abandon(); }
 

@@ -103,6 +103,43 @@ public:
 
     // Fails, without touching the open transaction, when one is still open.
     virtual sql_code begin_write() = 0;
+    // A write to one register: a server lets saves to different registers
+    // go on side by side, while saves to the same register (and every
+    // begin_write()) still follow one another, so a number read inside is
+    // still the save's alone. A backend may send the BEGIN with the first
+    // statement that follows; a lock not had in time then fails that one.
+    virtual sql_code begin_register_write(std::string_view table) {
+        (void)table;
+        return begin_write();
+    }
+    // Takes, inside the open write, the lock of another register whose
+    // rows the write reads for a rule or a number (the owner of a side
+    // register's records; the change history, numbered across every
+    // register), held to the end of the write. A no-op where the write
+    // holds the whole database already.
+    virtual sql_code lock_register(std::string_view table) {
+        (void)table;
+        return set_status(sql_code::ok);
+    }
+    // An expression for the highest value of a numbering column, to stand
+    // inside an INSERT … SELECT, over every community's rows as highest()
+    // reads it (null for an empty table). Names only, never a value.
+    virtual std::string highest_expression(std::string_view table, std::string_view column);
+    // A write inside the open write transaction whose answer the caller
+    // needs only at the commit: a backend may send it later, together with
+    // the rest of the save and the COMMIT. A statement that fails, or that
+    // changes another number of rows than `check.rows` (when not -1),
+    // fails the save: nothing after it takes effect, and the statement
+    // that next speaks to the database (commit() at the latest) fails
+    // with its text, `check.failed_prefix` before it, or `check.otherwise`
+    // for a wrong row count. A backend that runs it at once fails it here.
+    struct write_check {
+        long long rows = -1;
+        std::string otherwise;
+        std::string failed_prefix;
+    };
+    virtual sql_code queue_write(std::string_view sql, std::span<const value> params,
+                                 const write_check& check);
     virtual sql_code commit() = 0;
     virtual sql_code rollback() = 0;
     virtual bool in_transaction() const = 0;
@@ -164,6 +201,8 @@ private:
 class [[nodiscard]] write_guard {
 public:
     explicit write_guard(transaction& t);
+    // A write to the register `table` (see begin_register_write).
+    write_guard(transaction& t, std::string_view table);
     ~write_guard();
     write_guard(const write_guard&) = delete;
     write_guard& operator=(const write_guard&) = delete;

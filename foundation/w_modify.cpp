@@ -419,7 +419,11 @@ bool w_modify::save(bool checks) {
     // An import holds the write open itself: it has the lock already.
     std::optional<write_guard> own_write;
     if (!into_open_write_) {
-        own_write.emplace(t);
+        // Saves to other registers go on meanwhile; this register's wait.
+        if (dw_1.object().update_table.empty())
+            own_write.emplace(t);
+        else
+            own_write.emplace(t, dw_1.object().update_table);
         if (!own_write->began()) return failed(t.sqlerrtext());
     } else if (!t.in_transaction()) {
         return failed("导入的写入没有开始。");
@@ -427,6 +431,12 @@ bool w_modify::save(bool checks) {
     auto abandon = [&] {
         if (own_write) own_write->abandon();
     };
+    // The owner's register is read for the rule below: no other
+    // workstation removes the owner before this commit.
+    if (!owner_column().empty() && t.lock_register(owner_table()) != sql_code::ok) {
+        abandon();
+        return failed(t.sqlerrtext());
+    }
     if (checks && wf_dw_verify() == 1) return false;
 
     // A record without its owner would be saved where no list shows it;

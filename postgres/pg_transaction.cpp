@@ -30,6 +30,15 @@ constexpr Oid k_bool = 16, k_bytea = 17, k_int8 = 20, k_int2 = 21, k_int4 = 23, 
 constexpr const char* k_begin =
     "BEGIN; SELECT pg_advisory_xact_lock(7243010601); SELECT txid_current(), "
     "pg_postmaster_start_time()::text || ' ' || coalesce(pg_stat_get_bgwriter_stat_reset_time()::text, '')";
+// A register write takes the whole database's lock shared, so that a
+// write of the whole database (begin_write, and every earlier version of
+// the program) still excludes it, and the register's own lock, keyed in
+// the two-number space by the table's name, as every program derives it.
+constexpr const char* k_begin_register =
+    "SELECT pg_advisory_xact_lock_shared(7243010601), pg_advisory_xact_lock(7243, $1::integer), "
+    "txid_current(), "
+    "pg_postmaster_start_time()::text || ' ' || coalesce(pg_stat_get_bgwriter_stat_reset_time()::text, '')";
+constexpr const char* k_lock_register = "SELECT pg_advisory_xact_lock(7243, ?::integer)";
 constexpr const char* k_ask =
     "SELECT txid_status($1::bigint), "
     "pg_postmaster_start_time()::text || ' ' || coalesce(pg_stat_get_bgwriter_stat_reset_time()::text, '')";
@@ -65,6 +74,23 @@ std::string explained(std::string_view state, bool connection_gone, const std::s
         what = "数据太大，数据库不能保存";
     }
     return std::string(what) + "：" + detail;
+}
+
+// The register's lock: FNV-1a over the table's name in lower case, the
+// same in every program and on every server.
+std::int32_t register_key(std::string_view table) {
+    std::uint32_t h = 2166136261u;
+    for (char c : table) {
+        h ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+        h *= 16777619u;
+    }
+    return static_cast<std::int32_t>(h);
+}
+
+bool is_name(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    });
 }
 
 std::string trimmed(std::string text) {
@@ -552,7 +578,20 @@ bool pg_transaction::asks_functions() {
 std::optional<value> pg_transaction::highest(std::string_view table, std::string_view column) {
     if (!asks_functions()) return sqlcode() < 0 ? std::nullopt : transaction::highest(table, column);
     const value params[] = {value(std::string(table)), value(std::string(column))};
+    // A save's number travels with its BEGIN and its lock.
+    if (in_transaction_ && register_write_) {
+        trip_result r = send_queue(trip_end::select, "SELECT officerecords_highest(?, ?)", params);
+        if (r.code != sql_code::ok) return std::nullopt;
+        return std::move(r.got);
+    }
     return select_value("SELECT officerecords_highest(?, ?)", params);
+}
+
+std::string pg_transaction::highest_expression(std::string_view table, std::string_view column) {
+    // Names only, checked to be names: they stand in the text.
+    if (!is_name(table) || !is_name(column) || !asks_functions())
+        return transaction::highest_expression(table, column);
+    return "officerecords_highest('" + std::string(table) + "', '" + std::string(column) + "')";
 }
 
 std::optional<value> pg_transaction::count_everywhere(std::string_view table,
@@ -583,8 +622,9 @@ result<std::string> pg_transaction::encrypt_password(const std::string& user, co
 }
 
 void pg_transaction::connection_lost() {
-    // Statements prepared on the old connection are gone with it.
-    if (in_transaction_) lost_ = true;
+    // Statements prepared on the old connection are gone with it. A write
+    // whose BEGIN was not sent yet has lost nothing.
+    if (in_transaction_ && !begin_pending_) lost_ = true;
     prepared_.clear();
     today_sent_.clear();
 }
@@ -603,7 +643,7 @@ bool pg_transaction::reconnect() {
 
 sql_code pg_transaction::ready() {
     if (streaming_) streaming_->read_ahead();
-    if (lost_ || (in_transaction_ && PQstatus(conn_) != CONNECTION_OK)) {
+    if (lost_ || (in_transaction_ && !begin_pending_ && PQstatus(conn_) != CONNECTION_OK)) {
         lost_ = true;
         return set_status(sql_code::error, explained("08006", true, k_rolled_back_text));
     }
@@ -756,7 +796,7 @@ sql_code pg_transaction::run(std::string_view sql, std::span<const value> params
     if (iequals(word, "COMMIT") || iequals(word, "END")) return commit();
     // ROLLBACK TO SAVEPOINT undoes part of the transaction, which goes on.
     if (iequals(word, "ROLLBACK") && !rolls_back_to_savepoint(sql)) return rollback();
-    if (ready() != sql_code::ok) return sql_code::error;
+    if (flush_queue() != sql_code::ok || ready() != sql_code::ok) return sql_code::error;
     // A statement that does not even prepare opens no write transaction.
     if (!prepare(sql, params, leading)) {
         // Nothing ran yet: a connection the server dropped while idle is
@@ -801,6 +841,7 @@ sql_code pg_transaction::update_blob(std::string_view sql, const blob& bytes,
 
 std::unique_ptr<cursor> pg_transaction::open_cursor(std::string_view sql,
                                                     std::span<const value> params) {
+    if (flush_queue() != sql_code::ok) return nullptr;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const bool outside = !in_transaction_;
         if (ready() != sql_code::ok) return nullptr;
@@ -826,6 +867,7 @@ std::unique_ptr<cursor> pg_transaction::open_cursor(std::string_view sql,
 
 std::optional<blob> pg_transaction::select_blob(std::string_view sql,
                                                 std::span<const value> params) {
+    if (flush_queue() != sql_code::ok) return std::nullopt;
     const bool outside = !in_transaction_;
     if (ready() != sql_code::ok) return std::nullopt;
     const prepared* p = prepare(sql, params, nullptr);
@@ -858,12 +900,213 @@ std::optional<blob> pg_transaction::select_blob(std::string_view sql,
     return bytes;
 }
 
+sql_code pg_transaction::begin_register_write(std::string_view table) {
+    if (in_transaction_)
+        return set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
+    in_doubt_ = 0;
+    witness_.reset();
+    if (!settle_pending()) return sql_code::error;
+    forget_queue();
+    in_transaction_ = true;
+    begin_pending_ = true;
+    register_write_ = true;
+    locked_ = {register_key(table)};
+    return set_status(sql_code::ok);
+}
+
+sql_code pg_transaction::lock_register(std::string_view table) {
+    if (!in_transaction_ || !register_write_) return set_status(sql_code::ok);
+    const std::int32_t key = register_key(table);
+    if (std::find(locked_.begin(), locked_.end(), key) != locked_.end()) return set_status(sql_code::ok);
+    locked_.push_back(key);
+    queue_.push_back({k_lock_register, {value(std::int64_t{key})}, {}});
+    return set_status(sql_code::ok);
+}
+
+sql_code pg_transaction::queue_write(std::string_view sql, std::span<const value> params,
+                                     const write_check& check) {
+    // Outside a register write (an import's rows, each in a savepoint of
+    // its own) a statement is answered at once, as the caller expects.
+    if (!in_transaction_ || !register_write_) return transaction::queue_write(sql, params, check);
+    if (queue_failed_) return set_status(sql_code::error, *queue_failed_);
+    queue_.push_back({std::string(sql), std::vector<value>(params.begin(), params.end()), check});
+    set_nrows(0);
+    return set_status(sql_code::ok);
+}
+
+void pg_transaction::forget_queue() {
+    begin_pending_ = false;
+    register_write_ = false;
+    locked_.clear();
+    queue_.clear();
+    queue_failed_.reset();
+}
+
+sql_code pg_transaction::flush_queue() {
+    if (queue_failed_) return set_status(sql_code::error, *queue_failed_);
+    if (!begin_pending_ && queue_.empty()) return sql_code::ok;
+    return send_queue(trip_end::none).code;
+}
+
+pg_transaction::trip_result pg_transaction::send_queue(trip_end end, std::string_view sql,
+                                                       std::span<const value> params) {
+    if (queue_failed_) return {set_status(sql_code::error, *queue_failed_), true, {}};
+    // A trip that carries the BEGIN carries the whole write: should the
+    // connection turn out dead, nothing was written and it is sent again
+    // on a new one, as a BEGIN alone was.
+    const bool whole_write = begin_pending_ && end != trip_end::commit;
+    trip_result r = pipeline(end, sql, params);
+    if (r.code != sql_code::ok && !r.refused && whole_write && PQstatus(conn_) != CONNECTION_OK) {
+        lost_ = false;
+        begin_pending_ = true;
+        r = pipeline(end, sql, params);
+    }
+    queue_.clear();
+    if (r.code != sql_code::ok && end != trip_end::commit) queue_failed_ = sqlerrtext();
+    return r;
+}
+
+pg_transaction::trip_result pg_transaction::pipeline(trip_end end, std::string_view sql,
+                                                     std::span<const value> params) {
+    trip_result out;
+    if (ready() != sql_code::ok) {
+        out.code = sql_code::error;
+        return out;
+    }
+    // Every statement is prepared before the pipeline opens: preparing
+    // waits for the server's answer, which a pipeline does not allow. A
+    // statement the server refuses to prepare fails the write here.
+    const bool begins = begin_pending_;
+    for (const queued& q : queue_) {
+        if (!prepare(q.sql, q.params, nullptr)) {
+            out.code = sql_code::error;
+            out.refused = PQstatus(conn_) == CONNECTION_OK;
+            if (!q.check.failed_prefix.empty())
+                (void)set_status(sql_code::error, q.check.failed_prefix + sqlerrtext());
+            return out;
+        }
+    }
+    if (end == trip_end::select && !prepare(sql, params, nullptr)) {
+        out.code = sql_code::error;
+        out.refused = PQstatus(conn_) == CONNECTION_OK;
+        return out;
+    }
+    if (PQenterPipelineMode(conn_) != 1) {
+        out.code = fail_from(nullptr);
+        return out;
+    }
+    // What each answer is for, in the order sent.
+    enum class role { begin, locks, queued, select, commit };
+    std::vector<std::pair<role, const queued*>> sent;
+    bool sending = true;
+    auto send_text = [&](const char* text, std::span<const value> values, role what) {
+        if (!sending) return;
+        const prepared* p = prepare(text, values, nullptr);
+        sending = p && send(*p, values, nullptr, 0);
+        if (sending) sent.emplace_back(what, nullptr);
+    };
+    if (begins) {
+        sending = PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+        if (sending) sent.emplace_back(role::begin, nullptr);
+        const value key(std::int64_t{locked_.front()});
+        const std::string text = std::to_string(key.integer());
+        const char* values[] = {text.c_str()};
+        sending = sending && PQsendQueryParams(conn_, k_begin_register, 1, nullptr, values, nullptr, nullptr, 0) == 1;
+        if (sending) sent.emplace_back(role::locks, nullptr);
+    }
+    for (const queued& q : queue_) {
+        if (!sending) break;
+        const prepared* p = prepare(q.sql, q.params, nullptr);
+        sending = p && send(*p, q.params, nullptr, 0);
+        if (sending) sent.emplace_back(role::queued, &q);
+    }
+    if (end == trip_end::select) {
+        const std::string text(sql);
+        send_text(text.c_str(), params, role::select);
+    } else if (end == trip_end::commit && sending) {
+        sending = PQsendQueryParams(conn_, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+        if (sending) sent.emplace_back(role::commit, nullptr);
+    }
+    if (sending) sending = PQpipelineSync(conn_) == 1;
+    begin_pending_ = false;
+
+    // The answers, one result each and then a null, in the order sent.
+    bool failed = false;
+    std::string failure;
+    for (const auto& [what, q] : sent) {
+        PGresult* r = PQgetResult(conn_);
+        if (!r) break;  // the connection went
+        const ExecStatusType st = PQresultStatus(r);
+        if (st == PGRES_FATAL_ERROR && !failed) {
+            failed = true;
+            // libpq reports a lost connection as an error result too.
+            out.refused = PQstatus(conn_) == CONNECTION_OK;
+            (void)fail_from(r);
+            failure = (q && !q->check.failed_prefix.empty() ? q->check.failed_prefix : std::string()) + sqlerrtext();
+        } else if ((st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) && !failed) {
+            if (what == role::locks && PQntuples(r) == 1) {
+                xact_ = std::atoll(PQgetvalue(r, 0, 2));
+                life_ = PQgetvalue(r, 0, 3);
+            } else if (what == role::queued && q->check.rows >= 0 &&
+                       std::atoll(PQcmdTuples(r)) != q->check.rows) {
+                // Another workstation changed or removed the row: the
+                // statements after it ran, inside the write that is now
+                // rolled back, never with a COMMIT.
+                failed = true;
+                out.refused = true;
+                failure = q->check.otherwise;
+            } else if (what == role::select) {
+                if (PQntuples(r) >= 1 && PQnfields(r) >= 1) {
+                    out.got = PQgetisnull(r, 0, 0) ? value() : value(std::string(PQgetvalue(r, 0, 0)));
+                    // A number arrives as one, as the cursor gives it.
+                    if (!out.got->is_null()) {
+                        const std::string_view t = PQgetvalue(r, 0, 0);
+                        std::int64_t n = 0;
+                        if (t.find_first_not_of("-0123456789") == std::string_view::npos &&
+                            std::from_chars(t.data(), t.data() + t.size(), n).ec == std::errc())
+                            out.got = value(n);
+                    }
+                } else {
+                    out.got = value();
+                }
+            }
+        }
+        PQclear(r);
+        while (PGresult* rest = PQgetResult(conn_)) PQclear(rest);
+    }
+    // The pipeline's end, when the connection still stands.
+    if (PQstatus(conn_) == CONNECTION_OK) {
+        for (;;) {
+            PGresult* r = PQgetResult(conn_);
+            if (!r) {
+                if (PQstatus(conn_) != CONNECTION_OK) break;
+                continue;
+            }
+            const bool synced = PQresultStatus(r) == PGRES_PIPELINE_SYNC;
+            PQclear(r);
+            if (synced) break;
+        }
+        (void)PQexitPipelineMode(conn_);
+    }
+    if (failed) {
+        out.code = set_status(sql_code::error, failure);
+        return out;
+    }
+    if (!sending || PQstatus(conn_) != CONNECTION_OK || sent.empty()) {
+        out.code = fail_from(nullptr);
+        return out;
+    }
+    out.code = set_status(sql_code::ok);
+    return out;
+}
+
 sql_code pg_transaction::begin_write() {
     if (in_transaction_)
         return set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
     in_doubt_ = 0;
     witness_.reset();
     if (!settle_pending()) return sql_code::error;
+    forget_queue();
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (ready() != sql_code::ok) return sql_code::error;
         PGresult* r = PQexec(conn_, k_begin);
@@ -891,6 +1134,28 @@ sql_code pg_transaction::begin_write() {
 sql_code pg_transaction::commit() {
     in_doubt_ = 0;
     if (!in_transaction_) return set_status(sql_code::ok);
+    auto failed_before = [&] {
+        const std::string why = sqlerrtext();
+        (void)rollback();
+        return set_status(sql_code::error, why);
+    };
+    if (queue_failed_) {
+        (void)set_status(sql_code::error, *queue_failed_);
+        return failed_before();
+    }
+    if (begin_pending_ && queue_.empty()) {
+        // Nothing was sent: there is nothing to commit.
+        forget_queue();
+        in_transaction_ = false;
+        return set_status(sql_code::ok);
+    }
+    // The COMMIT goes with the held-back statements unless one's row count
+    // is still to be checked, or the BEGIN is still to be sent: the
+    // transaction's number must be known before a COMMIT is out, to ask
+    // about it should the answer be lost.
+    const bool along = !begin_pending_ && !queue_.empty() &&
+                       std::none_of(queue_.begin(), queue_.end(), [](const queued& q) { return q.check.rows >= 0; });
+    if (!along && flush_queue() != sql_code::ok) return failed_before();
     if (streaming_) streaming_->read_ahead();
     if (lost_ || PQstatus(conn_) != CONNECTION_OK) {
         lost_ = false;
@@ -908,12 +1173,31 @@ sql_code pg_transaction::commit() {
                                                (why.empty() ? std::string() : "（" + why + "）"));
     }
     const doubt d{++doubts_, xact_, PQbackendPID(conn_), life_, std::exchange(witness_, std::nullopt)};
-    const sql_code code = run_control("COMMIT");
+    bool refused = false;
+    sql_code code = sql_code::ok;
+    if (along) {
+        const trip_result r = send_queue(trip_end::commit);
+        code = r.code;
+        refused = r.refused;
+    } else {
+        code = run_control("COMMIT");
+    }
     in_transaction_ = false;
     lost_ = false;
-    // An error the server answered with is a rollback; only a COMMIT whose
-    // answer went with the connection may have been written.
-    if (code == sql_code::ok || PQstatus(conn_) == CONNECTION_OK) return code;
+    forget_queue();
+    // An error the server answered with is a rollback (a statement before
+    // the COMMIT failed, and the server skipped the rest); only a COMMIT
+    // whose answer went with the connection may have been written.
+    if (code == sql_code::ok) return code;
+    if (refused || PQstatus(conn_) == CONNECTION_OK) {
+        // The write the failed statement left open is ended; its text stays.
+        if (along && PQstatus(conn_) == CONNECTION_OK) {
+            const std::string why = sqlerrtext();
+            PQclear(PQexec(conn_, "ROLLBACK"));
+            return set_status(sql_code::error, why);
+        }
+        return code;
+    }
     const std::string why = sqlerrtext();
     switch (ask_outcome(d)) {
         case commit_outcome::committed:
@@ -1030,6 +1314,13 @@ commit_outcome pg_transaction::resolve_commit(std::uint64_t number) {
 
 sql_code pg_transaction::rollback() {
     if (!in_transaction_) return set_status(sql_code::ok);
+    const bool sent = !begin_pending_;
+    forget_queue();
+    if (!sent) {
+        // The server never heard of this write.
+        in_transaction_ = false;
+        return set_status(sql_code::ok);
+    }
     // A date passed on inside the transaction is undone with it.
     today_sent_.clear();
     if (streaming_) streaming_->read_ahead();

@@ -54,6 +54,17 @@ public:
     sql_code update_blob(std::string_view sql, const blob& bytes,
                          std::span<const value> params = {}) override;
     sql_code begin_write() override;
+    // Takes the whole database's lock shared and the register's own, so
+    // that saves to other registers go on; the BEGIN travels with the
+    // first statement that follows.
+    sql_code begin_register_write(std::string_view table) override;
+    sql_code lock_register(std::string_view table) override;
+    std::string highest_expression(std::string_view table, std::string_view column) override;
+    // In a register write, held until something needs an answer from the
+    // server, then sent in one go (libpq's pipeline), the COMMIT along when
+    // no statement's row count is still to be checked.
+    sql_code queue_write(std::string_view sql, std::span<const value> params,
+                         const write_check& check) override;
     sql_code commit() override;
     sql_code rollback() override;
     bool in_transaction() const override { return in_transaction_; }
@@ -126,6 +137,35 @@ private:
     // in doubt, for their callers to be told when they ask; false, with the
     // text, when the server cannot be reached.
     bool settle_pending();
+
+    // What is held back for the next trip to the server.
+    struct queued {
+        std::string sql;
+        std::vector<value> params;
+        write_check check;
+    };
+    // How a trip ends: with nothing more, a SELECT whose first value is
+    // wanted, or the COMMIT.
+    enum class trip_end { none, select, commit };
+    struct trip_result {
+        sql_code code = sql_code::ok;
+        bool refused = false;  // the server answered a statement with an error
+        std::optional<value> got;
+    };
+    // Sends the BEGIN still to be sent, the queued statements and the end
+    // in one pipeline and reads their answers in order. The first failure
+    // is the result, and fails every later statement of the write.
+    trip_result send_queue(trip_end end, std::string_view sql = {}, std::span<const value> params = {});
+    trip_result pipeline(trip_end end, std::string_view sql, std::span<const value> params);
+    // Sends what is held back before a statement that needs the server.
+    sql_code flush_queue();
+    void forget_queue();
+
+    bool begin_pending_ = false;
+    bool register_write_ = false;
+    std::vector<std::int32_t> locked_;  // the register locks of the write
+    std::vector<queued> queue_;
+    std::optional<std::string> queue_failed_;
 
     pg_conn* conn_;
     std::string conninfo_;

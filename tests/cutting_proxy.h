@@ -113,8 +113,18 @@ private:
     }
 
     static bool is_commit(const std::string& message) {
-        // 'Q', length, the query and its terminating zero.
-        std::string q = message.substr(5, message.size() > 6 ? message.size() - 6 : 0);
+        // 'Q', length, the query and its terminating zero; or, sent in a
+        // pipeline, 'P', length, the statement's name, then the query.
+        std::string q;
+        if (message[0] == 'Q') {
+            q = message.substr(5, message.size() > 6 ? message.size() - 6 : 0);
+        } else {
+            const std::size_t name_end = message.find('\0', 5);
+            if (name_end == std::string::npos) return false;
+            const std::size_t query_end = message.find('\0', name_end + 1);
+            if (query_end == std::string::npos) return false;
+            q = message.substr(name_end + 1, query_end - name_end - 1);
+        }
         std::erase_if(q, [](char c) { return std::isspace(static_cast<unsigned char>(c)) || c == ';'; });
         std::transform(q.begin(), q.end(), q.begin(), [](char c) { return std::toupper(c); });
         return q == "COMMIT" || q == "END";
@@ -178,7 +188,7 @@ private:
                 // A request for TLS or GSS is answered by one byte, and the
                 // startup packet follows; the protocol's version starts it.
                 l.started = size >= 8 && be32(message.data() + 4) == 196608u;
-            } else if (message[0] == 'Q' && is_commit(message)) {
+            } else if ((message[0] == 'Q' || message[0] == 'P') && is_commit(message)) {
                 ++commits_;
                 const commit_cut how = armed_.exchange(commit_cut::none);
                 if (how == commit_cut::before) {

@@ -76,6 +76,16 @@ public:
         if (injected()) return sql_code::error;
         return mirror(inner_.begin_write());
     }
+    sql_code begin_register_write(std::string_view table) override {
+        if (injected()) return sql_code::error;
+        return mirror(inner_.begin_register_write(table));
+    }
+    sql_code lock_register(std::string_view table) override {
+        return mirror(inner_.lock_register(table));
+    }
+    std::string highest_expression(std::string_view table, std::string_view column) override {
+        return inner_.highest_expression(table, column);
+    }
     sql_code commit() override {
         if (injected()) return sql_code::error;
         return mirror(inner_.commit());

@@ -1035,7 +1035,15 @@ pg_transaction::trip_result pg_transaction::pipeline(trip_end end, std::string_v
     std::string failure;
     for (const auto& [what, q] : sent) {
         PGresult* r = PQgetResult(conn_);
-        if (!r) break;  // the connection went
+        if (!r) {
+            // The connection went, or the answers are not the statements'
+            // own: either way nothing read from here on may be trusted.
+            if (!failed && PQstatus(conn_) == CONNECTION_OK) {
+                failed = true;
+                failure = "数据库服务器的回答与发出的语句对不上，本次保存没有写入";
+            }
+            break;
+        }
         const ExecStatusType st = PQresultStatus(r);
         if (st == PGRES_FATAL_ERROR && !failed) {
             failed = true;
@@ -1043,7 +1051,10 @@ pg_transaction::trip_result pg_transaction::pipeline(trip_end end, std::string_v
             out.refused = PQstatus(conn_) == CONNECTION_OK;
             (void)fail_from(r);
             failure = (q && !q->check.failed_prefix.empty() ? q->check.failed_prefix : std::string()) + sqlerrtext();
-        } else if ((st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) && !failed) {
+        } else if ((st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_SINGLE_TUPLE) && !failed) {
+            // libpq keeps the single-row mode of the last cursor's query for
+            // the first statement of a pipeline: its row comes alone, and
+            // the empty end of its result is read below with the rest.
             if (what == role::locks && PQntuples(r) == 1) {
                 xact_ = std::atoll(PQgetvalue(r, 0, 2));
                 life_ = PQgetvalue(r, 0, 3);
@@ -1087,6 +1098,10 @@ pg_transaction::trip_result pg_transaction::pipeline(trip_end end, std::string_v
             if (synced) break;
         }
         (void)PQexitPipelineMode(conn_);
+    }
+    if (!failed && end == trip_end::select && !out.got && PQstatus(conn_) == CONNECTION_OK) {
+        failed = true;
+        failure = "数据库服务器没有回答查询，本次保存没有写入";
     }
     if (failed) {
         out.code = set_status(sql_code::error, failure);

@@ -29,10 +29,12 @@ protected:
         }
     }
     // Whether a connection waits for a lock the other holds, as the server
-    // tells it: the number of advisory locks of the office it holds.
+    // tells it: the number of advisory locks of the office it holds (of
+    // this database: other tests' run beside on the same server).
     long locks_held_by_others(transaction& asking) {
         auto n = asking.select_value(
-            "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND granted AND pid <> pg_backend_pid()");
+            "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND granted AND pid <> pg_backend_pid() "
+            "AND database = (SELECT oid FROM pg_database WHERE datname = current_database())");
         return n ? static_cast<long>(n->integer()) : -1;
     }
     long count_of(const std::string& sql) {
@@ -79,6 +81,30 @@ TEST_F(pg_register_write_test, TheSameRegistersSaveWaitsForTheOpenOne) {
               sql_code::ok);
     EXPECT_EQ(b_->commit(), sql_code::ok) << b_->sqlerrtext();
     EXPECT_EQ(count_of("SELECT count(*) FROM tc_og_assetregister WHERE orderno = 990002"), 1);
+}
+
+// The next number is read after the rules' own queries of the same save,
+// as a record window reads them: each read answers with its own value,
+// never with nothing, however the reads before it were streamed.
+TEST_F(pg_register_write_test, TheNumberReadAfterTheRulesQueriesIsTheHighest) {
+    const value top[] = {value("420106001001"), value(std::int64_t{993000})};
+    ASSERT_EQ(b_->execute("INSERT INTO tc_og_dailyworkrecord (commno, orderno) VALUES (?, ?)", top), sql_code::ok);
+    ASSERT_EQ(b_->commit(), sql_code::ok);
+    for (int reads = 0; reads < 3; ++reads) {
+        SCOPED_TRACE(reads);
+        ASSERT_EQ(a_->begin_register_write("tc_og_dailyworkrecord"), sql_code::ok);
+        ASSERT_EQ(a_->lock_register("tc_og_councilorgduty"), sql_code::ok);
+        for (int i = 0; i < reads; ++i)
+            ASSERT_TRUE(a_->select_value("SELECT count(*) FROM tc_og_dailyworkrecord WHERE orderno > 0"))
+                << a_->sqlerrtext();
+        const auto highest = a_->highest("tc_og_dailyworkrecord", "orderno");
+        ASSERT_TRUE(highest.has_value()) << a_->sqlerrtext();
+        EXPECT_EQ(highest->to_text(), "993000");
+        const auto again = a_->highest("tc_og_dailyworkrecord", "orderno");
+        ASSERT_TRUE(again.has_value()) << a_->sqlerrtext();
+        EXPECT_EQ(again->to_text(), "993000");
+        EXPECT_EQ(a_->rollback(), sql_code::ok);
+    }
 }
 
 // A statement fails at each place of the pipeline in turn: nothing of the

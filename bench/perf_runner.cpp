@@ -41,6 +41,7 @@
 #include "bench/bench_support.h"
 #include "bench/export_bench.h"
 #include "bench/history_bench.h"
+#include "bench/load_bench.h"
 #include "bench/perf_report.h"
 #include "bench/raw_sql.h"
 #include "bench/stats_bench.h"
@@ -142,11 +143,15 @@ struct server {
         auto c = raw_connection::open(admin);
         c->run(c->prepare(sql));
     }
-    // A database of the server holding the same rows as the SQLite file.
-    std::string copy_of(const std::string& file, const std::string& name, const clock_source& clock) {
+    // An empty database of the server, dropped at the end of the run.
+    std::string fresh(const std::string& name) {
         admin_run("CREATE DATABASE " + name);
         made.push_back(name);
-        const std::string uri = uri_of(name);
+        return uri_of(name);
+    }
+    // A database of the server holding the same rows as the SQLite file.
+    std::string copy_of(const std::string& file, const std::string& name, const clock_source& clock) {
+        const std::string uri = fresh(name);
         if (status st = create_database(uri, clock); !st) fail(st.message());
         PGconn* to = PQconnectdb(uri.c_str());
         if (PQstatus(to) != CONNECTION_OK) fail(PQerrorMessage(to));
@@ -817,7 +822,7 @@ int main_runner(int argc, char** argv) {
     if (const char* e = std::getenv("OFFICERECORDS_PG_URI")) pg = e;
     bool gui = true;
     // One group of workloads alone, to profile it: retrieve, cli, save,
-    // photo, start, export, history, stats or gui.
+    // photo, start, export, history, stats, import, load or gui.
     std::string only;
     // Leaves the SQLite files behind (their folder is printed), to look into.
     bool keep = false;
@@ -923,6 +928,31 @@ int main_runner(int argc, char** argv) {
     if (wanted("import")) {
         const std::size_t from = rows.size();
         import_sheet(sizes.empty() ? 1000 : std::min(100000, sizes.back()), std::max(3, rounds / 2), rows);
+        report(from);
+    }
+    if (wanted("load")) {
+        const std::size_t from = rows.size();
+        // A run of small sizes only plays a short load, to keep it working.
+        const load_plan plan =
+            sizes.empty() || sizes.back() < 10000 ? load_plan{{1, 4}, 24} : load_plan{{1, 8, 32}, 500};
+        const fs::path cli = bin / "officerecords-cli";
+        workstation_load(
+            cli, "SQLite",
+            [&](const std::string& name) {
+                const std::string file = (g_scratch / (name + ".db")).string();
+                expect_run({cli.string(), "init", file, "--demo"});
+                return file;
+            },
+            g_scratch, plan, rows);
+        if (srv)
+            workstation_load(
+                cli, "PostgreSQL",
+                [&](const std::string& name) {
+                    const std::string uri = srv->fresh(name + "_" + std::to_string(::getpid()));
+                    expect_run({cli.string(), "init", uri, "--demo"});
+                    return uri;
+                },
+                g_scratch, plan, rows);
         report(from);
     }
     // A run of small sizes only still runs the list's workloads once.

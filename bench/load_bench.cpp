@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -109,7 +110,9 @@ register_count count_of(raw_connection& db, const char* table) {
 void workstation_load(const std::filesystem::path& cli, const std::string& backend, const fresh_database& fresh,
                       const std::filesystem::path& folder, const load_plan& plan, std::vector<measurement>& out) {
     for (int workstations : plan.workstations) {
-        const std::string tag = backend + "_" + std::to_string(workstations);
+        // A server folds an unquoted name to lower case: the name is given so.
+        std::string tag = backend + "_" + std::to_string(workstations);
+        for (char& c : tag) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         const std::string db = fresh("load_" + tag);
         std::vector<register_count> before;
         {

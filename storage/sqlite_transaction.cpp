@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <random>
+#include <thread>
 
 #include "storage/file_access.h"
 
@@ -690,7 +692,7 @@ result<std::unique_ptr<sqlite_transaction>> sqlite_transaction::open(const std::
         return status::error(explained(rc, path + "：" + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc))));
     // Set before the first read, so that a workstation starting while
     // another one writes waits for it instead of failing.
-    sqlite3_busy_timeout(db, options.busy_timeout_ms);
+    t->wait_for_locks(options.busy_timeout_ms);
     // Opening reads nothing; the first query is what finds a damaged or
     // locked file. Nothing is written before the file is known to be ours.
     if (mode == open_mode::existing) {
@@ -853,6 +855,30 @@ sql_code sqlite_transaction::execute_script(const std::string& sql) {
     return set_status(sql_code::ok);
 }
 
-void sqlite_transaction::set_busy_timeout_ms(int ms) { sqlite3_busy_timeout(db_, ms); }
+void sqlite_transaction::set_busy_timeout_ms(int ms) { wait_for_locks(ms); }
+
+void sqlite_transaction::wait_for_locks(int timeout_ms) {
+    busy_timeout_ms_ = std::max(0, timeout_ms);
+    sqlite3_busy_handler(db_, &sqlite_transaction::wait_for_lock, this);
+}
+
+// SQLite's own timeout sleeps ever longer between tries, 100 ms at a time
+// after the first few: among many workstations saving at once, one that
+// sleeps that long keeps losing the lock to those that came after it, and
+// is refused at the timeout although the lock was free most of the time.
+// Short sleeps, a little random so that waiters do not try in step, give
+// each one its turn.
+int sqlite_transaction::wait_for_lock(void* self, int tries) {
+    auto* t = static_cast<sqlite_transaction*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (tries == 0) t->waiting_since_ = now;
+    if (now - t->waiting_since_ >= std::chrono::milliseconds(t->busy_timeout_ms_)) return 0;
+    thread_local std::minstd_rand jitter(static_cast<unsigned>(::getpid()) ^
+                                         static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(self)));
+    // 0.2 to 1 ms at first, up to 2 ms once the wait has gone on a while.
+    const int most = tries < 20 ? 800 : 1800;
+    std::this_thread::sleep_for(std::chrono::microseconds(200 + static_cast<int>(jitter() % most)));
+    return 1;
+}
 
 }  // namespace officerecords

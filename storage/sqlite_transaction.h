@@ -12,6 +12,7 @@
 // answers the workstation's date from the given clock.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -117,9 +118,15 @@ private:
     std::optional<std::size_t> schema_digest();
     // Takes the schema as it stands now for what this connection has seen.
     bool remember_schema();
+    // SQLite's busy handler: waits in short steps until the lock is had or
+    // the timeout has passed since the wait began.
+    static int wait_for_lock(void* self, int tries);
+    void wait_for_locks(int timeout_ms);
 
     sqlite3* db_;
     std::string path_;
+    int busy_timeout_ms_ = 0;
+    std::chrono::steady_clock::time_point waiting_since_{};
     // Whether the file is on the process's list of open databases.
     bool noted_ = false;
     std::vector<std::unique_ptr<cached_statement>> cache_;

@@ -184,5 +184,75 @@ TEST_P(SaveFailureTest, EachFailedStepOfADeletionKeepsTheRecordListedWhereItWas)
     EXPECT_NE(stored(), before);
 }
 
+// The database itself refuses each statement of a save in turn (a trigger
+// raising), as the server does when the statements travel together with
+// the COMMIT: nothing of the save is stored, the message is the
+// database's own after the step's prefix, and the same Save goes through
+// once the refusal is gone.
+TEST_P(SaveFailureTest, EachStatementTheDatabaseRefusesWritesNothing) {
+    const bool server = GetParam() == backend::postgresql;
+    // The triggers are the database owner's to make; the clerk's login may not.
+    std::unique_ptr<transaction> owner;
+    if (server) {
+        auto opened = open_connection(db_->server->target(), db_->clock);
+        ASSERT_TRUE(opened.is_ok()) << opened.message();
+        owner = opened.take();
+    }
+    transaction& ddl = owner ? *owner : *db_->db.photosqlca;
+    auto run = [&](const std::string& sql) {
+        ASSERT_EQ(ddl.execute(sql), sql_code::ok) << sql << ": " << ddl.sqlerrtext();
+        ASSERT_EQ(ddl.commit(), sql_code::ok) << ddl.sqlerrtext();
+    };
+    if (server)
+        run("CREATE FUNCTION refuse_save() RETURNS trigger LANGUAGE plpgsql AS "
+            "$$ BEGIN RAISE EXCEPTION '不许写入'; END $$");
+    // The real connection: no step is injected, every one is sent.
+    session real{host, host, *db_->db.sqlca, *db_->db.photosqlca, k_commno, {}, &page};
+    const std::string refused = server ? "数据库操作失败：不许写入" : "数据不符合数据库的约束：不许写入";
+    struct refusal {
+        const char* table;
+        const char* prefix;
+    };
+    const refusal refusals[] = {{"tc_og_assetregister", ""},
+                                {"tc_og_changelog", "修改记录写入失败："},
+                                {"tc_og_changelog_item", "修改记录写入失败："}};
+    for (const char* mode : {k_mode_modify, k_mode_add}) {
+        for (const refusal& r : refusals) {
+            SCOPED_TRACE(std::string(mode) + " refused by " + r.table);
+            const std::string table = r.table;
+            if (server) {
+                run("CREATE TRIGGER refuse BEFORE INSERT OR UPDATE ON " + table +
+                    " FOR EACH ROW EXECUTE FUNCTION refuse_save()");
+            } else {
+                for (const char* kind : {"INSERT", "UPDATE"})
+                    run(std::string("CREATE TRIGGER refuse_") + kind + " BEFORE " + kind + " ON " + table +
+                        " BEGIN SELECT RAISE(ABORT, '不许写入'); END");
+            }
+            const std::string before = stored();
+            ASSERT_TRUE(list_register(page, "w_m_og_assetregister", d_og_assetregister(), real).is_ok());
+            page.dw_1.setrow(2);
+            host.messages.clear();
+            w_m_og_assetregister w(real);
+            w.open_with(mode);
+            (void)w.dw_1.setitem(1, "goodsname", value(std::string("拒绝过的名称") + r.table));
+            w.cb_save_clicked();
+            EXPECT_EQ(host.messages, std::vector<std::string>{"警告信息 | 数据保存失败！" + std::string(r.prefix) + refused});
+            EXPECT_EQ(stored(), before);
+            expect_intact();
+            EXPECT_FALSE(db_->db.sqlca->in_transaction());
+            EXPECT_NE(w.dw_1.getitemstatus(1, 0), row_status::not_modified) << "the edit is kept";
+
+            if (server)
+                run("DROP TRIGGER refuse ON " + table);
+            else
+                for (const char* kind : {"INSERT", "UPDATE"}) run(std::string("DROP TRIGGER refuse_") + kind);
+            host.messages.clear();
+            w.cb_save_clicked();
+            EXPECT_EQ(host.messages, std::vector<std::string>{});
+            EXPECT_NE(stored(), before) << "the same Save went through";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace officerecords

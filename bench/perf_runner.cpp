@@ -394,7 +394,7 @@ void save_and_add(const register_db& db, int rounds, std::vector<measurement>& o
         bare.ours.clear();
         bare.anchor.clear();
         alternate(bare, rounds, ours, theirs, pause);
-        char note[200];
+        char note[320];
         std::snprintf(note, sizeof note,
                       "each save also writes its change history (two more statements, two more tables, sent with the save on the server); "
                       "without it, measured alongside: %.3f ms against %.3f ms, %.2f×",

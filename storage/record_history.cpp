@@ -140,7 +140,8 @@ std::string owner_key(const dw_object& form, const std::string& commno,
 
 // Names every line's record as the clerk knows it, from the record as it
 // is stored now; a deleted record by the values its deletion took away.
-status name_records(transaction& t, const dw_object& form, std::vector<history_line>& lines) {
+// `stored` is a data window over the form, whose rows are replaced.
+status name_records(data_window& stored, const dw_object& form, std::vector<history_line>& lines) {
     if (lines.empty() || form.naming.empty()) return status::ok();
     std::map<std::string, std::string> names;
     // The records still stored, a few hundred numbers a statement, per
@@ -152,8 +153,6 @@ status name_records(transaction& t, const dw_object& form, std::vector<history_l
         names[h.owner_key];
         numbers[key_part(h.owner_key, "commno")].push_back(key_part(h.owner_key, key_column));
     }
-    data_window stored("dw_history_names");
-    if (status st = stored.set_dataobject(form, t); !st) return st;
     constexpr std::size_t k_per_statement = 200;
     for (const auto& [commno, all] : numbers) {
         for (std::size_t at = 0; at < all.size(); at += k_per_statement) {
@@ -230,7 +229,9 @@ result<std::vector<history_line>> read(transaction& t, const dw_object& form, co
     }
     if (t.sqlcode() < 0) return status::error("读取修改记录失败：" + t.sqlerrtext());
     rows.reset();
-    if (status st = name_records(t, form, lines); !st) return st;
+    // The same window reads the names: setting up another would load the
+    // form's code lists a second time, a quarter of a short history's time.
+    if (status st = name_records(shown, form, lines); !st) return st;
     return lines;
 }
 

@@ -19,6 +19,11 @@ void bench_host::message_box(std::string_view title, std::string_view text, icon
 
 std::string bench_host::current_directory() { return fs::temp_directory_path().string(); }
 
+void perf_fail(const std::string& why) {
+    std::fprintf(stderr, "officerecords_perf: %s\n", why.c_str());
+    std::exit(1);
+}
+
 void check_sqlite(int rc, sqlite3* db, const char* what) {
     if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW) return;
     std::fprintf(stderr, "%s: %s\n", what, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));

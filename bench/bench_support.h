@@ -72,6 +72,9 @@ public:
 };
 
 // Exits with `what` and SQLite's message unless rc is OK, ROW or DONE.
+// Ends the runner with its reason on stderr.
+[[noreturn]] void perf_fail(const std::string& why);
+
 void check_sqlite(int rc, sqlite3* db, const char* what);
 
 // A connection with the backend's pragmas; `synchronous` is the one

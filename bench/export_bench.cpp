@@ -28,11 +28,6 @@ namespace officerecords {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& why) {
-    std::fprintf(stderr, "officerecords_perf: %s\n", why.c_str());
-    std::exit(1);
-}
-
 // A figure of /proc/self/status in KiB: "VmRSS", "VmHWM".
 long status_kib(const char* field) {
     std::ifstream in("/proc/self/status");
@@ -62,23 +57,23 @@ double ms_since(std::chrono::steady_clock::time_point start) {
 int ours(export_format format, const std::string& file, const std::string& out) {
     bench_host host;
     auto opened = open_database(file, host);
-    if (!opened) fail("open " + file + ": " + opened.message());
+    if (!opened) perf_fail("open " + file + ": " + opened.message());
     database db = opened.take();
     data_window list;
-    if (status st = list.set_dataobject(d_og_assetregister(), *db.sqlca); !st) fail(st.message());
+    if (status st = list.set_dataobject(d_og_assetregister(), *db.sqlca); !st) perf_fail(st.message());
     value commno(k_bench_commno);
-    if (list.retrieve("commno = ?", {&commno, 1}, "orderno") < 0) fail("retrieve: " + list.last_error());
+    if (list.retrieve("commno = ?", {&commno, 1}, "orderno") < 0) perf_fail("retrieve: " + list.last_error());
     reset_peak();
     const long base = status_kib("VmRSS");
     const auto start = std::chrono::steady_clock::now();
     const list_export exported(list, list_export::all_rows(list), {"固定资产登记", "水果湖社区"}, host);
-    if (status st = exported.write(format, out, true); !st) fail(st.message());
+    if (status st = exported.write(format, out, true); !st) perf_fail(st.message());
     std::printf("ms %.3f base %ld peak %ld\n", ms_since(start), base, status_kib("VmHWM"));
     return 0;
 }
 
 void check(lxw_error e) {
-    if (e != LXW_NO_ERROR) fail(std::string("libxlsxwriter: ") + lxw_strerror(e));
+    if (e != LXW_NO_ERROR) perf_fail(std::string("libxlsxwriter: ") + lxw_strerror(e));
 }
 
 // The same cells written straight from the SELECT: the counter, texts,
@@ -95,7 +90,7 @@ int xlsx_anchor(const std::string& file, const std::string& out) {
     options.constant_memory = LXW_TRUE;
     options.tmpdir = folder.data();
     lxw_workbook* book = workbook_new_opt(out.c_str(), &options);
-    if (!book) fail("workbook_new_opt");
+    if (!book) perf_fail("workbook_new_opt");
     lxw_worksheet* sheet = workbook_add_worksheet(book, "固定资产登记");
     lxw_format* title = workbook_add_format(book);
     format_set_bold(title);
@@ -152,7 +147,7 @@ struct side_run {
 // when given (the shell's CSV), else read for its figures.
 side_run run_side(const std::vector<std::string>& argv, const std::string& output = {}) {
     int fds[2];
-    if (pipe(fds) != 0) fail("pipe");
+    if (pipe(fds) != 0) perf_fail("pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (output.empty()) {
@@ -166,7 +161,7 @@ side_run run_side(const std::vector<std::string>& argv, const std::string& outpu
     args.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) fail("cannot start " + argv[0]);
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) perf_fail("cannot start " + argv[0]);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     std::string said;
@@ -178,13 +173,13 @@ side_run run_side(const std::vector<std::string>& argv, const std::string& outpu
     wait4(pid, &status, 0, &usage);
     side_run r;
     r.ms = ms_since(start);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) fail(argv[0] + " failed: " + said);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) perf_fail(argv[0] + " failed: " + said);
     r.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024;
     double ms = 0;
     long base = 0, peak = 0;
     if (output.empty()) {
         if (std::sscanf(said.c_str(), "ms %lf base %ld peak %ld", &ms, &base, &peak) != 3)
-            fail(argv[0] + " said: " + said);
+            perf_fail(argv[0] + " said: " + said);
         r.ms = ms;
         r.base_mib = static_cast<double>(base) / 1024;
         r.peak_mib = static_cast<double>(peak) / 1024;
@@ -200,7 +195,7 @@ int export_side(int argc, char** argv) {
     if (side == "ours" && (format == "csv" || format == "xlsx"))
         return ours(format == "csv" ? export_format::csv : export_format::xlsx, argv[4], argv[5]);
     if (side == "anchor" && format == "xlsx") return xlsx_anchor(argv[4], argv[5]);
-    fail("--export-side ours|anchor xlsx|csv DATABASE FILE");
+    perf_fail("--export-side ours|anchor xlsx|csv DATABASE FILE");
 }
 
 void export_lists(const std::string& database, const std::string& size, const std::string& folder, int rounds,

@@ -15,11 +15,6 @@ namespace officerecords {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& why) {
-    std::fprintf(stderr, "officerecords_perf: %s\n", why.c_str());
-    std::exit(1);
-}
-
 // The activity whose history is read: its number has longer ones (10,
 // 100, ...) beside it, whose keys start with the same digits.
 constexpr int k_activity = 1;
@@ -31,7 +26,7 @@ constexpr int k_items = 3;
 // activities of the bench community, each of three items, and the
 // activity's own five changes.
 void build_history(const std::string& path, int changes, const clock_source& clock) {
-    if (status st = create_database(path, clock); !st) fail(st.message());
+    if (status st = create_database(path, clock); !st) perf_fail(st.message());
     sqlite3* db = open_raw(path, "OFF");
     check_sqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
     sqlite3_stmt *change = nullptr, *item = nullptr;
@@ -117,7 +112,7 @@ void record_histories(const std::string& folder, const std::vector<int>& changes
         const std::string path = folder + "/history_" + std::to_string(n) + ".db";
         build_history(path, n, host);
         auto opened = open_database(path, host);
-        if (!opened) fail(opened.message());
+        if (!opened) perf_fail(opened.message());
         database product = opened.take();
         sqlite3* raw = open_raw(path);
         const dw_object& form = d_og_commactivityrecord();
@@ -129,14 +124,14 @@ void record_histories(const std::string& folder, const std::vector<int>& changes
         for (int i = 0; i < rounds; ++i) {
             m.ours.push_back(time_of([&] {
                                  auto lines = record_history(*product.sqlca, form, key);
-                                 if (!lines) fail(lines.message());
+                                 if (!lines) perf_fail(lines.message());
                                  if (lines->size() != want)
-                                     fail("the history has " + std::to_string(lines->size()) + " lines, not " +
+                                     perf_fail("the history has " + std::to_string(lines->size()) + " lines, not " +
                                           std::to_string(want));
                              }).wall *
                              1e3);
             m.anchor.push_back(time_of([&] {
-                                   if (best_query(raw, key) != want) fail("the best query read other lines");
+                                   if (best_query(raw, key) != want) perf_fail("the best query read other lines");
                                }).wall *
                                1e3);
         }

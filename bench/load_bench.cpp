@@ -21,11 +21,6 @@ namespace officerecords {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& why) {
-    std::fprintf(stderr, "officerecords_perf: %s\n", why.c_str());
-    std::exit(1);
-}
-
 // A register the workstations add to, and what a clerk types for a new
 // record of it; the workstation and the save's number make each one's text
 // its own.
@@ -70,7 +65,7 @@ pid_t start_workstation(const std::filesystem::path& cli, const std::string& scr
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) fail("cannot start " + program);
+    if (rc != 0) perf_fail("cannot start " + program);
     return pid;
 }
 
@@ -143,7 +138,7 @@ void workstation_load(const std::filesystem::path& cli, const std::string& backe
         for (const std::string& t : transcripts) acked += acknowledged(read_all(t), plan.saves, trouble);
         const long long sent = static_cast<long long>(workstations) * plan.saves;
         if (!ended_well || acked != sent)
-            fail(backend + ", " + std::to_string(workstations) + " workstations: " + std::to_string(sent - acked) +
+            perf_fail(backend + ", " + std::to_string(workstations) + " workstations: " + std::to_string(sent - acked) +
                  " of " + std::to_string(sent) + " saves failed" + (trouble.empty() ? "" : ": " + trouble) +
                  (ended_well ? "" : " (a program ended with a failure)"));
         // Each workstation's saves go to the registers in turn from its own
@@ -156,7 +151,7 @@ void workstation_load(const std::filesystem::path& cli, const std::string& backe
             const register_count now = count_of(*raw, k_registers[r].table);
             const long long want = before[r].rows + gained[r];
             if (now.rows != want || now.numbers != now.rows)
-                fail(backend + ", " + std::to_string(workstations) + " workstations: " + k_registers[r].table +
+                perf_fail(backend + ", " + std::to_string(workstations) + " workstations: " + k_registers[r].table +
                      " holds " + std::to_string(now.rows) + " records under " + std::to_string(now.numbers) +
                      " numbers, where " + std::to_string(want) + " records were acknowledged");
         }

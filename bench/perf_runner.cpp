@@ -86,11 +86,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void fail(const std::string& why) {
-    std::fprintf(stderr, "officerecords_perf: %s\n", why.c_str());
-    std::exit(1);
-}
-
 fs::path g_scratch;
 void remove_scratch() {
     std::error_code ec;
@@ -152,9 +147,9 @@ struct server {
     // A database of the server holding the same rows as the SQLite file.
     std::string copy_of(const std::string& file, const std::string& name, const clock_source& clock) {
         const std::string uri = fresh(name);
-        if (status st = create_database(uri, clock); !st) fail(st.message());
+        if (status st = create_database(uri, clock); !st) perf_fail(st.message());
         PGconn* to = PQconnectdb(uri.c_str());
-        if (PQstatus(to) != CONNECTION_OK) fail(PQerrorMessage(to));
+        if (PQstatus(to) != CONNECTION_OK) perf_fail(PQerrorMessage(to));
         sqlite3* from = open_raw(file, "OFF");
         for (const char* table : {"tc_og_assetregister", "tc_ge_code", "tc_ge_community"}) {
             sqlite3_stmt* s = nullptr;
@@ -162,7 +157,7 @@ struct server {
                                             nullptr),
                          from, table);
             PGresult* copy = PQexec(to, (std::string("COPY ") + table + " FROM STDIN").c_str());
-            if (PQresultStatus(copy) != PGRES_COPY_IN) fail(std::string(table) + ": " + PQerrorMessage(to));
+            if (PQresultStatus(copy) != PGRES_COPY_IN) perf_fail(std::string(table) + ": " + PQerrorMessage(to));
             PQclear(copy);
             std::string line;
             while (sqlite3_step(s) == SQLITE_ROW) {
@@ -172,12 +167,12 @@ struct server {
                     copy_field(line, s, i);
                 }
                 line += '\n';
-                if (PQputCopyData(to, line.data(), static_cast<int>(line.size())) != 1) fail(PQerrorMessage(to));
+                if (PQputCopyData(to, line.data(), static_cast<int>(line.size())) != 1) perf_fail(PQerrorMessage(to));
             }
             sqlite3_finalize(s);
-            if (PQputCopyEnd(to, nullptr) != 1) fail(PQerrorMessage(to));
+            if (PQputCopyEnd(to, nullptr) != 1) perf_fail(PQerrorMessage(to));
             PGresult* r = PQgetResult(to);
-            if (PQresultStatus(r) != PGRES_COMMAND_OK) fail(std::string(table) + ": " + PQerrorMessage(to));
+            if (PQresultStatus(r) != PGRES_COMMAND_OK) perf_fail(std::string(table) + ": " + PQerrorMessage(to));
             PQclear(r);
             while (PGresult* rest = PQgetResult(to)) PQclear(rest);
         }
@@ -196,7 +191,7 @@ struct server {
 
 database open_product(const register_db& db, const clock_source& clock) {
     auto opened = open_database(db.where, clock);
-    if (!opened) fail("open " + db.where + ": " + opened.message());
+    if (!opened) perf_fail("open " + db.where + ": " + opened.message());
     return opened.take();
 }
 
@@ -216,7 +211,7 @@ void retrieve(const register_db& db, int rounds, std::vector<measurement>& out) 
     const double target = db.backend == "SQLite" ? 1.1 : 1.2;
     auto check = [&](std::size_t n, const char* side) {
         if (n != static_cast<std::size_t>(db.rows))
-            fail(std::string(side) + " retrieved " + grouped(static_cast<long long>(n)) + " rows of " +
+            perf_fail(std::string(side) + " retrieved " + grouped(static_cast<long long>(n)) + " rows of " +
                  grouped(db.rows));
     };
     // A register of 10,000 rows or fewer is read in milliseconds, where the
@@ -319,7 +314,7 @@ struct desk {
         : db(open_product(where, host)),
           sess{host, host, *db.sqlca, *db.photosqlca, k_bench_commno, fs::temp_directory_path().string(), &page} {
         if (status st = list_register(page, "w_m_og_assetregister", d_og_assetregister(), sess); !st)
-            fail("list_register: " + st.message());
+            perf_fail("list_register: " + st.message());
     }
 };
 
@@ -346,10 +341,10 @@ void save_and_add(const register_db& db, int rounds, std::vector<measurement>& o
         w_m_og_assetregister window(d.sess);
         window.open_with(k_mode_add);
         for (const typed_item& item : k_new_asset)
-            if (!type_into(window.dw_1, item.column, item.text)) fail("typing " + std::string(item.column));
+            if (!type_into(window.dw_1, item.column, item.text)) perf_fail("typing " + std::string(item.column));
         window.cb_save_clicked();
         if (d.host.messages.size() != said || window.dw_1.getitemstatus(1, 0) != row_status::not_modified)
-            fail("the asset window did not save the new record");
+            perf_fail("the asset window did not save the new record");
     };
     auto raw_add = [&](int) {
         raw->run(begin);
@@ -362,20 +357,20 @@ void save_and_add(const register_db& db, int rounds, std::vector<measurement>& o
     std::int64_t raw_key = ours_key + 1;
     while (!is_bench_record(db.rows, raw_key)) ++raw_key;
     const long listed = find_listed(d.page, value(ours_key));
-    if (listed < 1 || d.page.dw_1.setrow(listed) != 1) fail("record " + std::to_string(ours_key) + " is not listed");
+    if (listed < 1 || d.page.dw_1.setrow(listed) != 1) perf_fail("record " + std::to_string(ours_key) + " is not listed");
     w_m_og_assetregister changing(d.sess);
     changing.open_with(k_mode_modify);
-    if (changing.dw_1.rowcount() != 1) fail("the modify window did not open its record");
+    if (changing.dw_1.rowcount() != 1) perf_fail("the modify window did not open its record");
     auto ours_save = [&](int i) {
         const std::size_t said = d.host.messages.size();
-        if (!type_into(changing.dw_1, "goodsname", k_names[i % 2])) fail("typing the name");
+        if (!type_into(changing.dw_1, "goodsname", k_names[i % 2])) perf_fail("typing the name");
         changing.cb_save_clicked();
         if (d.host.messages.size() != said || changing.dw_1.getitemstatus(1, 0) != row_status::not_modified)
-            fail("the asset window did not save the changed record");
+            perf_fail("the asset window did not save the changed record");
     };
     auto raw_save = [&](int i) {
         raw->run(begin);
-        if (raw->run(update, {k_names[i % 2], k_bench_commno, raw_key}) != 1) fail("the raw UPDATE changed no row");
+        if (raw->run(update, {k_names[i % 2], k_bench_commno, raw_key}) != 1) perf_fail("the raw UPDATE changed no row");
         raw->run(commit);
     };
 
@@ -383,7 +378,7 @@ void save_and_add(const register_db& db, int rounds, std::vector<measurement>& o
     measurement save{"save a changed record (修改, Save)", db.size(), db.backend, "ms", {}, {}, anchor_kind + " UPDATE, committed", 1.3, {}};
     const std::int64_t count_before = d.page.dw_1.rowcount();
     alternate(add, rounds, ours_add, raw_add, pause);
-    if (d.page.dw_1.rowcount() != count_before + rounds) fail("the list did not take every new record");
+    if (d.page.dw_1.rowcount() != count_before + rounds) perf_fail("the list did not take every new record");
     alternate(save, rounds, ours_save, raw_save, pause);
     // What the change history adds: every save also writes who changed
     // what, in the same transaction. Turned off here only to weigh it.
@@ -432,9 +427,9 @@ std::vector<sheet_asset> sheet_assets(int rows) {
 // amount and a date cell, as Excel saves them.
 void write_asset_sheet(const std::string& path, const std::vector<sheet_asset>& assets) {
     auto writer = xlsx_writer_module();
-    if (!writer) fail(writer.message());
+    if (!writer) perf_fail(writer.message());
     auto sheet = (*writer)->create(path, "固定资产");
-    if (!sheet) fail(sheet.message());
+    if (!sheet) perf_fail(sheet.message());
     const cell_look day{"yyyy-mm-dd"};
     const cell_look amount{"#,##0.00"};
     const char* captions[] = {"资产分类", "资产名称", "品牌", "数量", "计量单位", "价值（元）", "添置日期", "保管人"};
@@ -451,7 +446,7 @@ void write_asset_sheet(const std::string& path, const std::vector<sheet_asset>& 
         (*sheet)->day(row, 6, a.bought, &day);
         (*sheet)->text(row, 7, "张建国", nullptr);
     }
-    if (status st = (*sheet)->close(); !st) fail(st.message());
+    if (status st = (*sheet)->close(); !st) perf_fail(st.message());
 }
 
 // Importing a sheet of `rows` assets from XLSX, every rule included, beside
@@ -481,11 +476,11 @@ void import_sheet(int rows, int rounds, std::vector<measurement>& out) {
             session s{host, host, *db.sqlca, *db.photosqlca, k_bench_commno, fs::temp_directory_path().string(), nullptr};
             s.keep_history = history;
             register_import job(s, {"w_m_og_assetregister", sheet, "", {}, false});
-            if (status st = job.open(); !st) fail("import: " + st.message());
+            if (status st = job.open(); !st) perf_fail("import: " + st.message());
             auto report = job.run(import_mode::write_all);
-            if (!report) fail("import: " + report.message());
+            if (!report) perf_fail("import: " + report.message());
             if (report->imported != rows)
-                fail("import: " + std::to_string(report->imported) + " of " + std::to_string(rows) + " rows, " +
+                perf_fail("import: " + std::to_string(report->imported) + " of " + std::to_string(rows) + " rows, " +
                      (report->failures.empty() ? std::string() : report->failures.front().message));
         }));
     };
@@ -571,13 +566,13 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
     // untimed so the table stays small; reads come from activity 2.
     auto ours_save = [&](const blob& bytes) {
         write_guard guard(t);
-        if (!guard.began()) fail("photo store begin: " + t.sqlerrtext());
+        if (!guard.began()) perf_fail("photo store begin: " + t.sqlerrtext());
         const std::optional<std::int64_t> number = store.next_number(1);
         if (!number || store.create(1, *number) == sql_code::error ||
             store.store_name_and_note(1, *number, k_file_name, k_note) != sql_code::ok ||
             store.store_picture(1, *number, bytes) != sql_code::ok ||
             guard.commit() != sql_code::ok)
-            fail("photo store save: " + t.sqlerrtext());
+            perf_fail("photo store save: " + t.sqlerrtext());
         return *number;
     };
     auto raw_save = [&](std::int64_t activity, const blob& bytes) {
@@ -602,7 +597,7 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
             save.ours.push_back(ms(time_of([&] { ours_no = ours_save(bytes); })));
             write_guard guard(t);
             if (!guard.began() || store.remove(1, ours_no) != sql_code::ok || guard.commit() != sql_code::ok)
-                fail("photo store remove: " + t.sqlerrtext());
+                perf_fail("photo store remove: " + t.sqlerrtext());
             if (db.backend == "SQLite") sync_phase();
             save.anchor.push_back(ms(time_of([&] { raw_no = raw_save(3, bytes); })));
             raw->run(begin);
@@ -633,8 +628,8 @@ void photos(const register_db& db, int rounds, std::vector<measurement>& out) {
         drop_both();
         ours_read();
         raw_read();
-        if (!ours_got || *ours_got != bytes) fail("the photo store read back other bytes than were saved");
-        if (raw_got != bytes) fail("the raw read got other bytes than were saved");
+        if (!ours_got || *ours_got != bytes) perf_fail("the photo store read back other bytes than were saved");
+        if (raw_got != bytes) perf_fail("the raw read got other bytes than were saved");
         out.push_back(read_back);
     }
 }
@@ -653,7 +648,7 @@ extern "C" char** environ;
 // start to its end.
 program_run run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env_extra = {}) {
     int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) fail("pipe");
+    if (pipe(pipe_fds) != 0) perf_fail("pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
@@ -671,7 +666,7 @@ program_run run_program(const std::vector<std::string>& argv, const std::vector<
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0)
-        fail("cannot start " + argv[0]);
+        perf_fail("cannot start " + argv[0]);
     close(pipe_fds[1]);
     char buf[65536];
     ssize_t got;
@@ -688,8 +683,8 @@ program_run run_program(const std::vector<std::string>& argv, const std::vector<
 program_run expect_run(const std::vector<std::string>& argv, const std::string& want = {},
                        const std::vector<std::string>& env = {}) {
     program_run r = run_program(argv, env);
-    if (r.status != 0) fail(argv[0] + " ended with status " + std::to_string(r.status) + ":\n" + r.output);
-    if (!want.empty() && r.output != want) fail(argv[0] + " printed:\n" + r.output + "instead of:\n" + want);
+    if (r.status != 0) perf_fail(argv[0] + " ended with status " + std::to_string(r.status) + ":\n" + r.output);
+    if (!want.empty() && r.output != want) perf_fail(argv[0] + " printed:\n" + r.output + "instead of:\n" + want);
     return r;
 }
 
@@ -732,12 +727,12 @@ void starts(const fs::path& bin, int rounds, std::vector<measurement>& out) {
         m, rounds,
         [&](int) {
             program_run r = expect_run({(bin / "officerecords-cli").string(), "run", script, "--db", demo});
-            if (r.output.find("goodsname = ") == std::string::npos) fail("the CLI showed no record:\n" + r.output);
+            if (r.output.find("goodsname = ") == std::string::npos) perf_fail("the CLI showed no record:\n" + r.output);
         },
         [&](int) {
             program_run r = expect_run(
                 {sqlite3_shell, demo, "SELECT goodsname FROM tc_og_assetregister WHERE orderno = 1"});
-            if (r.output.empty()) fail("the sqlite3 shell found no record");
+            if (r.output.empty()) perf_fail("the sqlite3 shell found no record");
         });
     out.push_back(m);
 }
@@ -763,18 +758,18 @@ void gui_lists(const fs::path& bin, const register_db& db, int rounds, bool with
         std::vector<std::string> f;
         std::istringstream fields(line);
         for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
-        if (f.size() != 4 || f[0] != "gui") fail("the GUI benchmark printed: " + line);
+        if (f.size() != 4 || f[0] != "gui") perf_fail("the GUI benchmark printed: " + line);
         std::istringstream values(f[3]);
         for (std::string v; std::getline(values, v, ',');) got[f[1]][f[2]].push_back(std::atof(v.c_str()));
     }
     const char* anchor = "QSqlQueryModel + QSortFilterProxyModel + QTableView";
     auto pair_row = [&](const std::string& key, const std::string& workload) {
         auto& g = got[key];
-        if (g["ours"].empty() || g["anchor"].empty()) fail("the GUI benchmark measured no " + key);
+        if (g["ours"].empty() || g["anchor"].empty()) perf_fail("the GUI benchmark measured no " + key);
         out.push_back({workload, db.size(), db.backend, "ms", g["ours"], g["anchor"], anchor, 0.5, {}});
     };
     pair_row("list_open", "GUI: open the list, first paint");
-    if (got["list_open"]["lazy"].empty()) fail("the GUI benchmark measured no lazy Qt list");
+    if (got["list_open"]["lazy"].empty()) perf_fail("the GUI benchmark measured no lazy Qt list");
     out.push_back({"GUI: open the list, first paint beside a lazy Qt list", db.size(), db.backend, "ms",
                    got["list_open"]["ours"], got["list_open"]["lazy"],
                    "QSqlQueryModel + QTableView, fetching as scrolled", 1.5, {}});
@@ -782,7 +777,7 @@ void gui_lists(const fs::path& bin, const register_db& db, int rounds, bool with
         // Read behind the first page, in pages between the clerk's events:
         // somewhat longer than reading every row at once.
         auto& g = got["list_whole"];
-        if (g["ours"].empty() || g["anchor"].empty()) fail("the GUI benchmark measured no list_whole");
+        if (g["ours"].empty() || g["anchor"].empty()) perf_fail("the GUI benchmark measured no list_whole");
         out.push_back({"GUI: open the list, every row listed", db.size(), db.backend, "ms", g["ours"],
                        g["anchor"], anchor, 1.5, {}});
     }
@@ -793,7 +788,7 @@ void gui_lists(const fs::path& bin, const register_db& db, int rounds, bool with
                        got["narrow_ui_block"]["ours"], {}, {}, 50.0, {}});
     if (with_start) {
         auto& g = got["start"];
-        if (g["ours"].empty() || g["anchor"].empty()) fail("the GUI benchmark measured no start");
+        if (g["ours"].empty() || g["anchor"].empty()) perf_fail("the GUI benchmark measured no start");
         out.push_back({"GUI start to the first painted list", "demo", "SQLite", "ms", g["ours"], g["anchor"],
                        "a minimal Qt program's empty window", 1.5, {}});
     }
@@ -835,7 +830,7 @@ int main_runner(int argc, char** argv) {
         const std::string a = argv[i];
         command += " " + a;
         auto next = [&]() -> std::string {
-            if (i + 1 >= argc) fail(a + " needs a value");
+            if (i + 1 >= argc) perf_fail(a + " needs a value");
             command += " " + std::string(argv[i + 1]);
             return argv[++i];
         };
@@ -858,7 +853,7 @@ int main_runner(int argc, char** argv) {
         } else if (a == "--only") {
             only = next();
         } else {
-            fail("usage: officerecords_perf [--sizes N,N,...] [--rounds N] [--out FILE] [--pg URI|--no-pg] [--no-gui] [--only GROUP] [--keep]");
+            perf_fail("usage: officerecords_perf [--sizes N,N,...] [--rounds N] [--out FILE] [--pg URI|--no-pg] [--no-gui] [--only GROUP] [--keep]");
         }
     }
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();

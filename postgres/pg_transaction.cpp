@@ -900,13 +900,20 @@ std::optional<blob> pg_transaction::select_blob(std::string_view sql,
     return bytes;
 }
 
-sql_code pg_transaction::begin_register_write(std::string_view table) {
-    if (in_transaction_)
-        return set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
+bool pg_transaction::start_write() {
+    if (in_transaction_) {
+        (void)set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
+        return false;
+    }
     in_doubt_ = 0;
     witness_.reset();
-    if (!settle_pending()) return sql_code::error;
+    if (!settle_pending()) return false;
     forget_queue();
+    return true;
+}
+
+sql_code pg_transaction::begin_register_write(std::string_view table) {
+    if (!start_write()) return sql_code::error;
     in_transaction_ = true;
     begin_pending_ = true;
     register_write_ = true;
@@ -1116,12 +1123,7 @@ pg_transaction::trip_result pg_transaction::pipeline(trip_end end, std::string_v
 }
 
 sql_code pg_transaction::begin_write() {
-    if (in_transaction_)
-        return set_status(sql_code::error, "上一次的数据库操作还没有结束，不能开始新的保存");
-    in_doubt_ = 0;
-    witness_.reset();
-    if (!settle_pending()) return sql_code::error;
-    forget_queue();
+    if (!start_write()) return sql_code::error;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (ready() != sql_code::ok) return sql_code::error;
         PGresult* r = PQexec(conn_, k_begin);

@@ -137,6 +137,10 @@ private:
     // in doubt, for their callers to be told when they ask; false, with the
     // text, when the server cannot be reached.
     bool settle_pending();
+    // What every write does before its BEGIN: refuses a write while one
+    // is open, settles earlier doubts and drops what an earlier one queued;
+    // false, with the text, when it cannot begin.
+    bool start_write();
 
     // What is held back for the next trip to the server.
     struct queued {
